@@ -1,0 +1,128 @@
+#include "brick/Block.h"
+
+#include <cstring>
+
+#include "comm/Nxt.h"
+
+namespace Brick {
+namespace Lib {
+
+namespace {
+
+const int kTextBuffer = 256;
+
+// Copies a caller's text into a working buffer, cut to 255 characters.
+void copyText(char (&buffer)[kTextBuffer], const char* text) {
+  std::size_t n = text != nullptr ? strnlen(text, kTextBuffer - 1) : 0;
+  if (n > 0) {
+    std::memcpy(buffer, text, n);
+  }
+  buffer[n] = '\0';
+}
+
+}  // namespace
+
+Block::Block() = default;
+
+Block::Block(const Block& other) : sensors(other.sensors), motors(other.motors), link(other.link) {}
+
+Block::~Block() = default;
+
+bool Block::connect() { return link.open(); }
+
+bool Block::connectBluetooth() { return link.openBT(); }
+
+bool Block::connectBluetooth(char* device) {
+  char buffer[kTextBuffer];
+  copyText(buffer, device);
+  return link.openBT(buffer);
+}
+
+int Block::disconnect() {
+  link.close();
+  return 1;
+}
+
+int Block::playTone(int frequency, int duration) {
+  unsigned char command[] = {Nxt::kPlayTone,
+                             static_cast<unsigned char>(frequency % 256),
+                             static_cast<unsigned char>(frequency / 256),
+                             static_cast<unsigned char>(duration % 256),
+                             static_cast<unsigned char>(duration / 256)};
+  unsigned char reply[2] = {0x01, 0x01};
+  link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
+  return 1;
+}
+
+int Block::stopTone() {
+  unsigned char command[] = {Nxt::kStopSoundPlayback};
+  unsigned char reply[2] = {0x01, 0x01};
+  link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
+  return 1;
+}
+
+int Block::getBatteryLevel() {
+  unsigned char command[] = {Nxt::kGetBatteryLevel};
+  unsigned char reply[4] = {0x01, 0x01, 0x01, 0x01};
+  link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
+  return reply[2] + 256 * reply[3];
+}
+
+void Block::getName(char* name) {
+  char buffer[kTextBuffer];
+  buffer[0] = '\0';
+  link.getName(buffer);
+  buffer[kTextBuffer - 1] = '\0';
+  if (name != nullptr) {
+    std::strcpy(name, buffer);
+  }
+}
+
+void Block::setName(char* name) {
+  char buffer[kTextBuffer];
+  copyText(buffer, name);
+  link.setName(buffer);
+}
+
+void Block::setLogLevel(int) {}
+
+int Block::setSensor(Sensor* sensor, int port) {
+  if (sensor == nullptr || sensor->getSensorType() == -1 || sensors.count(port) != 0) {
+    return -1;
+  }
+  sensor->setPort(port);
+  sensor->setCommunication(&link);
+  sensors[port] = sensor;
+  return sensor->setSensorType(sensor->getSensorType());
+}
+
+int Block::remSensor(int port) { return sensors.erase(port) != 0 ? 1 : -1; }
+
+Sensor* Block::getSensor(int port) {
+  auto found = sensors.find(port);
+  return found != sensors.end() ? found->second : nullptr;
+}
+
+int Block::setMotor(Motor* motor, int port) {
+  if (motor == nullptr || motors.count(port) != 0) {
+    return -1;
+  }
+  motor->setCommunication(&link);
+  motor->setPort(port);
+  motors[port] = motor;
+  return 1;
+}
+
+int Block::remMotor(int port) { return motors.erase(port) != 0 ? 1 : -1; }
+
+Motor* Block::getMotor(int port) {
+  auto found = motors.find(port);
+  return found != motors.end() ? found->second : nullptr;
+}
+
+const nFANTOM100::tStatus& Block::getStatus() const { return link.getStatus(); }
+
+Comm::SerialCommunication& Block::getCommunication() { return link; }
+
+}  // namespace Lib
+}  // namespace Brick

@@ -1,0 +1,90 @@
+// The link to one brick: carries direct and system command telegrams to it and brings its
+// replies back, over USB, an RFCOMM socket or a serial device.
+//
+// Error model: no operation throws. The opening operations return false when nothing opened;
+// every failure (time-out, I/O error, a link that is not open, a corrupt frame) is recorded in
+// the status record with the file and line where it arose, and the first fatal code stays until
+// the next successful open. A command whose reply does not come leaves the caller's reply
+// buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs.
+//
+// Threads: a link serves one caller at a time; copies of a link share the open device.
+#ifndef COMM_SERIALCOMMUNICATION_H
+#define COMM_SERIALCOMMUNICATION_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "comm/Export.h"
+#include "comm/Framing.h"
+#include "comm/Transport.h"
+#include "comm/tStatus.h"
+
+namespace Comm {
+
+class COMM_API SerialCommunication {
+ public:
+  SerialCommunication() : status(), transport(nullptr), framing(nullptr) {}
+  // Frees the transport, then the framing, once the last copy sharing them goes.
+  ~SerialCommunication() {
+    RefCounted::release(transport);
+    RefCounted::release(framing);
+  }
+  // The copy refers to the same transport and framing as the original.
+  SerialCommunication(const SerialCommunication& other)
+      : status(other.status), transport(other.transport), framing(other.framing) {
+    if (transport != nullptr) {
+      transport->retain();
+    }
+    if (framing != nullptr) {
+      framing->retain();
+    }
+  }
+  SerialCommunication& operator=(const SerialCommunication&) = delete;
+
+  // Opens the first brick on USB.
+  bool open();
+  // Opens the first bound RFCOMM device, /dev/rfcomm0 to /dev/rfcomm9, that answers.
+  bool openBT();
+  // Opens the brick a text designates: a Bluetooth address XX:XX:XX:XX:XX:XX (RFCOMM channel
+  // 1), or the path of a serial device such as /dev/rfcomm0 or a pseudo-terminal.
+  bool openBT(char* device);
+  // Closes whatever is open; harmless when nothing is.
+  void close();
+
+  // Writes the brick's name, NUL-terminated, into `name` (at most 256 bytes); an empty text
+  // when the brick does not answer.
+  void getName(char* name);
+  // Renames the brick (it keeps at most 15 characters). True when the brick accepted it.
+  bool setName(char* name);
+
+  // Sends a direct command: `command` from the opcode on, `length` bytes. With `replyWanted`
+  // set, waits for the reply that echoes the opcode and copies at most `replyLength` bytes of
+  // it, from the echoed opcode on, into `reply`; bytes the reply does not cover keep what the
+  // caller put there.
+  void sendDirectCommand(unsigned short replyWanted, unsigned char* command, int length,
+                         unsigned char* reply, int replyLength);
+  // The same for a system command (telegram type 0x01).
+  void sendSystemCommand(unsigned short replyWanted, unsigned char* command, int length,
+                         unsigned char* reply, int replyLength);
+
+  // Takes ownership of an already open transport and a framing, closing what was open. This is
+  // how tests, benchmarks and other transports plug in.
+  void attach(Transport* newTransport, Framing* newFraming);
+  bool isOpen() const { return transport != nullptr; }
+
+  const nFANTOM100::tStatus& getStatus() const { return status; }
+  void clearStatus() { status.clear(); }
+
+ private:
+  void exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
+                int replyLength);
+  void fail(long code, const char* file, unsigned long line) { status.setCode(code, file, line); }
+
+  nFANTOM100::tStatus status;
+  Transport* transport;
+  Framing* framing;
+};
+
+}  // namespace Comm
+
+#endif

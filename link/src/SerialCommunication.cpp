@@ -1,0 +1,188 @@
+#include "comm/SerialCommunication.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "comm/FdTransport.h"
+#include "comm/LengthPrefixFraming.h"
+#include "comm/LinkCode.h"
+#include "comm/Nxt.h"
+#include "comm/PacketFraming.h"
+#include "comm/UsbTransport.h"
+
+namespace Comm {
+
+namespace {
+
+const int kRfcommChannel = 1;
+const int kNameBuffer = 256;
+
+}  // namespace
+
+void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
+  close();
+  status.clear();
+  transport = newTransport;
+  framing = newFraming;
+}
+
+bool SerialCommunication::open() {
+  long code = kLinkOk;
+  Transport* usb = UsbTransport::openFirst(code);
+  if (usb == nullptr) {
+    close();
+    status.clear();
+    fail(code, __FILE__, __LINE__);
+    return false;
+  }
+  attach(usb, new PacketFraming());
+  return true;
+}
+
+bool SerialCommunication::openBT(char* device) {
+  std::string text = device != nullptr ? device : "";
+  long code = kLinkNoDevice;
+  Transport* stream = nullptr;
+  if (FdTransport::isBluetoothAddress(text)) {
+    stream = FdTransport::openRfcomm(text, kRfcommChannel, code);
+  } else if (!text.empty()) {
+    stream = FdTransport::openSerial(text, code);
+  }
+  if (stream == nullptr) {
+    close();
+    status.clear();
+    fail(code, __FILE__, __LINE__);
+    return false;
+  }
+  attach(stream, new LengthPrefixFraming());
+  return true;
+}
+
+bool SerialCommunication::openBT() {
+  for (int i = 0; i < 10; ++i) {
+    char path[32];
+    std::snprintf(path, sizeof path, "/dev/rfcomm%d", i);
+    if (!openBT(path)) {
+      continue;
+    }
+    // A bound device opens whether or not its brick is in reach: ask it for its name.
+    unsigned char ask[] = {Nxt::kGetDeviceInfo};
+    unsigned char info[Nxt::kReplyGetDeviceInfo];
+    std::memset(info, 0x01, sizeof info);
+    exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
+    if (status.isSuccess() && info[0] == Nxt::kGetDeviceInfo && info[1] == Nxt::kStatusOk) {
+      return true;
+    }
+  }
+  close();
+  status.clear();
+  fail(kLinkNoDevice, __FILE__, __LINE__);
+  return false;
+}
+
+void SerialCommunication::close() {
+  if (transport != nullptr) {
+    transport->close();
+  }
+  RefCounted::release(transport);
+  RefCounted::release(framing);
+  transport = nullptr;
+  framing = nullptr;
+}
+
+void SerialCommunication::getName(char* name) {
+  if (name == nullptr) {
+    return;
+  }
+  unsigned char ask[] = {Nxt::kGetDeviceInfo};
+  unsigned char info[Nxt::kReplyGetDeviceInfo];
+  std::memset(info, 0, sizeof info);
+  exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
+  name[0] = '\0';
+  if (info[0] != Nxt::kGetDeviceInfo || info[1] != Nxt::kStatusOk) {
+    return;
+  }
+  std::size_t n = strnlen(reinterpret_cast<const char*>(info + 2), Nxt::kDeviceNameBytes);
+  std::memcpy(name, info + 2, n);
+  name[n] = '\0';
+  static_assert(Nxt::kDeviceNameBytes < kNameBuffer, "a name always fits the caller's buffer");
+}
+
+bool SerialCommunication::setName(char* name) {
+  // 0x98, then the name in 16 bytes: at most 15 characters, NUL-padded.
+  unsigned char command[2 + Nxt::kDeviceNameBytes] = {Nxt::kSetBrickName};
+  if (name != nullptr) {
+    std::size_t n = strnlen(name, Nxt::kDeviceNameBytes);
+    std::memcpy(command + 1, name, n);
+  }
+  unsigned char reply[2] = {0x01, 0x01};
+  exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply);
+  return reply[0] == Nxt::kSetBrickName && reply[1] == Nxt::kStatusOk;
+}
+
+void SerialCommunication::sendDirectCommand(unsigned short replyWanted, unsigned char* command,
+                                            int length, unsigned char* reply, int replyLength) {
+  exchange(replyWanted ? Nxt::kDirectCommand : Nxt::kDirectCommandNoReply, command, length, reply,
+           replyLength);
+}
+
+void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned char* command,
+                                            int length, unsigned char* reply, int replyLength) {
+  exchange(replyWanted ? Nxt::kSystemCommand : Nxt::kSystemCommandNoReply, command, length, reply,
+           replyLength);
+}
+
+void SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
+                                   unsigned char* reply, int replyLength) {
+  if (transport == nullptr || framing == nullptr) {
+    fail(kLinkNotOpen, __FILE__, __LINE__);
+    return;
+  }
+  if (command == nullptr || length < 1 ||
+      static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
+    fail(kLinkBadArgument, __FILE__, __LINE__);
+    return;
+  }
+  Deadline deadline(kReplyTimeoutMs);
+  if (framing->outOfStep) {
+    transport->discardInput();
+    framing->outOfStep = false;
+  }
+  std::uint8_t telegram[Nxt::kMaxTelegram];
+  telegram[0] = type;
+  std::memcpy(telegram + 1, command, static_cast<std::size_t>(length));
+  long rc = framing->send(*transport, telegram, static_cast<std::size_t>(length) + 1, deadline);
+  if (rc < 0) {
+    framing->outOfStep = true;
+    fail(rc, __FILE__, __LINE__);
+    return;
+  }
+  if ((type & 0x80) != 0) {
+    return;
+  }
+  // Replies that are not ours (left over from a command that timed out) are passed over.
+  for (;;) {
+    std::size_t got = 0;
+    rc = framing->receive(*transport, telegram, sizeof telegram, got, deadline);
+    if (rc < 0) {
+      framing->outOfStep = true;
+      fail(rc, __FILE__, __LINE__);
+      return;
+    }
+    if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
+      std::size_t take = got - 1;
+      if (replyLength < 0) {
+        take = 0;
+      } else if (take > static_cast<std::size_t>(replyLength)) {
+        take = static_cast<std::size_t>(replyLength);
+      }
+      if (take > 0 && reply != nullptr) {
+        std::memcpy(reply, telegram + 1, take);
+      }
+      return;
+    }
+  }
+}
+
+}  // namespace Comm

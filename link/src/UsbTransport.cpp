@@ -1,0 +1,89 @@
+#include "comm/UsbTransport.h"
+
+#include <vector>
+
+#include "comm/LinkCode.h"
+#include "comm/Nxt.h"
+
+namespace Comm {
+
+UsbTransport::UsbTransport(UsbBackend& b, void* h) : backend(b), handle(h) {}
+
+UsbTransport::~UsbTransport() { close(); }
+
+UsbTransport* UsbTransport::openFirst(long& code) {
+  UsbBackend& backend = UsbBackend::current();
+  std::vector<UsbDeviceInfo> devices;
+  if (!backend.enumerate(devices)) {
+    code = kLinkIoError;
+    return nullptr;
+  }
+  code = kLinkNoDevice;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (devices[i].vendor != Nxt::kUsbVendor || devices[i].product != Nxt::kUsbProduct) {
+      continue;
+    }
+    void* handle = backend.open(i, Nxt::kUsbInterface, code);
+    if (handle != nullptr) {
+      code = kLinkOk;
+      return new UsbTransport(backend, handle);
+    }
+  }
+  return nullptr;
+}
+
+long UsbTransport::write(const std::uint8_t* data, std::size_t n, const Deadline& deadline) {
+  if (handle == nullptr) {
+    return kLinkNotOpen;
+  }
+  int ms = deadline.remainingMs();
+  if (ms == 0) {
+    return kLinkTimeout;
+  }
+  long put = backend.bulkTransfer(handle, Nxt::kUsbOutEndpoint, const_cast<std::uint8_t*>(data),
+                                  n, ms);
+  if (put < 0) {
+    return put;
+  }
+  return static_cast<std::size_t>(put) == n ? kLinkOk : kLinkIoError;
+}
+
+long UsbTransport::read(std::uint8_t* data, std::size_t n, const Deadline& deadline) {
+  if (handle == nullptr) {
+    return kLinkNotOpen;
+  }
+  // A bulk IN transfer must accept a whole packet, or libusb reports an overflow.
+  std::uint8_t packet[Nxt::kMaxTelegram];
+  int ms = deadline.remainingMs();
+  if (ms == 0) {
+    return kLinkTimeout;
+  }
+  long got = backend.bulkTransfer(handle, Nxt::kUsbInEndpoint, packet, sizeof packet, ms);
+  if (got <= 0) {
+    return got < 0 ? got : kLinkTimeout;
+  }
+  std::size_t take = static_cast<std::size_t>(got) < n ? static_cast<std::size_t>(got) : n;
+  for (std::size_t i = 0; i < take; ++i) {
+    data[i] = packet[i];
+  }
+  return static_cast<long>(take);
+}
+
+void UsbTransport::discardInput() {
+  if (handle == nullptr) {
+    return;
+  }
+  std::uint8_t packet[Nxt::kMaxTelegram];
+  // Packets of an abandoned reply are already queued on the device: a 1 ms wait collects them.
+  while (backend.bulkTransfer(handle, Nxt::kUsbInEndpoint, packet, sizeof packet, 1) > 0) {
+  }
+}
+
+void UsbTransport::close() {
+  if (handle != nullptr) {
+    backend.close(handle, Nxt::kUsbInterface);
+    handle = nullptr;
+  }
+}
+
+}  // namespace Comm

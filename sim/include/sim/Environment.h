@@ -1,0 +1,61 @@
+// What a virtual brick's ports are connected to: the state it keeps per port, and the world
+// that moves the motors and feeds the sensors.
+#ifndef SIM_ENVIRONMENT_H
+#define SIM_ENVIRONMENT_H
+
+#include <cstdint>
+
+namespace Sim {
+
+struct OutputState {
+  std::int8_t power = 0;
+  std::uint8_t mode = 0;
+  std::uint8_t regulation = 0;
+  std::int8_t turnRatio = 0;
+  std::uint8_t runState = 0;
+  std::uint32_t tachoLimit = 0;
+  std::int32_t tachoCount = 0;
+  std::int32_t blockTachoCount = 0;
+  std::int32_t rotationCount = 0;
+};
+
+struct InputState {
+  std::uint8_t type = 0;
+  std::uint8_t mode = 0;
+  bool valid = true;
+  bool calibrated = false;
+  std::uint16_t raw = 1023;
+  std::uint16_t normalized = 1023;
+  std::int16_t scaled = 0;
+  std::int16_t calibratedValue = 0;
+};
+
+struct UltrasonicState {
+  bool measuring = true;  // continuous measurement is the sensor's power-on state
+  std::uint8_t distance = 255;
+  int pendingPolls = -1;  // -1: no transaction; else polls left before data is ready
+  std::uint8_t bytesReady = 0;
+  std::uint8_t data[16] = {};
+};
+
+struct Tone {
+  int frequency;
+  int duration;
+};
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  // Brings the world up to now before a telegram is answered.
+  virtual void advance() {}
+  // A SETOUTPUTSTATE or RESETMOTORPOSITION has changed an output's state.
+  virtual void outputChanged(int /*port*/, OutputState& /*state*/) {}
+  // Fills in what the sensor at an input port reads now (raw, normalized, scaled).
+  virtual void readInput(int /*port*/, InputState& /*state*/) {}
+  // Distance in centimetres the ultrasonic sensor at a port measures now (255: no echo).
+  virtual std::uint8_t ultrasonicDistance(int /*port*/) { return 255; }
+};
+
+}  // namespace Sim
+
+#endif

@@ -1,0 +1,75 @@
+// Serves a VirtualBrick on a pseudo-terminal with the Bluetooth framing (a 2-byte little-endian
+// length before every telegram), as a real brick bound to /dev/rfcomm0 appears. A client opens
+// devicePath() like any serial device.
+//
+// The server answers on its own thread; lock() guards the brick while a test or the host looks
+// at it or changes it.
+#ifndef SIM_PTYSERVER_H
+#define SIM_PTYSERVER_H
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sim/VirtualBrick.h"
+
+namespace Sim {
+
+class PtyServer {
+ public:
+  enum class Fault {
+    None,
+    Silent,        // read the telegram, answer nothing
+    Late,          // answer after `delayMs`
+    Short,         // answer with the reply cut to half its length
+    Long,          // answer with 40 extra bytes
+    WrongOpcode,   // answer with the opcode echo changed
+    BadPrefix,     // send a length prefix of 0 then the reply
+    HugePrefix,    // send a length prefix of 65535 and nothing more
+    Hangup,        // close the pseudo-terminal: the brick is gone
+  };
+
+  explicit PtyServer(VirtualBrick& brick);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Opens the pseudo-terminal and starts answering. False when no pseudo-terminal is to be had.
+  bool start();
+  void stop();
+  // The path a client opens, e.g. /dev/pts/3.
+  const std::string& devicePath() const { return path; }
+
+  // Misbehaves on the next `times` telegrams (-1: until told otherwise).
+  void setFault(Fault fault, int times = 1, int delayMs = 0);
+  // Called with each telegram and its reply (empty when none was sent), on the server thread.
+  void setTrace(std::function<void(const Bytes&, const Bytes&)> trace);
+
+  std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex); }
+  VirtualBrick& brick() { return target; }
+
+ private:
+  void run();
+  void handle(const Bytes& telegram);
+  void send(const Bytes& frame);
+
+  VirtualBrick& target;
+  std::mutex mutex;
+  std::thread worker;
+  std::atomic<bool> running{false};
+  int master = -1;
+  int slave = -1;
+  int wakeup[2] = {-1, -1};
+  std::string path;
+  Fault fault = Fault::None;
+  int faultTimes = 0;
+  int faultDelayMs = 0;
+  std::function<void(const Bytes&, const Bytes&)> tracer;
+};
+
+}  // namespace Sim
+
+#endif

@@ -1,0 +1,80 @@
+// A brick in software: answers direct and system command telegrams as a real brick does,
+// keeps the state they act on (outputs, inputs, the ultrasonic sensor, name, battery), records
+// every telegram it receives, and can be scripted to misbehave.
+//
+// It is a plain state machine with no I/O and no clock of its own: a host (PtyServer, or a test
+// calling answer() directly) carries the bytes, and an Environment, when set, supplies what the
+// sensors see and learns what the motors are told.
+#ifndef SIM_VIRTUALBRICK_H
+#define SIM_VIRTUALBRICK_H
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/Environment.h"
+
+namespace Sim {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class VirtualBrick {
+ public:
+  VirtualBrick();
+
+  // Answers one telegram, type byte first. Returns the reply telegram (0x02 first), or an empty
+  // one when no reply is due (a no-reply telegram, or a scripted silence).
+  Bytes answer(const std::uint8_t* telegram, std::size_t n);
+  Bytes answer(const Bytes& telegram) { return answer(telegram.data(), telegram.size()); }
+
+  // Every telegram received, in order, as it arrived.
+  const std::vector<Bytes>& received() const { return record; }
+  void clearRecord() { record.clear(); }
+  // Telegrams received with this opcode (byte 1).
+  std::size_t count(std::uint8_t opcode) const;
+
+  // Brick state, open to hosts and tests.
+  std::string name = "NXT";
+  int batteryMillivolts = 9000;
+  std::array<OutputState, 3> outputs{};
+  std::array<InputState, 4> inputs{};
+  std::array<UltrasonicState, 4> ultrasonic{};
+  std::vector<Tone> tones;
+  // Status polls that report 0 bytes ready after a distance request, before the data comes.
+  int ultrasonicLatencyPolls = 0;
+
+  // Scripting. A queued reply is sent, as given, instead of the next computed reply to that
+  // opcode; an empty queued reply means silence.
+  void scriptReply(std::uint8_t opcode, const Bytes& reply);
+  // Bytes-ready values for the next LSGETSTATUS replies on a port.
+  void scriptLsStatus(int port, const std::vector<int>& values);
+  // Scaled values for the next GETINPUTVALUES replies on a port (then the state's own value).
+  void scriptScaled(int port, const std::vector<int>& values);
+
+  void setEnvironment(Environment* world) { environment = world; }
+
+ private:
+  Bytes compute(const std::uint8_t* t, std::size_t n);
+  Bytes setOutputState(const std::uint8_t* t, std::size_t n);
+  Bytes getOutputState(const std::uint8_t* t, std::size_t n);
+  Bytes setInputMode(const std::uint8_t* t, std::size_t n);
+  Bytes getInputValues(const std::uint8_t* t, std::size_t n);
+  Bytes lsWrite(const std::uint8_t* t, std::size_t n);
+  Bytes lsGetStatus(const std::uint8_t* t, std::size_t n);
+  Bytes lsRead(const std::uint8_t* t, std::size_t n);
+  Bytes deviceInfo();
+  Bytes setName(const std::uint8_t* t, std::size_t n);
+
+  std::vector<Bytes> record;
+  std::map<std::uint8_t, std::deque<Bytes>> scripted;
+  std::array<std::deque<int>, 4> lsStatusScript;
+  std::array<std::deque<int>, 4> scaledScript;
+  Environment* environment = nullptr;
+};
+
+}  // namespace Sim
+
+#endif

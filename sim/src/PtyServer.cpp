@@ -1,0 +1,189 @@
+#include "sim/PtyServer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "comm/Nxt.h"
+
+namespace Sim {
+
+PtyServer::PtyServer(VirtualBrick& brick) : target(brick) {}
+
+PtyServer::~PtyServer() { stop(); }
+
+bool PtyServer::start() {
+  if (running) {
+    return true;
+  }
+  master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    stop();
+    return false;
+  }
+  char name[128];
+  if (::ptsname_r(master, name, sizeof name) != 0) {
+    stop();
+    return false;
+  }
+  path = name;
+  // Holding the slave open keeps the line raw and the master free of hang-ups between clients.
+  slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios tio;
+  if (slave < 0 || ::tcgetattr(slave, &tio) != 0) {
+    stop();
+    return false;
+  }
+  ::cfmakeraw(&tio);
+  ::tcsetattr(slave, TCSANOW, &tio);
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  if (::pipe2(wakeup, O_CLOEXEC) != 0) {
+    stop();
+    return false;
+  }
+  running = true;
+  worker = std::thread(&PtyServer::run, this);
+  return true;
+}
+
+void PtyServer::stop() {
+  if (running.exchange(false)) {
+    if (::write(wakeup[1], "x", 1) < 0) {
+      // the thread also notices `running` at its next wake-up
+    }
+  }
+  if (worker.joinable()) {
+    worker.join();
+  }
+  for (int* fd : {&master, &slave, &wakeup[0], &wakeup[1]}) {
+    if (*fd >= 0) {
+      ::close(*fd);
+      *fd = -1;
+    }
+  }
+}
+
+void PtyServer::setFault(Fault newFault, int times, int delayMs) {
+  std::lock_guard<std::mutex> guard(mutex);
+  fault = newFault;
+  faultTimes = times;
+  faultDelayMs = delayMs;
+}
+
+void PtyServer::setTrace(std::function<void(const Bytes&, const Bytes&)> trace) {
+  std::lock_guard<std::mutex> guard(mutex);
+  tracer = std::move(trace);
+}
+
+void PtyServer::run() {
+  Bytes pending;
+  while (running) {
+    pollfd fds[2] = {{wakeup[0], POLLIN, 0}, {master, POLLIN, 0}};
+    if (::poll(fds, master >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+      break;
+    }
+    if (master < 0 || (fds[0].revents & POLLIN) != 0) {
+      if (!running) {
+        break;
+      }
+      continue;
+    }
+    std::uint8_t buffer[512];
+    ssize_t got = ::read(master, buffer, sizeof buffer);
+    if (got <= 0) {
+      continue;
+    }
+    pending.insert(pending.end(), buffer, buffer + got);
+    while (pending.size() >= 2) {
+      std::size_t n = pending[0] | static_cast<std::size_t>(pending[1]) << 8;
+      if (n == 0 || n > Nxt::kMaxTelegram) {
+        pending.clear();  // a brick out of step drops what it has
+        break;
+      }
+      if (pending.size() < 2 + n) {
+        break;
+      }
+      Bytes telegram(pending.begin() + 2, pending.begin() + 2 + static_cast<long>(n));
+      pending.erase(pending.begin(), pending.begin() + 2 + static_cast<long>(n));
+      handle(telegram);
+    }
+  }
+}
+
+void PtyServer::handle(const Bytes& telegram) {
+  Bytes reply;
+  Fault now = Fault::None;
+  int delay = 0;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    reply = target.answer(telegram);
+    if (faultTimes != 0 && fault != Fault::None) {
+      now = fault;
+      delay = faultDelayMs;
+      if (faultTimes > 0) {
+        --faultTimes;
+      }
+    }
+    if (tracer) {
+      tracer(telegram, now == Fault::Silent ? Bytes() : reply);
+    }
+  }
+  if (reply.empty() && now != Fault::Hangup) {
+    return;
+  }
+  switch (now) {
+    case Fault::None:
+      break;
+    case Fault::Silent:
+      return;
+    case Fault::Late:
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      break;
+    case Fault::Short:
+      reply.resize(reply.size() / 2 > 0 ? reply.size() / 2 : 1);
+      break;
+    case Fault::Long:
+      reply.insert(reply.end(), 40, 0xAA);
+      break;
+    case Fault::WrongOpcode:
+      reply[1] ^= 0x55;
+      break;
+    case Fault::BadPrefix:
+      send(Bytes{0x00, 0x00});
+      break;
+    case Fault::HugePrefix:
+      send(Bytes{0xFF, 0xFF});
+      return;
+    case Fault::Hangup:
+      ::close(master);
+      ::close(slave);
+      master = -1;
+      slave = -1;
+      return;
+  }
+  Bytes frame{static_cast<std::uint8_t>(reply.size() & 0xFF),
+              static_cast<std::uint8_t>(reply.size() >> 8)};
+  frame.insert(frame.end(), reply.begin(), reply.end());
+  send(frame);
+}
+
+void PtyServer::send(const Bytes& frame) {
+  std::size_t done = 0;
+  while (done < frame.size() && master >= 0) {
+    ssize_t put = ::write(master, frame.data() + done, frame.size() - done);
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (put < 0 && errno != EAGAIN && errno != EINTR) {
+      return;
+    } else {
+      pollfd p{master, POLLOUT, 0};
+      ::poll(&p, 1, 100);
+    }
+  }
+}
+
+}  // namespace Sim

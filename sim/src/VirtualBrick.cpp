@@ -1,0 +1,344 @@
+#include "sim/VirtualBrick.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "comm/Nxt.h"
+
+namespace Sim {
+
+namespace {
+
+void putLe(Bytes& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+}
+
+Bytes status(std::uint8_t opcode, std::uint8_t code) { return Bytes{Nxt::kReply, opcode, code}; }
+
+bool isLowSpeed(const InputState& in) {
+  return in.type == Nxt::kLowSpeed || in.type == Nxt::kLowSpeed9V;
+}
+
+}  // namespace
+
+VirtualBrick::VirtualBrick() = default;
+
+std::size_t VirtualBrick::count(std::uint8_t opcode) const {
+  return static_cast<std::size_t>(std::count_if(
+      record.begin(), record.end(), [&](const Bytes& t) { return t.size() > 1 && t[1] == opcode; }));
+}
+
+void VirtualBrick::scriptReply(std::uint8_t opcode, const Bytes& reply) {
+  scripted[opcode].push_back(reply);
+}
+
+void VirtualBrick::scriptLsStatus(int port, const std::vector<int>& values) {
+  auto& queue = lsStatusScript.at(static_cast<std::size_t>(port));
+  queue.insert(queue.end(), values.begin(), values.end());
+}
+
+void VirtualBrick::scriptScaled(int port, const std::vector<int>& values) {
+  auto& queue = scaledScript.at(static_cast<std::size_t>(port));
+  queue.insert(queue.end(), values.begin(), values.end());
+}
+
+Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
+  record.emplace_back(t, t + n);
+  if (n < 2) {
+    return Bytes();  // not even an opcode: a brick drops it
+  }
+  std::uint8_t type = t[0];
+  if (type != Nxt::kDirectCommand && type != Nxt::kDirectCommandNoReply &&
+      type != Nxt::kSystemCommand && type != Nxt::kSystemCommandNoReply) {
+    return Bytes();
+  }
+  if (environment != nullptr) {
+    environment->advance();
+  }
+  Bytes reply = compute(t, n);
+  auto queued = scripted.find(t[1]);
+  if (queued != scripted.end() && !queued->second.empty()) {
+    reply = queued->second.front();
+    queued->second.pop_front();
+  }
+  if ((type & 0x80) != 0) {
+    return Bytes();
+  }
+  return reply;
+}
+
+Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
+  std::uint8_t opcode = t[1];
+  if (t[0] == Nxt::kSystemCommand || t[0] == Nxt::kSystemCommandNoReply) {
+    switch (opcode) {
+      case Nxt::kGetDeviceInfo:
+        return deviceInfo();
+      case Nxt::kSetBrickName:
+        return setName(t, n);
+      default:
+        return status(opcode, Nxt::kStatusUnknownOpcode);
+    }
+  }
+  switch (opcode) {
+    case Nxt::kPlayTone:
+      if (n < 6) {
+        return status(opcode, Nxt::kStatusInsanePacket);
+      }
+      tones.push_back(Tone{t[2] | t[3] << 8, t[4] | t[5] << 8});
+      return status(opcode, Nxt::kStatusOk);
+    case Nxt::kStopSoundPlayback:
+      return status(opcode, Nxt::kStatusOk);
+    case Nxt::kGetBatteryLevel: {
+      Bytes reply = status(opcode, Nxt::kStatusOk);
+      putLe(reply, static_cast<std::uint32_t>(batteryMillivolts), 2);
+      return reply;
+    }
+    case Nxt::kKeepAlive: {
+      Bytes reply = status(opcode, Nxt::kStatusOk);
+      putLe(reply, 600000, 4);
+      return reply;
+    }
+    case Nxt::kSetOutputState:
+      return setOutputState(t, n);
+    case Nxt::kGetOutputState:
+      return getOutputState(t, n);
+    case Nxt::kResetMotorPosition: {
+      if (n < 3 || t[2] > 2) {
+        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      }
+      OutputState& out = outputs[t[2]];
+      // The relative flag picks the counter: TRUE the block tacho count, FALSE the rotation
+      // count. A telegram without the flag leaves the brick reading a stale byte; taken as FALSE.
+      bool relative = n >= 4 && t[3] != 0;
+      if (relative) {
+        out.blockTachoCount = 0;
+      } else {
+        out.rotationCount = 0;
+      }
+      if (environment != nullptr) {
+        environment->outputChanged(t[2], out);
+      }
+      return status(opcode, Nxt::kStatusOk);
+    }
+    case Nxt::kSetInputMode:
+      return setInputMode(t, n);
+    case Nxt::kGetInputValues:
+      return getInputValues(t, n);
+    case Nxt::kLsWrite:
+      return lsWrite(t, n);
+    case Nxt::kLsGetStatus:
+      return lsGetStatus(t, n);
+    case Nxt::kLsRead:
+      return lsRead(t, n);
+    default:
+      return status(opcode, Nxt::kStatusUnknownOpcode);
+  }
+}
+
+Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
+  if (n < 13) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  std::uint8_t port = t[2];
+  if (port > 2 && port != 0xFF) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  for (int p = 0; p < 3; ++p) {
+    if (port != 0xFF && p != port) {
+      continue;
+    }
+    OutputState& out = outputs[static_cast<std::size_t>(p)];
+    out.power = static_cast<std::int8_t>(t[3]);
+    out.mode = t[4];
+    out.regulation = t[5];
+    out.turnRatio = static_cast<std::int8_t>(t[6]);
+    out.runState = t[7];
+    out.tachoLimit = static_cast<std::uint32_t>(t[8] | t[9] << 8 | t[10] << 16) |
+                     static_cast<std::uint32_t>(t[11]) << 24;
+    // A new movement starts the tacho count afresh; the rotation count runs on.
+    out.tachoCount = 0;
+    if (environment != nullptr) {
+      environment->outputChanged(p, out);
+    }
+  }
+  return status(t[1], Nxt::kStatusOk);
+}
+
+Bytes VirtualBrick::getOutputState(const std::uint8_t* t, std::size_t n) {
+  if (n < 3) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[2] > 2) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  const OutputState& out = outputs[t[2]];
+  Bytes reply = status(t[1], Nxt::kStatusOk);
+  reply.push_back(t[2]);
+  reply.push_back(static_cast<std::uint8_t>(out.power));
+  reply.push_back(out.mode);
+  reply.push_back(out.regulation);
+  reply.push_back(static_cast<std::uint8_t>(out.turnRatio));
+  reply.push_back(out.runState);
+  putLe(reply, out.tachoLimit, 4);
+  putLe(reply, static_cast<std::uint32_t>(out.tachoCount), 4);
+  putLe(reply, static_cast<std::uint32_t>(out.blockTachoCount), 4);
+  putLe(reply, static_cast<std::uint32_t>(out.rotationCount), 4);
+  return reply;
+}
+
+Bytes VirtualBrick::setInputMode(const std::uint8_t* t, std::size_t n) {
+  if (n < 5) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[2] > 3) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  InputState& in = inputs[t[2]];
+  in.type = t[3];
+  in.mode = t[4];
+  in.scaled = 0;
+  return status(t[1], Nxt::kStatusOk);
+}
+
+Bytes VirtualBrick::getInputValues(const std::uint8_t* t, std::size_t n) {
+  if (n < 3) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[2] > 3) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  InputState& in = inputs[t[2]];
+  if (environment != nullptr) {
+    environment->readInput(t[2], in);
+  }
+  std::deque<int>& script = scaledScript[t[2]];
+  std::int16_t scaled = in.scaled;
+  if (!script.empty()) {
+    scaled = static_cast<std::int16_t>(script.front());
+    script.pop_front();
+  }
+  Bytes reply = status(t[1], Nxt::kStatusOk);
+  reply.push_back(t[2]);
+  reply.push_back(in.valid ? 1 : 0);
+  reply.push_back(in.calibrated ? 1 : 0);
+  reply.push_back(in.type);
+  reply.push_back(in.mode);
+  putLe(reply, in.raw, 2);
+  putLe(reply, in.normalized, 2);
+  putLe(reply, static_cast<std::uint16_t>(scaled), 2);
+  putLe(reply, static_cast<std::uint16_t>(in.calibratedValue), 2);
+  return reply;
+}
+
+Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
+  if (n < 5) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  std::uint8_t port = t[2];
+  if (port > 3) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  std::size_t tx = t[3];
+  std::size_t rx = t[4];
+  if (tx > 16 || rx > 16 || n < 5 + tx) {
+    return status(t[1], Nxt::kStatusIllegalSize);
+  }
+  if (!isLowSpeed(inputs[port])) {
+    return status(t[1], Nxt::kStatusChannelBusy);
+  }
+  UltrasonicState& us = ultrasonic[port];
+  const std::uint8_t* data = t + 5;
+  if (tx < 2 || data[0] != Nxt::kUltrasonicAddress) {
+    return status(t[1], Nxt::kStatusBusError);  // nobody answers at that address
+  }
+  std::uint8_t reg = data[1];
+  if (reg == Nxt::kUltrasonicCommand && tx >= 3) {
+    us.measuring = data[2] != Nxt::kUltrasonicOff;
+  }
+  us.bytesReady = 0;
+  std::memset(us.data, 0, sizeof us.data);
+  if (rx > 0) {
+    if (reg >= Nxt::kUltrasonicMeasurement0 && reg < Nxt::kUltrasonicMeasurement0 + 8) {
+      if (us.measuring) {
+        us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
+      }
+      us.data[0] = us.distance;
+    }
+    us.pendingPolls = ultrasonicLatencyPolls;
+    us.bytesReady = static_cast<std::uint8_t>(rx);
+  }
+  return status(t[1], Nxt::kStatusOk);
+}
+
+Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
+  if (n < 3) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[2] > 3) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  if (!isLowSpeed(inputs[t[2]])) {
+    Bytes reply = status(t[1], Nxt::kStatusChannelBusy);
+    reply.push_back(0);
+    return reply;
+  }
+  UltrasonicState& us = ultrasonic[t[2]];
+  std::deque<int>& script = lsStatusScript[t[2]];
+  std::uint8_t ready = 0;
+  if (!script.empty()) {
+    ready = static_cast<std::uint8_t>(script.front());
+    script.pop_front();
+  } else if (us.pendingPolls > 0) {
+    --us.pendingPolls;  // the bus transaction is still running
+  } else {
+    ready = us.bytesReady;
+  }
+  bool busy = ready == 0 && us.pendingPolls >= 0;
+  Bytes reply = status(t[1], busy ? Nxt::kStatusPending : Nxt::kStatusOk);
+  reply.push_back(ready);
+  return reply;
+}
+
+Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
+  if (n < 3) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[2] > 3) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  UltrasonicState& us = ultrasonic[t[2]];
+  Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
+  reply.push_back(us.bytesReady);
+  reply.insert(reply.end(), us.data, us.data + 16);
+  us.bytesReady = 0;
+  us.pendingPolls = -1;
+  return reply;
+}
+
+Bytes VirtualBrick::deviceInfo() {
+  Bytes reply = status(Nxt::kGetDeviceInfo, Nxt::kStatusOk);
+  for (int i = 0; i < Nxt::kDeviceNameBytes; ++i) {
+    reply.push_back(i < static_cast<int>(name.size()) ? static_cast<std::uint8_t>(name[i]) : 0);
+  }
+  const std::uint8_t address[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
+  reply.insert(reply.end(), address, address + 7);
+  putLe(reply, 0, 4);       // Bluetooth signal strength
+  putLe(reply, 65536, 4);   // free flash
+  return reply;
+}
+
+Bytes VirtualBrick::setName(const std::uint8_t* t, std::size_t n) {
+  if (n < 3) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  std::size_t len = 0;
+  while (2 + len < n && len < static_cast<std::size_t>(Nxt::kDeviceNameBytes) && t[2 + len] != 0) {
+    ++len;
+  }
+  name.assign(reinterpret_cast<const char*>(t + 2), len);
+  return status(t[1], Nxt::kStatusOk);
+}
+
+}  // namespace Sim

@@ -1,0 +1,112 @@
+// Test peers: a virtual brick served on a pseudo-terminal (the real Bluetooth path end to end)
+// or answering in memory, and hex helpers so that telegrams read as the protocol writes them.
+#ifndef TESTS_BRICKFIXTURE_H
+#define TESTS_BRICKFIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "brick/Block.h"
+#include "comm/LengthPrefixFraming.h"
+#include "comm/MemoryTransport.h"
+#include "comm/PacketFraming.h"
+#include "sim/PtyServer.h"
+#include "sim/VirtualBrick.h"
+
+namespace test {
+
+// "03 B8 01" -> {0x03, 0xB8, 0x01}
+inline Sim::Bytes hex(const std::string& text) {
+  Sim::Bytes out;
+  std::istringstream in(text);
+  std::string byte;
+  while (in >> byte) {
+    out.push_back(static_cast<std::uint8_t>(std::strtoul(byte.c_str(), nullptr, 16)));
+  }
+  return out;
+}
+
+inline std::string hex(const Sim::Bytes& bytes) {
+  std::string out;
+  char two[4];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(two, sizeof two, i == 0 ? "%02X" : " %02X", bytes[i]);
+    out += two;
+  }
+  return out;
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A Block connected through openBT(path) to a virtual brick on a pseudo-terminal.
+class PtyBrick : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  }
+  void TearDown() override {
+    block.disconnect();
+    server.stop();
+  }
+  // Telegrams the brick received, as hex text, the type byte first.
+  std::vector<std::string> wire() {
+    auto guard = server.lock();
+    std::vector<std::string> out;
+    for (const Sim::Bytes& t : sim.received()) {
+      out.push_back(hex(t));
+    }
+    return out;
+  }
+  void clearWire() {
+    auto guard = server.lock();
+    sim.clearRecord();
+  }
+
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server{sim};
+  Brick::Lib::Block block;
+};
+
+// A Block whose link is a virtual brick answering in memory, at once.
+class MemoryBrick : public ::testing::Test {
+ protected:
+  void SetUp() override { attach(block); }
+  void attach(Brick::Lib::Block& target) {
+    target.getCommunication().attach(
+        new Comm::MemoryTransport(
+            [this](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+              if (silent) {
+                sim.answer(p, n);
+                return;
+              }
+              Sim::Bytes reply = sim.answer(p, n);
+              if (!reply.empty()) {
+                replies.push_back(reply);
+              }
+            }),
+        new Comm::PacketFraming());
+  }
+  std::vector<std::string> wire() {
+    std::vector<std::string> out;
+    for (const Sim::Bytes& t : sim.received()) {
+      out.push_back(hex(t));
+    }
+    return out;
+  }
+
+  bool silent = false;
+  Sim::VirtualBrick sim;
+  Brick::Lib::Block block;
+};
+
+}  // namespace test
+
+#endif

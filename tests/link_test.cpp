@@ -1,0 +1,268 @@
+// The link over a pseudo-terminal to the virtual brick: framing, time limits and faults.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#include <thread>
+
+#include "BrickFixture.h"
+#include "comm/FdTransport.h"
+#include "comm/LinkCode.h"
+#include "comm/SerialCommunication.h"
+
+using test::hex;
+using test::PtyBrick;
+using test::secondsSince;
+using Fault = Sim::PtyServer::Fault;
+
+namespace {
+
+// The documented limit, with room for a loaded machine.
+const double kLimitSeconds = Comm::kReplyTimeoutMs / 1000.0 + 0.5;
+
+}  // namespace
+
+TEST_F(PtyBrick, ToneGoesOnTheWireWithItsLengthPrefix) {
+  // The server sees telegrams after taking the prefix off; check the prefix on a raw pipe below.
+  EXPECT_EQ(block.playTone(440, 500), 1);
+  EXPECT_EQ(wire(), std::vector<std::string>{"00 03 B8 01 F4 01"});
+}
+
+TEST_F(PtyBrick, BatteryReplyIsDecoded) {
+  sim.batteryMillivolts = 300;
+  EXPECT_EQ(block.getBatteryLevel(), 300);
+  auto guard = server.lock();
+  sim.scriptReply(0x0B, hex("02 0B 00 28 23"));
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}
+
+TEST_F(PtyBrick, SilentBrickCostsOneTimeLimitAndLeavesThePrefill) {
+  server.setFault(Fault::Silent, -1);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_LT(secondsSince(start), kLimitSeconds);
+  EXPECT_GE(secondsSince(start), Comm::kReplyTimeoutMs / 1000.0 - 0.05);
+  EXPECT_TRUE(block.getStatus().isFatal());
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+  EXPECT_NE(std::string(block.getStatus().getFileName()), "");
+  EXPECT_GT(block.getStatus().getLineNumber(), 0u);
+}
+
+TEST_F(PtyBrick, LateReplyIsDiscardedSoRepliesStayInStep) {
+  auto guard = server.lock();
+  sim.batteryMillivolts = 1111;
+  guard.unlock();
+  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 300);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the late reply arrives now
+  guard.lock();
+  sim.batteryMillivolts = 2222;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 2222);
+}
+
+TEST_F(PtyBrick, ReplyOfAnotherOpcodeIsPassedOver) {
+  server.setFault(Fault::WrongOpcode, 1);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_LT(secondsSince(start), kLimitSeconds);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+}
+
+TEST_F(PtyBrick, LongReplyIsCutToTheBuffer) {
+  server.setFault(Fault::Long, 1);
+  unsigned char reply[4 + 8];
+  std::memset(reply, 0x77, sizeof reply);
+  unsigned char command[] = {0x0B};
+  block.getCommunication().sendDirectCommand(1, command, 1, reply, 4);
+  EXPECT_EQ(hex(Sim::Bytes(reply, reply + sizeof reply)),
+            "0B 00 28 23 77 77 77 77 77 77 77 77");
+  EXPECT_EQ(block.getBatteryLevel(), 9000);  // the stream is still in step
+}
+
+TEST_F(PtyBrick, ShortReplyFillsOnlyWhatCame) {
+  server.setFault(Fault::Short, 1);  // 02 0B 00 28 23 -> 02 0B
+  unsigned char reply[4] = {0x01, 0x01, 0x01, 0x01};
+  unsigned char command[] = {0x0B};
+  block.getCommunication().sendDirectCommand(1, command, 1, reply, 4);
+  EXPECT_EQ(hex(Sim::Bytes(reply, reply + 4)), "0B 01 01 01");
+}
+
+TEST_F(PtyBrick, HugeLengthPrefixFailsFastAndTheNextCallWorks) {
+  server.setFault(Fault::HugePrefix, 1);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_LT(secondsSince(start), kLimitSeconds);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkBadFrame);
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+}
+
+TEST_F(PtyBrick, ZeroLengthPrefixIsABadFrame) {
+  server.setFault(Fault::BadPrefix, 1);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkBadFrame);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+}
+
+TEST_F(PtyBrick, VanishedBrickFailsFastAndReconnects) {
+  server.setFault(Fault::Hangup, 1);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_LT(secondsSince(start), kLimitSeconds);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkClosedByPeer);
+
+  block.disconnect();
+  server.stop();
+  ASSERT_TRUE(server.start());
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  EXPECT_TRUE(block.getStatus().isSuccess());
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+}
+
+TEST_F(PtyBrick, NameRoundTrips) {
+  char name[256];
+  block.getName(name);
+  EXPECT_STREQ(name, "NXT");
+  block.setName(const_cast<char*>("Rover"));
+  block.getName(name);
+  EXPECT_STREQ(name, "Rover");
+  EXPECT_EQ(wire().at(1), "01 98 52 6F 76 65 72 00 00 00 00 00 00 00 00 00 00 00");
+}
+
+TEST_F(PtyBrick, LongNameIsCutToFifteenCharacters) {
+  std::string longName(300, 'n');
+  block.setName(const_cast<char*>(longName.c_str()));
+  char name[256];
+  block.getName(name);
+  EXPECT_EQ(std::string(name), std::string(15, 'n'));
+}
+
+TEST_F(PtyBrick, SilentBrickGivesAnEmptyName) {
+  server.setFault(Fault::Silent, -1);
+  char name[256];
+  std::memset(name, 'x', sizeof name);
+  block.getName(name);
+  EXPECT_STREQ(name, "");
+}
+
+TEST(Link, ClosedLinkRecordsNotOpenAndLeavesReplyAlone) {
+  Comm::SerialCommunication link;
+  unsigned char command[] = {0x0B};
+  unsigned char reply[4] = {0x01, 0x01, 0x01, 0x01};
+  link.sendDirectCommand(1, command, 1, reply, 4);
+  EXPECT_EQ(hex(Sim::Bytes(reply, reply + 4)), "01 01 01 01");
+  EXPECT_EQ(link.getStatus().getCode(), Comm::kLinkNotOpen);
+  link.close();
+  link.close();
+}
+
+TEST(Link, OpeningNothingFails) {
+  Comm::SerialCommunication link;
+  EXPECT_FALSE(link.openBT(const_cast<char*>("/nonexistent/rfcomm")));
+  EXPECT_EQ(link.getStatus().getCode(), Comm::kLinkNoDevice);
+  EXPECT_FALSE(link.openBT(const_cast<char*>("")));
+  EXPECT_FALSE(link.openBT(const_cast<char*>("/dev/null")));  // not a serial device
+  EXPECT_FALSE(link.isOpen());
+}
+
+TEST(Link, CopiesShareTheTransportAndFreeItOnce) {
+  long* refs = nullptr;
+  {
+    Comm::SerialCommunication link;
+    auto* transport = new Comm::MemoryTransport(nullptr);
+    link.attach(transport, new Comm::PacketFraming());
+    {
+      Comm::SerialCommunication copy(link);
+      EXPECT_EQ(transport->references(), 2);
+    }
+    EXPECT_EQ(transport->references(), 1);
+    (void)refs;
+  }
+  SUCCEED();  // a double free aborts here under the sanitizers
+}
+
+TEST(Link, BluetoothAddressesAreRecognised) {
+  EXPECT_TRUE(Comm::FdTransport::isBluetoothAddress("00:16:53:0A:bc:FF"));
+  EXPECT_FALSE(Comm::FdTransport::isBluetoothAddress("00:16:53:0A:bc"));
+  EXPECT_FALSE(Comm::FdTransport::isBluetoothAddress("/dev/rfcomm0"));
+  EXPECT_FALSE(Comm::FdTransport::isBluetoothAddress("00-16-53-0A-BC-FF"));
+}
+
+// A raw pseudo-terminal, with no virtual brick: the test itself is the brick.
+class RawPty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    char name[128];
+    ASSERT_EQ(::ptsname_r(master, name, sizeof name), 0);
+    path = name;
+  }
+  void TearDown() override { ::close(master); }
+  // Reads exactly n bytes the host wrote.
+  Sim::Bytes take(std::size_t n) {
+    Sim::Bytes out(n);
+    std::size_t have = 0;
+    while (have < n) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 2000) <= 0) {
+        break;
+      }
+      ssize_t got = ::read(master, out.data() + have, n - have);
+      if (got <= 0) {
+        break;
+      }
+      have += static_cast<std::size_t>(got);
+    }
+    out.resize(have);
+    return out;
+  }
+  void give(const std::string& bytes) {
+    Sim::Bytes raw = hex(bytes);
+    ASSERT_EQ(::write(master, raw.data(), raw.size()), static_cast<ssize_t>(raw.size()));
+  }
+
+  int master = -1;
+  std::string path;
+};
+
+TEST_F(RawPty, ToneAndBatteryCarryTheirLengthPrefix) {
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(path.c_str())));
+  std::thread brick([&] {
+    EXPECT_EQ(hex(take(8)), "06 00 00 03 B8 01 F4 01");
+    give("03 00 02 03 00");
+    EXPECT_EQ(hex(take(4)), "02 00 00 0B");
+    give("05 00 02 0B 00 2C 01");
+  });
+  EXPECT_EQ(block.playTone(440, 500), 1);
+  EXPECT_TRUE(block.getStatus().isSuccess()) << block.getStatus().getCode() << " at "
+                                             << block.getStatus().getLineNumber();
+  EXPECT_EQ(block.getBatteryLevel(), 300);
+  brick.join();
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}
+
+TEST_F(RawPty, ReplyInPiecesIsReassembled) {
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(path.c_str())));
+  std::thread brick([&] {
+    take(4);
+    give("05");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    give("00 02 0B");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    give("00 2C 01");
+  });
+  EXPECT_EQ(block.getBatteryLevel(), 300);
+  brick.join();
+}
