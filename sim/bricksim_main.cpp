@@ -1,9 +1,9 @@
 // bricksim: serves a virtual brick on a pseudo-terminal until interrupted.
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "sim/PtyServer.h"
 #include "sim/VirtualBrick.h"
@@ -12,7 +12,9 @@ namespace {
 
 volatile std::sig_atomic_t stopping = 0;
 
-void onSignal(int) { stopping = 1; }
+void onSignal(int) {
+  stopping = 1;
+}
 
 }  // namespace
 

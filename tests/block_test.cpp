@@ -15,8 +15,8 @@ TEST_F(MemoryBrick, ToneTelegrams) {
   EXPECT_EQ(block.playTone(-1, 0), 1);
   EXPECT_EQ(block.playTone(70000, 65535), 1);  // larger values keep their low 16 bits
   EXPECT_EQ(block.stopTone(), 1);
-  EXPECT_EQ(wire(), (Strings{"00 03 B8 01 F4 01", "00 03 FF 00 00 00", "00 03 70 11 FF FF",
-                             "00 0C"}));
+  EXPECT_EQ(wire(),
+            (Strings{"00 03 B8 01 F4 01", "00 03 FF 00 00 00", "00 03 70 11 FF FF", "00 0C"}));
 }
 
 TEST_F(MemoryBrick, BatteryIsUnsignedLittleEndian) {

@@ -1,10 +1,10 @@
 // The link over a pseudo-terminal to the virtual brick: framing, time limits and faults.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <cstring>
 #include <thread>
 
 #include "BrickFixture.h"
@@ -80,8 +80,7 @@ TEST_F(PtyBrick, LongReplyIsCutToTheBuffer) {
   std::memset(reply, 0x77, sizeof reply);
   unsigned char command[] = {0x0B};
   block.getCommunication().sendDirectCommand(1, command, 1, reply, 4);
-  EXPECT_EQ(hex(Sim::Bytes(reply, reply + sizeof reply)),
-            "0B 00 28 23 77 77 77 77 77 77 77 77");
+  EXPECT_EQ(hex(Sim::Bytes(reply, reply + sizeof reply)), "0B 00 28 23 77 77 77 77 77 77 77 77");
   EXPECT_EQ(block.getBatteryLevel(), 9000);  // the stream is still in step
 }
 
@@ -245,8 +244,8 @@ TEST_F(RawPty, ToneAndBatteryCarryTheirLengthPrefix) {
     give("05 00 02 0B 00 2C 01");
   });
   EXPECT_EQ(block.playTone(440, 500), 1);
-  EXPECT_TRUE(block.getStatus().isSuccess()) << block.getStatus().getCode() << " at "
-                                             << block.getStatus().getLineNumber();
+  EXPECT_TRUE(block.getStatus().isSuccess())
+      << block.getStatus().getCode() << " at " << block.getStatus().getLineNumber();
   EXPECT_EQ(block.getBatteryLevel(), 300);
   brick.join();
   EXPECT_TRUE(block.getStatus().isSuccess());

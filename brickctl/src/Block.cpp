@@ -28,9 +28,13 @@ Block::Block(const Block& other) : sensors(other.sensors), motors(other.motors),
 
 Block::~Block() = default;
 
-bool Block::connect() { return link.open(); }
+bool Block::connect() {
+  return link.open();
+}
 
-bool Block::connectBluetooth() { return link.openBT(); }
+bool Block::connectBluetooth() {
+  return link.openBT();
+}
 
 bool Block::connectBluetooth(char* device) {
   char buffer[kTextBuffer];
@@ -44,8 +48,7 @@ int Block::disconnect() {
 }
 
 int Block::playTone(int frequency, int duration) {
-  unsigned char command[] = {Nxt::kPlayTone,
-                             static_cast<unsigned char>(frequency % 256),
+  unsigned char command[] = {Nxt::kPlayTone, static_cast<unsigned char>(frequency % 256),
                              static_cast<unsigned char>(frequency / 256),
                              static_cast<unsigned char>(duration % 256),
                              static_cast<unsigned char>(duration / 256)};
@@ -96,7 +99,9 @@ int Block::setSensor(Sensor* sensor, int port) {
   return sensor->setSensorType(sensor->getSensorType());
 }
 
-int Block::remSensor(int port) { return sensors.erase(port) != 0 ? 1 : -1; }
+int Block::remSensor(int port) {
+  return sensors.erase(port) != 0 ? 1 : -1;
+}
 
 Sensor* Block::getSensor(int port) {
   auto found = sensors.find(port);
@@ -113,16 +118,22 @@ int Block::setMotor(Motor* motor, int port) {
   return 1;
 }
 
-int Block::remMotor(int port) { return motors.erase(port) != 0 ? 1 : -1; }
+int Block::remMotor(int port) {
+  return motors.erase(port) != 0 ? 1 : -1;
+}
 
 Motor* Block::getMotor(int port) {
   auto found = motors.find(port);
   return found != motors.end() ? found->second : nullptr;
 }
 
-const nFANTOM100::tStatus& Block::getStatus() const { return link.getStatus(); }
+const nFANTOM100::tStatus& Block::getStatus() const {
+  return link.getStatus();
+}
 
-Comm::SerialCommunication& Block::getCommunication() { return link; }
+Comm::SerialCommunication& Block::getCommunication() {
+  return link;
+}
 
 }  // namespace Lib
 }  // namespace Brick

@@ -48,11 +48,14 @@ void Log::write(const char* message, int level) {
   }
   char stamp[40];
   now("%d/%m/%Y-%H:%M:%S", stamp, sizeof stamp);
-  file << stamp << " " << " " << level << " " << (message != nullptr ? message : "") << "\n";
+  file << stamp << " "
+       << " " << level << " " << (message != nullptr ? message : "") << "\n";
   file.flush();
 }
 
-void Log::setLogLevel(int level) { logLevel = level; }
+void Log::setLogLevel(int level) {
+  logLevel = level;
+}
 
 }  // namespace Lib
 }  // namespace Brick

@@ -42,7 +42,9 @@ int Motor::setOutputState(int power, unsigned char mode, unsigned char regulatio
 
 // Negation goes through unsigned arithmetic so that INT_MIN wraps instead of overflowing; only
 // the low 8 bits reach the telegram either way.
-static int negated(int power) { return static_cast<int>(0u - static_cast<unsigned int>(power)); }
+static int negated(int power) {
+  return static_cast<int>(0u - static_cast<unsigned int>(power));
+}
 
 int Motor::moveForward(int power) {
   return setOutputState(power, kRunRegulated, Nxt::kRegulationMotorSpeed, Nxt::kRunStateRunning, 0);
@@ -97,10 +99,9 @@ int Motor::getRotationCount() {
     byte = 0x01;
   }
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
-  unsigned int count = static_cast<unsigned int>(reply[20]) |
-                       static_cast<unsigned int>(reply[21]) << 8 |
-                       static_cast<unsigned int>(reply[22]) << 16 |
-                       static_cast<unsigned int>(reply[23]) << 24;
+  unsigned int count =
+      static_cast<unsigned int>(reply[20]) | static_cast<unsigned int>(reply[21]) << 8 |
+      static_cast<unsigned int>(reply[22]) << 16 | static_cast<unsigned int>(reply[23]) << 24;
   return static_cast<int>(count);
 }
 

@@ -77,7 +77,9 @@ int Sensor::setSensorType(int newKind) {
   return 2;
 }
 
-int Sensor::getSensorType() { return kind; }
+int Sensor::getSensorType() {
+  return kind;
+}
 
 int Sensor::getValue() {
   switch (kind) {

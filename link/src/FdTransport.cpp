@@ -1,16 +1,16 @@
 #include "comm/FdTransport.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "comm/LinkCode.h"
 
@@ -82,7 +82,9 @@ struct RfcommAddress {
 
 FdTransport::FdTransport(int descriptor) : fd(descriptor) {}
 
-FdTransport::~FdTransport() { close(); }
+FdTransport::~FdTransport() {
+  close();
+}
 
 bool FdTransport::isBluetoothAddress(const std::string& text) {
   if (text.size() != 17) {

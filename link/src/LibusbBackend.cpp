@@ -130,6 +130,8 @@ UsbBackend& UsbBackend::current() {
   return libusb;
 }
 
-void UsbBackend::install(UsbBackend* backend) { installed = backend; }
+void UsbBackend::install(UsbBackend* backend) {
+  installed = backend;
+}
 
 }  // namespace Comm

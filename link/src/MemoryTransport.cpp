@@ -35,7 +35,9 @@ long MemoryTransport::read(std::uint8_t* data, std::size_t n, const Deadline&) {
   return static_cast<long>(take);
 }
 
-void MemoryTransport::discardInput() { pending.clear(); }
+void MemoryTransport::discardInput() {
+  pending.clear();
+}
 
 void MemoryTransport::close() {
   open = false;

@@ -1,5 +1,5 @@
-#include "comm/Framing.h"
 #include "comm/RefCounted.h"
+#include "comm/Framing.h"
 #include "comm/Transport.h"
 #include "comm/UsbBackend.h"
 

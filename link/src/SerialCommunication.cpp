@@ -139,8 +139,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     fail(kLinkNotOpen, __FILE__, __LINE__);
     return;
   }
-  if (command == nullptr || length < 1 ||
-      static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
+  if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
     fail(kLinkBadArgument, __FILE__, __LINE__);
     return;
   }

@@ -9,7 +9,9 @@ namespace Comm {
 
 UsbTransport::UsbTransport(UsbBackend& b, void* h) : backend(b), handle(h) {}
 
-UsbTransport::~UsbTransport() { close(); }
+UsbTransport::~UsbTransport() {
+  close();
+}
 
 UsbTransport* UsbTransport::openFirst(long& code) {
   UsbBackend& backend = UsbBackend::current();
@@ -40,8 +42,8 @@ long UsbTransport::write(const std::uint8_t* data, std::size_t n, const Deadline
   if (ms == 0) {
     return kLinkTimeout;
   }
-  long put = backend.bulkTransfer(handle, Nxt::kUsbOutEndpoint, const_cast<std::uint8_t*>(data),
-                                  n, ms);
+  long put =
+      backend.bulkTransfer(handle, Nxt::kUsbOutEndpoint, const_cast<std::uint8_t*>(data), n, ms);
   if (put < 0) {
     return put;
   }

@@ -1,12 +1,12 @@
 #include "sim/PtyServer.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
 
 #include "comm/Nxt.h"
 
@@ -14,7 +14,9 @@ namespace Sim {
 
 PtyServer::PtyServer(VirtualBrick& brick) : target(brick) {}
 
-PtyServer::~PtyServer() { stop(); }
+PtyServer::~PtyServer() {
+  stop();
+}
 
 bool PtyServer::start() {
   if (running) {

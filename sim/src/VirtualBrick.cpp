@@ -15,7 +15,9 @@ void putLe(Bytes& out, std::uint32_t value, int bytes) {
   }
 }
 
-Bytes status(std::uint8_t opcode, std::uint8_t code) { return Bytes{Nxt::kReply, opcode, code}; }
+Bytes status(std::uint8_t opcode, std::uint8_t code) {
+  return Bytes{Nxt::kReply, opcode, code};
+}
 
 bool isLowSpeed(const InputState& in) {
   return in.type == Nxt::kLowSpeed || in.type == Nxt::kLowSpeed9V;
@@ -26,8 +28,9 @@ bool isLowSpeed(const InputState& in) {
 VirtualBrick::VirtualBrick() = default;
 
 std::size_t VirtualBrick::count(std::uint8_t opcode) const {
-  return static_cast<std::size_t>(std::count_if(
-      record.begin(), record.end(), [&](const Bytes& t) { return t.size() > 1 && t[1] == opcode; }));
+  return static_cast<std::size_t>(std::count_if(record.begin(), record.end(), [&](const Bytes& t) {
+    return t.size() > 1 && t[1] == opcode;
+  }));
 }
 
 void VirtualBrick::scriptReply(std::uint8_t opcode, const Bytes& reply) {
@@ -324,8 +327,8 @@ Bytes VirtualBrick::deviceInfo() {
   }
   const std::uint8_t address[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   reply.insert(reply.end(), address, address + 7);
-  putLe(reply, 0, 4);       // Bluetooth signal strength
-  putLe(reply, 65536, 4);   // free flash
+  putLe(reply, 0, 4);      // Bluetooth signal strength
+  putLe(reply, 65536, 4);  // free flash
   return reply;
 }
 

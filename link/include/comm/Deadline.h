@@ -10,7 +10,8 @@ class Deadline {
  public:
   using Clock = std::chrono::steady_clock;
 
-  explicit Deadline(int milliseconds) : end(Clock::now() + std::chrono::milliseconds(milliseconds)) {}
+  explicit Deadline(int milliseconds)
+      : end(Clock::now() + std::chrono::milliseconds(milliseconds)) {}
 
   // Whole milliseconds left, rounded up so that a poll never gives up before the end; 0 once
   // the deadline has passed.

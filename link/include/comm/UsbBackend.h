@@ -30,8 +30,8 @@ class COMM_API UsbBackend {
   // opaque handle, or null with a negative LinkCode in `code`.
   virtual void* open(std::size_t i, int interface, long& code) = 0;
   // One bulk transfer. Returns the bytes moved, or a negative LinkCode.
-  virtual long bulkTransfer(void* handle, std::uint8_t endpoint, std::uint8_t* data,
-                            std::size_t n, int timeoutMs) = 0;
+  virtual long bulkTransfer(void* handle, std::uint8_t endpoint, std::uint8_t* data, std::size_t n,
+                            int timeoutMs) = 0;
   virtual void close(void* handle, int interface) = 0;
 
   // The backend the link uses: libusb unless a test installed another. The link does not own

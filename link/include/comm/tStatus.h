@@ -19,7 +19,8 @@ class tStatus {
   tStatus(const tStatus& other) : code(other.code), lineNumber(other.lineNumber) {
     copyFileName(other.fileName);
   }
-  tStatus(long statusCode, const char* file, unsigned long line) : code(statusCode), lineNumber(line) {
+  tStatus(long statusCode, const char* file, unsigned long line)
+      : code(statusCode), lineNumber(line) {
     copyFileName(file);
   }
   ~tStatus() {}

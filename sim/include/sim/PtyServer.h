@@ -22,14 +22,14 @@ class PtyServer {
  public:
   enum class Fault {
     None,
-    Silent,        // read the telegram, answer nothing
-    Late,          // answer after `delayMs`
-    Short,         // answer with the reply cut to half its length
-    Long,          // answer with 40 extra bytes
-    WrongOpcode,   // answer with the opcode echo changed
-    BadPrefix,     // send a length prefix of 0 then the reply
-    HugePrefix,    // send a length prefix of 65535 and nothing more
-    Hangup,        // close the pseudo-terminal: the brick is gone
+    Silent,       // read the telegram, answer nothing
+    Late,         // answer after `delayMs`
+    Short,        // answer with the reply cut to half its length
+    Long,         // answer with 40 extra bytes
+    WrongOpcode,  // answer with the opcode echo changed
+    BadPrefix,    // send a length prefix of 0 then the reply
+    HugePrefix,   // send a length prefix of 65535 and nothing more
+    Hangup,       // close the pseudo-terminal: the brick is gone
   };
 
   explicit PtyServer(VirtualBrick& brick);
