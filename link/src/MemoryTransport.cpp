@@ -31,7 +31,13 @@ long MemoryTransport::read(std::uint8_t* data, std::size_t n, const Deadline&) {
   std::vector<std::uint8_t>& packet = pending.front();
   std::size_t take = std::min(n, packet.size());
   std::memcpy(data, packet.data(), take);
-  pending.pop_front();
+  // A reader that takes less than a packet (a stream framing reading a prefix) gets the rest
+  // next time, as from a byte stream.
+  if (take < packet.size()) {
+    packet.erase(packet.begin(), packet.begin() + static_cast<long>(take));
+  } else {
+    pending.pop_front();
+  }
   return static_cast<long>(take);
 }
 
