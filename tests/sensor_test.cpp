@@ -240,6 +240,26 @@ TEST_F(MemoryBrick, SonarSwitchesAndBusStatus) {
   EXPECT_EQ(wire(), Strings{"00 0F 00 03 00 02 41 02"});
 }
 
+TEST_F(MemoryBrick, CopiesReadTheSamePort) {
+  Sensor original;
+  original.setSensorType(L::SENSOR_SOUND_DB);
+  block.setSensor(&original, 2);
+  Sensor copy(original);
+  Sensor assigned;
+  assigned = original;
+  Sensor overwritten;
+  overwritten.setSensorType(L::SENSOR_TOUCH);
+  block.setSensor(&overwritten, 1);
+  overwritten = Sensor();  // kind, port and link all go
+  clearWire();
+  sim.scriptScaled(2, {10, 20});
+  EXPECT_EQ(copy.getValue(), 10);
+  EXPECT_EQ(assigned.getValue(), 20);
+  EXPECT_EQ(overwritten.getValue(), -1);
+  EXPECT_EQ(overwritten.getSensorType(), -1);
+  EXPECT_EQ(wire(), (Strings{"00 07 02", "00 07 02"}));
+}
+
 TEST_F(MemoryBrick, ProtectedSettersAttachLikeBlock) {
   OpenSensor sensor;
   sensor.setSensorType(L::SENSOR_TOUCH);
@@ -248,6 +268,31 @@ TEST_F(MemoryBrick, ProtectedSettersAttachLikeBlock) {
   EXPECT_EQ(sensor.setCommunication(&block.getCommunication()), 1);
   EXPECT_EQ(sensor.setSensorType(L::SENSOR_TOUCH), 2);
   EXPECT_EQ(wire(), Strings{"00 05 03 01 20"});
+}
+
+TEST_F(PtyBrick, UltrasonicOverTheSerialLine) {
+  Sensor sensor;
+  sensor.setSensorType(L::SENSOR_ULTRASONIC);
+  EXPECT_EQ(block.setSensor(&sensor, 3), 2);
+  {
+    auto guard = server.lock();
+    sim.ultrasonicLatencyPolls = 1;
+    sim.ultrasonic[3].distance = 120;
+  }
+  clearWire();
+  // The sonar command is still on the bus for the first two requests, which the brick refuses;
+  // the poll that sees it done finds nothing to read. The third request is taken, and its byte
+  // is ready one pass later.
+  sensor.enableSonar();
+  EXPECT_EQ(sensor.getValue(), 120);
+  const Strings pass{kDistanceRequest3, kStatus3};
+  Strings expected{"00 0F 03 03 00 02 41 02"};
+  for (int i = 0; i < 4; ++i) {
+    expected.insert(expected.end(), pass.begin(), pass.end());
+  }
+  expected.push_back(kRead3);
+  EXPECT_EQ(wire(), expected);
+  EXPECT_TRUE(block.getStatus().isSuccess());
 }
 
 // A sensor that never reports data ready: the exchange goes on, telegram after telegram in the
