@@ -7,6 +7,8 @@
 #include <climits>
 #include <map>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "BrickFixture.h"
 
@@ -24,19 +26,30 @@ struct OpenSensor : Sensor {
   using Sensor::setPort;
 };
 
+template <typename T, typename = void>
+struct PublicMapping : std::false_type {};
+template <typename T>
+struct PublicMapping<T, std::void_t<decltype(std::declval<T&>().getSensorMapping(0))>>
+    : std::true_type {};
+static_assert(!PublicMapping<Sensor>::value && PublicMapping<OpenSensor>::value,
+              "getSensorMapping is for Sensor and what derives from it");
+
 // Kind code, then the type and mode bytes a brick is to be configured with.
 struct KindBytes {
   int kind;
   const char* typeMode;
 };
 const KindBytes kTable[] = {
-    {L::SENSOR_LIGHT_ACTIVE, "05 80"}, {L::SENSOR_LIGHT_INACTIVE, "06 80"},
-    {L::SENSOR_TOUCH, "01 20"},        {L::SENSOR_SOUND_DB, "07 80"},
-    {L::SENSOR_SOUND_DBA, "08 80"},    {L::SENSOR_ULTRASONIC, "0B 00"},
-    {L::SENSOR_COLOR_FULL, "0D 80"},   {L::SENSOR_COLOR_RED, "0E 80"},
-    {L::SENSOR_COLOR_GREEN, "0F 80"},  {L::SENSOR_COLOR_BLUE, "10 80"},
-    {L::SENSOR_COLOR_NONE, "11 80"},
+    {800, "05 80"}, {801, "06 80"}, {802, "01 20"}, {803, "07 80"}, {804, "08 80"}, {805, "0B 00"},
+    {806, "0D 80"}, {807, "0E 80"}, {808, "0F 80"}, {809, "10 80"}, {810, "11 80"},
 };
+static_assert(L::SENSOR_LIGHT_ACTIVE == 800 && L::SENSOR_LIGHT_INACTIVE == 801 &&
+                  L::SENSOR_TOUCH == 802 && L::SENSOR_SOUND_DB == 803 &&
+                  L::SENSOR_SOUND_DBA == 804 && L::SENSOR_ULTRASONIC == 805 &&
+                  L::SENSOR_COLOR_FULL == 806 && L::SENSOR_COLOR_RED == 807 &&
+                  L::SENSOR_COLOR_GREEN == 808 && L::SENSOR_COLOR_BLUE == 809 &&
+                  L::SENSOR_COLOR_NONE == 810,
+              "the kind codes hosts and Prolog programs pass");
 
 const char* kDistanceRequest3 = "00 0F 03 02 01 02 42";
 const char* kStatus3 = "00 0E 03";
@@ -46,8 +59,6 @@ const char* kRead3 = "00 10 03";
 
 TEST(Sensor, MappingTableAndCopies) {
   OpenSensor sensor;
-  ASSERT_EQ(L::SENSOR_LIGHT_ACTIVE, 800);
-  ASSERT_EQ(L::SENSOR_COLOR_NONE, 810);
   for (const KindBytes& row : kTable) {
     Sim::Bytes bytes = test::hex(row.typeMode);
     EXPECT_EQ(sensor.getSensorMapping(row.kind), (std::map<int, int>{{bytes[0], bytes[1]}}))
