@@ -85,9 +85,11 @@ class MemoryBrick : public ::testing::Test {
             [this](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
               if (silent) {
                 sim.answer(p, n);
+                answers.emplace_back();
                 return;
               }
               Sim::Bytes reply = sim.answer(p, n);
+              answers.push_back(reply);
               if (!reply.empty()) {
                 replies.push_back(reply);
               }
@@ -102,7 +104,23 @@ class MemoryBrick : public ::testing::Test {
     return out;
   }
 
+  void clearWire() {
+    sim.clearRecord();
+    answers.clear();
+  }
+  // Telegrams the brick answered with a status other than success, as "telegram -> reply".
+  std::vector<std::string> refused() {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < answers.size() && i < sim.received().size(); ++i) {
+      if (answers[i].size() > 2 && answers[i][2] != 0x00) {
+        out.push_back(hex(sim.received()[i]) + " -> " + hex(answers[i]));
+      }
+    }
+    return out;
+  }
+
   bool silent = false;
+  std::vector<Sim::Bytes> answers;  // one per telegram received, empty when none was sent
   Sim::VirtualBrick sim;
   Brick::Lib::Block block;
 };

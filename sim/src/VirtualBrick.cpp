@@ -141,7 +141,7 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
-  if (n < 13) {
+  if (n < 12) {  // type, opcode, port, power, mode, regulation, turn ratio, run state, limit
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   std::uint8_t port = t[2];
@@ -252,6 +252,9 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[port];
+  if (us.pendingPolls >= 0) {
+    return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
+  }
   const std::uint8_t* data = t + 5;
   if (tx < 2 || data[0] != Nxt::kUltrasonicAddress) {
     return status(t[1], Nxt::kStatusBusError);  // nobody answers at that address
@@ -260,18 +263,16 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   if (reg == Nxt::kUltrasonicCommand && tx >= 3) {
     us.measuring = data[2] != Nxt::kUltrasonicOff;
   }
-  us.bytesReady = 0;
+  // A new transaction replaces the data of the last one, read or not.
+  us.bytesReady = static_cast<std::uint8_t>(rx);
   std::memset(us.data, 0, sizeof us.data);
-  if (rx > 0) {
-    if (reg >= Nxt::kUltrasonicMeasurement0 && reg < Nxt::kUltrasonicMeasurement0 + 8) {
-      if (us.measuring) {
-        us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
-      }
-      us.data[0] = us.distance;
+  if (rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 && reg < Nxt::kUltrasonicMeasurement0 + 8) {
+    if (us.measuring) {
+      us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    us.pendingPolls = ultrasonicLatencyPolls;
-    us.bytesReady = static_cast<std::uint8_t>(rx);
+    us.data[0] = us.distance;
   }
+  us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : -1;
   return status(t[1], Nxt::kStatusOk);
 }
 
@@ -289,17 +290,22 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
   }
   UltrasonicState& us = ultrasonic[t[2]];
   std::deque<int>& script = lsStatusScript[t[2]];
+  bool running = true;
   std::uint8_t ready = 0;
   if (!script.empty()) {
+    // A scripted 0 keeps the transaction running; a count ends it.
     ready = static_cast<std::uint8_t>(script.front());
     script.pop_front();
+    running = ready == 0;
+    us.pendingPolls = running ? std::max(us.pendingPolls, 0) : -1;
   } else if (us.pendingPolls > 0) {
-    --us.pendingPolls;  // the bus transaction is still running
+    --us.pendingPolls;  // still on the bus
   } else {
+    us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
+    running = false;
     ready = us.bytesReady;
   }
-  bool busy = ready == 0 && us.pendingPolls >= 0;
-  Bytes reply = status(t[1], busy ? Nxt::kStatusPending : Nxt::kStatusOk);
+  Bytes reply = status(t[1], running ? Nxt::kStatusPending : Nxt::kStatusOk);
   reply.push_back(ready);
   return reply;
 }
@@ -311,12 +317,17 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
   if (t[2] > 3) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
+  if (!isLowSpeed(inputs[t[2]])) {
+    return status(t[1], Nxt::kStatusChannelBusy);
+  }
   UltrasonicState& us = ultrasonic[t[2]];
+  if (us.pendingPolls >= 0) {
+    return status(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+  }
   Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
   reply.push_back(us.bytesReady);
   reply.insert(reply.end(), us.data, us.data + 16);
   us.bytesReady = 0;
-  us.pendingPolls = -1;
   return reply;
 }
 

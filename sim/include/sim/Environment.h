@@ -33,7 +33,7 @@ struct InputState {
 struct UltrasonicState {
   bool measuring = true;  // continuous measurement is the sensor's power-on state
   std::uint8_t distance = 255;
-  int pendingPolls = -1;  // -1: no transaction; else polls left before data is ready
+  int pendingPolls = -1;  // -1: bus idle; else status polls still answered 0 before it is done
   std::uint8_t bytesReady = 0;
   std::uint8_t data[16] = {};
 };

@@ -43,13 +43,16 @@ class VirtualBrick {
   std::array<InputState, 4> inputs{};
   std::array<UltrasonicState, 4> ultrasonic{};
   std::vector<Tone> tones;
-  // Status polls that report 0 bytes ready after a distance request, before the data comes.
+  // Status polls that a low-speed transaction answers with 0 bytes ready (status 0x20); the
+  // poll after them sees it done (0: done at once). While it runs, an LSWRITE is refused with
+  // 0xE0 and leaves it running, and an LSREAD gets 0x20, as on a real brick.
   int ultrasonicLatencyPolls = 0;
 
   // Scripting. A queued reply is sent, as given, instead of the next computed reply to that
   // opcode; an empty queued reply means silence.
   void scriptReply(std::uint8_t opcode, const Bytes& reply);
-  // Bytes-ready values for the next LSGETSTATUS replies on a port.
+  // Bytes-ready values for the next LSGETSTATUS replies on a port: 0 while the transaction
+  // runs, more to end it.
   void scriptLsStatus(int port, const std::vector<int>& values);
   // Scaled values for the next GETINPUTVALUES replies on a port (then the state's own value).
   void scriptScaled(int port, const std::vector<int>& values);
