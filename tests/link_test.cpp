@@ -187,6 +187,15 @@ TEST(Link, CopiesShareTheTransportAndFreeItOnce) {
   SUCCEED();  // a double free aborts here under the sanitizers
 }
 
+TEST(Link, UnreachableBluetoothAddressFailsWithinTheConnectLimit) {
+  Comm::SerialCommunication link;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(link.openBT(const_cast<char*>("00:16:53:00:00:01")));
+  EXPECT_LT(secondsSince(start), 11.0);
+  EXPECT_TRUE(link.getStatus().isFatal());
+  EXPECT_FALSE(link.isOpen());
+}
+
 TEST(Link, BluetoothAddressesAreRecognised) {
   EXPECT_TRUE(Comm::FdTransport::isBluetoothAddress("00:16:53:0A:bc:FF"));
   EXPECT_FALSE(Comm::FdTransport::isBluetoothAddress("00:16:53:0A:bc"));

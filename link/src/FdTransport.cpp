@@ -71,6 +71,7 @@ long waitFor(int fd, short events, const Deadline& deadline) {
 // The kernel's RFCOMM socket address (linux/bluetooth/rfcomm.h), declared here so that the
 // link needs no Bluetooth development package.
 const int kAfBluetooth = 31;
+const int kConnectTimeoutMs = 10000;
 const int kBtProtoRfcomm = 3;
 struct RfcommAddress {
   sa_family_t family;
@@ -144,17 +145,28 @@ FdTransport* FdTransport::openRfcomm(const std::string& text, int channel, long&
         static_cast<std::uint8_t>(std::strtoul(text.substr(3 * i, 2).c_str(), nullptr, 16));
   }
   address.channel = static_cast<std::uint8_t>(channel);
-  int fd = ::socket(kAfBluetooth, SOCK_STREAM | SOCK_CLOEXEC, kBtProtoRfcomm);
+  int fd = ::socket(kAfBluetooth, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, kBtProtoRfcomm);
   if (fd < 0) {
     code = codeFromErrno(errno);
     return nullptr;
   }
+  // Paging a brick takes a few seconds; one out of reach is given up on at the deadline rather
+  // than after the kernel's own, much longer, time-out.
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    code = codeFromErrno(errno);
-    ::close(fd);
-    return nullptr;
+    long rc = errno == EINPROGRESS ? waitFor(fd, POLLOUT, Deadline(kConnectTimeoutMs))
+                                   : codeFromErrno(errno);
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (rc != kLinkTimeout && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+        error != 0) {
+      rc = codeFromErrno(error);
+    }
+    if (rc != kLinkOk) {
+      code = rc;
+      ::close(fd);
+      return nullptr;
+    }
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   code = kLinkOk;
   return new FdTransport(fd);
 }
