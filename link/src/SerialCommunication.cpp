@@ -151,6 +151,9 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   std::uint8_t telegram[Nxt::kMaxTelegram];
   telegram[0] = type;
   std::memcpy(telegram + 1, command, static_cast<std::size_t>(length));
+  if (tracer) {
+    tracer(true, telegram, static_cast<std::size_t>(length) + 1);
+  }
   long rc = framing->send(*transport, telegram, static_cast<std::size_t>(length) + 1, deadline);
   if (rc < 0) {
     framing->outOfStep = true;
@@ -168,6 +171,9 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
       framing->outOfStep = true;
       fail(rc, __FILE__, __LINE__);
       return;
+    }
+    if (tracer) {
+      tracer(false, telegram, got);
     }
     if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
       std::size_t take = got - 1;

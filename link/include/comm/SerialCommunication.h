@@ -8,11 +8,16 @@
 // buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs.
 //
 // Threads: a link serves one caller at a time; copies of a link share the open device.
+//
+// Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
+// framing (no USB packet boundaries, no Bluetooth length prefix), in the caller's thread.
 #ifndef COMM_SERIALCOMMUNICATION_H
 #define COMM_SERIALCOMMUNICATION_H
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "comm/Export.h"
 #include "comm/Framing.h"
@@ -23,6 +28,10 @@ namespace Comm {
 
 class COMM_API SerialCommunication {
  public:
+  // Called with each telegram sent (type byte first) and each telegram received (0x02 first),
+  // replies passed over as stale included; `sent` tells which.
+  using Tracer = std::function<void(bool sent, const std::uint8_t* telegram, std::size_t n)>;
+
   SerialCommunication() : status(), transport(nullptr), framing(nullptr) {}
   // Frees the transport, then the framing, once the last copy sharing them goes.
   ~SerialCommunication() {
@@ -31,7 +40,10 @@ class COMM_API SerialCommunication {
   }
   // The copy refers to the same transport and framing as the original.
   SerialCommunication(const SerialCommunication& other)
-      : status(other.status), transport(other.transport), framing(other.framing) {
+      : status(other.status),
+        transport(other.transport),
+        framing(other.framing),
+        tracer(other.tracer) {
     if (transport != nullptr) {
       transport->retain();
     }
@@ -72,6 +84,9 @@ class COMM_API SerialCommunication {
   void attach(Transport* newTransport, Framing* newFraming);
   bool isOpen() const { return transport != nullptr; }
 
+  // Reports every telegram from now on, across closes and opens; an empty tracer stops it.
+  void setTracer(Tracer newTracer) { tracer = std::move(newTracer); }
+
   const nFANTOM100::tStatus& getStatus() const { return status; }
   void clearStatus() { status.clear(); }
 
@@ -83,6 +98,7 @@ class COMM_API SerialCommunication {
   nFANTOM100::tStatus status;
   Transport* transport;
   Framing* framing;
+  Tracer tracer;
 };
 
 }  // namespace Comm
