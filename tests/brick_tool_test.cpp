@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -158,10 +159,15 @@ class FakeMachine : public BrickTool::SystemHost {
   bool isRoot() const override { return false; }
   std::vector<std::string> sessionGroups() const override { return session; }
   std::vector<std::string> accountGroups() const override { return account; }
+  std::string ownerGroup(const std::string& path) const override {
+    auto found = groups.find(path);
+    return found != groups.end() ? found->second : "root";
+  }
 
   std::set<std::string> denied;
   std::vector<std::string> session{"ann"};
   std::vector<std::string> account{"ann"};
+  std::map<std::string, std::string> groups;  // a node's group; root when not named
 
  private:
   void makeParents(const std::string& path) {
@@ -273,7 +279,7 @@ TEST_F(ToolOnPty, WatchRewritesOneLineUntilInterrupted) {
   environment.interrupted = &stop;
   environment.watchIntervalMs = 20;
   std::thread ctrlC([&stop] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
     stop = true;
   });
   Outcome r = brick({"read", "2", "sound", "--watch"}, environment);
@@ -386,7 +392,8 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
   r = runTool({"battery"});
   EXPECT_EQ(r.status, BrickTool::kExitPermission);
   EXPECT_TRUE(has(r.err, "permission denied on USB")) << r.err;
-  EXPECT_TRUE(has(r.err, "sudo cp udev/70-nxt-brick.rules /etc/udev/rules.d/")) << r.err;
+  EXPECT_TRUE(has(r.err, "sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/"))
+      << r.err;
   EXPECT_TRUE(has(r.err, "sudo usermod -aG plugdev")) << r.err;
   EXPECT_TRUE(has(r.err, "unplug the brick and plug it in again")) << r.err;
 
@@ -399,20 +406,21 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
 TEST_F(ToolOnMachine, DoctorOnAMachineWithNoBrickListsTheFixes) {
   Outcome r = brick({"doctor"});
   EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
-  EXPECT_EQ(r.out,
-            "OK    libusb lists 0 USB devices\n"
-            "--    no brick on USB: plug it in with its cable and switch it on\n"
-            "FAIL  no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
-            "/lib/udev/rules.d\n"
-            "      fix: sudo cp udev/70-nxt-brick.rules /etc/udev/rules.d/ && sudo udevadm "
-            "control --reload-rules && sudo udevadm trigger\n"
-            "           then unplug and replug the brick\n"
-            "FAIL  user ann is not in group plugdev\n"
-            "      fix: sudo usermod -aG plugdev ann, then log out and in again\n"
-            "--    no bound RFCOMM device (/dev/rfcomm0 to 9): for Bluetooth, pair the brick, "
-            "then `sudo rfcomm bind 0 ADDRESS`, or use --bt ADDRESS\n"
-            "No brick found: plug one in by USB and switch it on, or bind one over Bluetooth;\n"
-            "apply the fixes above, then run `brick doctor` again.\n");
+  EXPECT_EQ(
+      r.out,
+      "OK    libusb lists 0 USB devices\n"
+      "--    no brick on USB: plug it in with its cable and switch it on\n"
+      "FAIL  no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
+      "/lib/udev/rules.d\n"
+      "      fix: sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/ && sudo udevadm "
+      "control --reload-rules && sudo udevadm trigger\n"
+      "           then unplug and replug the brick\n"
+      "FAIL  user ann is not in group plugdev\n"
+      "      fix: sudo usermod -aG plugdev ann, then log out and in again\n"
+      "--    no bound RFCOMM device (/dev/rfcomm0 to 9): for Bluetooth, pair the brick, "
+      "then `sudo rfcomm bind 0 ADDRESS`, or use --bt ADDRESS\n"
+      "No brick found: plug one in by USB and switch it on, or bind one over Bluetooth;\n"
+      "apply the fixes above, then run `brick doctor` again.\n");
 
   usb.enumerates = false;
   r = brick({"doctor"});
@@ -482,19 +490,39 @@ TEST_F(ToolOnMachine, DoctorAndListProbeTheBoundRfcommDevices) {
   machine->link("/dev/rfcomm0", server.devicePath());
   machine->file("/dev/rfcomm3", "");
   machine->denied = {"/dev/rfcomm3"};
+  machine->groups["/dev/rfcomm3"] = "bluetooth";
   Outcome r = brick({"doctor"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_TRUE(has(r.out, "OK    /dev/rfcomm0: a brick answers as \"BlueBrick\"\n")) << r.out;
   EXPECT_TRUE(has(r.out,
                   "FAIL  /dev/rfcomm3: user ann may not open it\n      fix: sudo usermod "
-                  "-aG dialout ann"))
+                  "-aG bluetooth ann"))
       << r.out;
 
   r = brick({"list"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "/dev/rfcomm0  brick \"BlueBrick\"\n"
-            "/dev/rfcomm3  permission denied (group root): see `brick doctor`\n");
+            "/dev/rfcomm3  permission denied (group bluetooth): see `brick doctor`\n");
+  server.stop();
+}
+
+TEST_F(ToolOnMachine, DoctorFailsOnABindingWhoseBrickIsSilentAndFallsBackToDialout) {
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server(sim);
+  ASSERT_TRUE(server.start());
+  server.setFault(Fault::Silent, -1);
+  machine->link("/dev/rfcomm1", server.devicePath());
+  machine->file("/dev/rfcomm5", "");
+  machine->denied = {"/dev/rfcomm5"};  // owned by root: the usual group is dialout
+  auto start = std::chrono::steady_clock::now();
+  Outcome r = brick({"doctor"});
+  EXPECT_LT(secondsSince(start), Comm::kReplyTimeoutMs / 1000.0 + 0.8);
+  EXPECT_EQ(r.status, BrickTool::kExitPermission) << r.out;
+  EXPECT_TRUE(has(r.out, "FAIL  /dev/rfcomm1: no brick answers (no reply within the time limit)\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "fix: sudo usermod -aG dialout ann")) << r.out;
+  EXPECT_TRUE(has(r.out, "A brick is there but cannot be opened")) << r.out;
   server.stop();
 }
 

@@ -219,7 +219,7 @@ std::string linkName(const Options& options) {
 
 void printUdevFix(std::ostream& err) {
   err << "  fix: install the udev rule that gives the brick to group " << kRuleGroup << ":\n"
-      << "         sudo cp udev/" << kRuleFile << " /etc/udev/rules.d/\n"
+      << "         sudo install -m 644 udev/" << kRuleFile << " /etc/udev/rules.d/\n"
       << "         sudo udevadm control --reload-rules && sudo udevadm trigger\n"
       << "       be in group " << kRuleGroup << ": sudo usermod -aG " << kRuleGroup
       << " \"$USER\", then log out and in again\n"
@@ -781,7 +781,7 @@ int doDoctor(Run& run) {
   } else {
     out << fail << "no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
         << "/lib/udev/rules.d\n"
-        << indent << "fix: sudo cp udev/" << kRuleFile << " /etc/udev/rules.d/ && "
+        << indent << "fix: sudo install -m 644 udev/" << kRuleFile << " /etc/udev/rules.d/ && "
         << "sudo udevadm control --reload-rules && sudo udevadm trigger\n"
         << indent << "     then unplug and replug the brick\n";
   }
