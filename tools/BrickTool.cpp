@@ -1,14 +1,12 @@
 #include "BrickTool.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
