@@ -171,6 +171,10 @@ TEST(Link, OpeningNothingFails) {
   EXPECT_FALSE(link.isOpen());
 }
 
+// Hosts built against the link's layout rely on it: the status record, then two pointers.
+static_assert(sizeof(Comm::SerialCommunication) == sizeof(nFANTOM100::tStatus) + 2 * sizeof(void*),
+              "the link holds its status record and two pointers, nothing more");
+
 TEST(Link, CopiesShareTheTransportAndFreeItOnce) {
   long* refs = nullptr;
   {

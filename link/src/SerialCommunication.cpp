@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "comm/FdTransport.h"
 #include "comm/LengthPrefixFraming.h"
@@ -20,11 +21,42 @@ const int kNameBuffer = 256;
 
 }  // namespace
 
+namespace {
+
+// The tracer, when one is set, wraps the framing and outlives the opens and closes below it.
+TracingFraming* tracingOf(Framing* framing) {
+  return dynamic_cast<TracingFraming*>(framing);
+}
+
+}  // namespace
+
 void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
   close();
   status.clear();
   transport = newTransport;
-  framing = newFraming;
+  if (TracingFraming* tracing = tracingOf(framing)) {
+    tracing->setInner(newFraming);
+  } else {
+    framing = newFraming;
+  }
+}
+
+void SerialCommunication::setTracer(Tracer tracer) {
+  TracingFraming* tracing = tracingOf(framing);
+  if (tracing != nullptr && tracer) {
+    tracing->setTracer(std::move(tracer));
+  } else if (tracing != nullptr) {
+    Framing* inner = tracing->getInner();
+    if (inner != nullptr) {
+      inner->retain();
+    }
+    framing = inner;
+    RefCounted::release(tracing);
+  } else if (tracer) {
+    tracing = new TracingFraming(std::move(tracer));
+    tracing->setInner(framing);  // takes over this link's reference
+    framing = tracing;
+  }
 }
 
 bool SerialCommunication::open() {
@@ -86,9 +118,13 @@ void SerialCommunication::close() {
     transport->close();
   }
   RefCounted::release(transport);
-  RefCounted::release(framing);
   transport = nullptr;
-  framing = nullptr;
+  if (TracingFraming* tracing = tracingOf(framing)) {
+    tracing->setInner(nullptr);
+  } else {
+    RefCounted::release(framing);
+    framing = nullptr;
+  }
 }
 
 void SerialCommunication::getName(char* name) {

@@ -8,6 +8,9 @@
 // buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs.
 //
 // Threads: a link serves one caller at a time; copies of a link share the open device.
+//
+// Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
+// framing, in the caller's thread. It stays across closes and opens.
 #ifndef COMM_SERIALCOMMUNICATION_H
 #define COMM_SERIALCOMMUNICATION_H
 
@@ -16,6 +19,7 @@
 
 #include "comm/Export.h"
 #include "comm/Framing.h"
+#include "comm/TracingFraming.h"
 #include "comm/Transport.h"
 #include "comm/tStatus.h"
 
@@ -23,6 +27,8 @@ namespace Comm {
 
 class COMM_API SerialCommunication {
  public:
+  using Tracer = TracingFraming::Tracer;
+
   SerialCommunication() : status(), transport(nullptr), framing(nullptr) {}
   // Frees the transport, then the framing, once the last copy sharing them goes.
   ~SerialCommunication() {
@@ -71,6 +77,8 @@ class COMM_API SerialCommunication {
   // how tests, benchmarks and other transports plug in.
   void attach(Transport* newTransport, Framing* newFraming);
   bool isOpen() const { return transport != nullptr; }
+  // Reports every telegram from now on; an empty tracer stops it.
+  void setTracer(Tracer tracer);
 
   const nFANTOM100::tStatus& getStatus() const { return status; }
   void clearStatus() { status.clear(); }

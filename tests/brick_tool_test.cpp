@@ -1,0 +1,548 @@
+// The `brick` tool run as a user runs it: its output, its exit status and the telegrams each
+// command puts on the wire, against the virtual brick on a pseudo-terminal or behind a stand-in
+// for libusb; `doctor` and `list` on a machine laid out in a temporary directory.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "BrickFixture.h"
+#include "BrickTool.h"
+#include "SystemHost.h"
+#include "comm/LinkCode.h"
+#include "comm/UsbBackend.h"
+
+using test::hex;
+using test::secondsSince;
+using Fault = Sim::PtyServer::Fault;
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome runTool(std::vector<std::string> args,
+                const BrickTool::Environment& environment = BrickTool::Environment()) {
+  args.insert(args.begin(), "brick");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) {
+    argv.push_back(arg.c_str());
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = BrickTool::run(static_cast<int>(argv.size()), argv.data(), out, err, environment);
+  return {status, out.str(), err.str()};
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A virtual brick on a pseudo-terminal, reached with --device.
+class ToolOnPty : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.start()); }
+  void TearDown() override { server.stop(); }
+
+  Outcome brick(std::vector<std::string> args,
+                const BrickTool::Environment& environment = BrickTool::Environment()) {
+    args.insert(args.begin(), {"--device", server.devicePath()});
+    return runTool(args, environment);
+  }
+  std::vector<std::string> wire() {
+    auto guard = server.lock();
+    std::vector<std::string> out;
+    for (const Sim::Bytes& t : sim.received()) {
+      out.push_back(hex(t));
+    }
+    return out;
+  }
+
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server{sim};
+};
+
+// Lists the devices a test names and answers bulk transfers from a virtual brick.
+class FakeUsb : public Comm::UsbBackend {
+ public:
+  FakeUsb() { install(this); }
+  ~FakeUsb() override { install(nullptr); }
+
+  void add(std::uint16_t vendor, std::uint16_t product, int bus, int address) {
+    Comm::UsbDeviceInfo info;
+    info.vendor = vendor;
+    info.product = product;
+    info.bus = bus;
+    info.address = address;
+    char node[64];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, address);
+    info.node = node;
+    devices.push_back(info);
+  }
+  bool enumerate(std::vector<Comm::UsbDeviceInfo>& out) override {
+    out = devices;
+    return enumerates;
+  }
+  void* open(std::size_t, int, long& code) override {
+    if (openCode != 0) {
+      code = openCode;
+      return nullptr;
+    }
+    return this;
+  }
+  long bulkTransfer(void*, std::uint8_t endpoint, std::uint8_t* data, std::size_t n, int) override {
+    if (endpoint == 0x01) {
+      Sim::Bytes reply = sim.answer(data, n);
+      if (!reply.empty()) {
+        in.push_back(reply);
+      }
+      return static_cast<long>(n);
+    }
+    if (in.empty()) {
+      return Comm::kLinkTimeout;
+    }
+    Sim::Bytes packet = in.front();
+    in.pop_front();
+    std::copy(packet.begin(), packet.end(), data);
+    return static_cast<long>(packet.size());
+  }
+  void close(void*, int) override {}
+
+  std::vector<Comm::UsbDeviceInfo> devices;
+  bool enumerates = true;
+  long openCode = 0;
+  Sim::VirtualBrick sim;
+  std::deque<Sim::Bytes> in;
+};
+
+std::vector<std::string> wireOf(const Sim::VirtualBrick& sim) {
+  std::vector<std::string> out;
+  for (const Sim::Bytes& t : sim.received()) {
+    out.push_back(hex(t));
+  }
+  return out;
+}
+
+const char* const kOurRule =
+    "# comment 0694\n"
+    "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"0694\", ATTRS{idProduct}==\"0002\", MODE=\"0660\", "
+    "GROUP=\"plugdev\", TAG+=\"uaccess\"\n";
+
+// A machine laid out in a temporary directory; who may open what, and the user's groups, are
+// set by the test (the suite may run as root, for whom access(2) always succeeds).
+class FakeMachine : public BrickTool::SystemHost {
+ public:
+  explicit FakeMachine(const std::string& root) : SystemHost(root), root(root) {}
+
+  void file(const std::string& path, const std::string& text) {
+    makeParents(path);
+    std::ofstream(root + path) << text;
+  }
+  void link(const std::string& path, const std::string& target) {
+    makeParents(path);
+    ASSERT_EQ(::symlink(target.c_str(), (root + path).c_str()), 0);
+  }
+
+  bool accessible(const std::string& path) const override { return denied.count(path) == 0; }
+  std::string userName() const override { return "ann"; }
+  bool isRoot() const override { return false; }
+  std::vector<std::string> sessionGroups() const override { return session; }
+  std::vector<std::string> accountGroups() const override { return account; }
+  std::string ownerGroup(const std::string& path) const override {
+    auto found = groups.find(path);
+    return found != groups.end() ? found->second : "root";
+  }
+
+  std::set<std::string> denied;
+  std::vector<std::string> session{"ann"};
+  std::vector<std::string> account{"ann"};
+  std::map<std::string, std::string> groups;  // a node's group; root when not named
+
+ private:
+  void makeParents(const std::string& path) {
+    for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+      ::mkdir((root + path.substr(0, at)).c_str(), 0755);
+    }
+  }
+  std::string root;
+};
+
+class ToolOnMachine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/brick_tool_test.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root = pattern;
+    machine.reset(new FakeMachine(root));
+    environment.host = machine.get();
+  }
+  void TearDown() override {
+    std::string command = "rm -rf '" + root + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  Outcome brick(const std::vector<std::string>& args) { return runTool(args, environment); }
+
+  std::string root;
+  std::unique_ptr<FakeMachine> machine;
+  BrickTool::Environment environment;
+  FakeUsb usb;
+};
+
+}  // namespace
+
+// --- Commands on the virtual brick -------------------------------------------------------------
+
+TEST_F(ToolOnPty, InfoPrintsNameBatteryAndLinkWithOneTelegramEach) {
+  auto guard = server.lock();
+  sim.name = "Rover";
+  sim.batteryMillivolts = 7654;
+  guard.unlock();
+  Outcome r = brick({"info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "name:    Rover\nbattery: 7654 mV\nlink:    " + server.devicePath() + "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(wire(), (std::vector<std::string>{"01 9B", "00 0B"}));
+}
+
+TEST_F(ToolOnPty, BatteryToneAndRename) {
+  auto guard = server.lock();
+  sim.batteryMillivolts = 8100;
+  guard.unlock();
+  Outcome r = brick({"battery"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "8100 mV\n");
+
+  r = brick({"tone", "440", "500"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "tone: 440 Hz for 500 ms\n");
+
+  r = brick({"rename", "Robo 2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "name: Robo 2\n");
+  EXPECT_EQ(wire(), (std::vector<std::string>{
+                        "00 0B", "00 03 B8 01 F4 01",
+                        "01 98 52 6F 62 6F 20 32 00 00 00 00 00 00 00 00 00 00", "01 9B"}));
+  guard.lock();
+  EXPECT_EQ(sim.name, "Robo 2");
+}
+
+TEST_F(ToolOnPty, MotorRunsAndStopsByThePortLetter) {
+  EXPECT_EQ(brick({"motor", "A", "50", "360"}).out, "motor A: power 50 for 360 degrees\n");
+  EXPECT_EQ(brick({"motor", "c", "-75"}).out, "motor C: power -75\n");
+  EXPECT_EQ(brick({"stop", "B", "--brake"}).out, "motor B: braked\n");
+  EXPECT_EQ(brick({"stop", "--brake", "A"}).status, 0);
+  EXPECT_EQ(brick({"stop", "C"}).out, "motor C: floating\n");
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"00 04 00 32 05 01 00 20 68 01 00 00",  // 50, 360 degrees
+                                      "00 04 02 B5 05 01 00 20 00 00 00 00",  // backwards at 75
+                                      "00 04 01 00 07 01 00 20 00 00 00 00",  // brake
+                                      "00 04 00 00 07 01 00 20 00 00 00 00",
+                                      "00 04 02 00 00 00 00 00 00 00 00 00"}));  // float
+}
+
+TEST_F(ToolOnPty, ReadConfiguresThePortAndNamesTheReading) {
+  auto guard = server.lock();
+  sim.scriptScaled(0, {1});
+  sim.scriptScaled(2, {42});
+  sim.ultrasonic[3].distance = 17;
+  guard.unlock();
+  Outcome r = brick({"read", "1", "touch"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "port 1 touch: pressed\n");
+  EXPECT_EQ(brick({"read", "3", "light"}).out, "port 3 light: 42 %\n");
+  EXPECT_EQ(brick({"read", "4", "ultrasonic"}).out, "port 4 ultrasonic: 17 cm\n");
+  std::vector<std::string> sent = wire();
+  ASSERT_GE(sent.size(), 4u);
+  EXPECT_EQ(sent[0], "00 05 00 01 20");  // SETINPUTMODE port 0: switch, boolean
+  EXPECT_EQ(sent[1], "00 07 00");        // GETINPUTVALUES port 0
+  EXPECT_EQ(sent[2], "00 05 02 05 80");  // light, lamp on, percent
+  EXPECT_EQ(sent[3], "00 07 02");
+}
+
+TEST_F(ToolOnPty, WatchRewritesOneLineUntilInterrupted) {
+  auto guard = server.lock();
+  sim.scriptScaled(1, {100, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
+  guard.unlock();
+  std::atomic<bool> stop{false};
+  BrickTool::Environment environment;
+  environment.interrupted = &stop;
+  environment.watchIntervalMs = 20;
+  std::thread ctrlC([&stop] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    stop = true;
+  });
+  Outcome r = brick({"read", "2", "sound", "--watch"}, environment);
+  ctrlC.join();
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The shorter reading pads over the longer one; the line ends when the watch does.
+  EXPECT_EQ(r.out.substr(0, 41), "\rport 2 sound: 100 %\rport 2 sound: 5 %  \r");
+  EXPECT_EQ(r.out.back(), '\n');
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+}
+
+TEST_F(ToolOnPty, TraceShowsEveryTelegramAndReplyDecoded) {
+  Outcome r = brick({"--trace", "battery"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "trace > 00 0B  (GETBATTERYLEVEL)\n"
+            "trace < 02 0B 00 28 23  (reply GETBATTERYLEVEL SUCCESS millivolts=9000)\n");
+  EXPECT_EQ(r.out, "9000 mV\n");
+}
+
+TEST_F(ToolOnPty, SilentBrickTimesOutOnceWithAClearMessage) {
+  server.setFault(Fault::Silent, -1);
+  auto start = std::chrono::steady_clock::now();
+  Outcome r = brick({"info"});
+  EXPECT_LT(secondsSince(start), Comm::kReplyTimeoutMs / 1000.0 + 0.8);
+  EXPECT_EQ(r.status, BrickTool::kExitTimeout);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(has(r.err, "no reply from the brick on " + server.devicePath() + " within 1 s"))
+      << r.err;
+  EXPECT_EQ(wire(), std::vector<std::string>{"01 9B"});  // gave up after the first
+}
+
+TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  std::vector<Case> cases{
+      {{"fly"}, "unknown command 'fly'"},
+      {{"tone", "440"}, "missing arguments"},
+      {{"battery", "now"}, "too many arguments"},
+      {{"tone", "0", "100"}, "FREQ must be"},
+      {{"tone", "440", "1e3"}, "MS must be"},
+      {{"rename", "a-name-of-16-chr"}, "1 to 15 characters"},
+      {{"rename", "tab\there"}, "printable"},
+      {{"motor", "D", "50"}, "PORT must be A, B or C"},
+      {{"motor", "A", "101"}, "POWER must be"},
+      {{"motor", "A", "50", "0"}, "DEGREES must be"},
+      {{"stop", "A", "--watch"}, "unknown option '--watch'"},
+      {{"read", "5", "touch"}, "PORT must be 1, 2, 3 or 4"},
+      {{"read", "1", "smell"}, "unknown KIND 'smell'"},
+      {{"info", "--usb"}, "give one of --usb"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = brick(c.args);
+    EXPECT_EQ(r.status, BrickTool::kExitUsage) << c.message;
+    EXPECT_EQ(r.err.substr(0, 7), "brick: ");
+    EXPECT_TRUE(has(r.err, c.message)) << r.err;
+    EXPECT_TRUE(has(r.err, "usage: brick ")) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_TRUE(wire().empty());
+  EXPECT_EQ(runTool({}).status, BrickTool::kExitUsage);
+  EXPECT_EQ(runTool({"--device"}).status, BrickTool::kExitUsage);
+  Outcome r = runTool({"--bt", "00:16:53", "info"});
+  EXPECT_EQ(r.status, BrickTool::kExitUsage);
+  EXPECT_TRUE(has(r.err, "'00:16:53' is not a Bluetooth address")) << r.err;
+  EXPECT_EQ(runTool({"--frobnicate", "info"}).status, BrickTool::kExitUsage);
+}
+
+TEST(Tool, HelpAndVersion) {
+  Outcome r = runTool({"--help"});
+  EXPECT_EQ(r.status, 0);
+  for (const char* command : {"list", "doctor", "info", "battery", "tone FREQ MS", "rename NAME",
+                              "motor PORT POWER [DEGREES]", "stop PORT [--brake]",
+                              "read PORT KIND [--watch]", "--device PATH", "--trace"}) {
+    EXPECT_TRUE(has(r.out, command)) << command;
+  }
+  r = runTool({"read", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(has(r.out, "usage: brick read PORT KIND [--watch]")) << r.out;
+  EXPECT_TRUE(has(r.out, "ultrasonic, color, red, green, blue, color-off")) << r.out;
+  r = runTool({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "brick 0.1.0\n");
+}
+
+TEST(Tool, NoDeviceAtThePathGiven) {
+  Outcome r = runTool({"--device", "/nonexistent/rfcomm7", "info"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_TRUE(has(r.err, "no brick at /nonexistent/rfcomm7")) << r.err;
+}
+
+// --- USB through the stand-in for libusb -------------------------------------------------------
+
+TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
+  FakeUsb usb;
+  Outcome r = runTool({"info"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_TRUE(has(r.err, "no brick found on USB")) << r.err;
+  EXPECT_TRUE(has(r.err, "brick doctor")) << r.err;
+
+  usb.add(0x0694, 0x0002, 1, 5);
+  r = runTool({"--usb", "info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "name:    NXT\nbattery: 9000 mV\nlink:    USB\n");
+  EXPECT_EQ(wireOf(usb.sim), (std::vector<std::string>{"01 9B", "00 0B"}));
+
+  usb.openCode = Comm::kLinkAccessDenied;
+  r = runTool({"battery"});
+  EXPECT_EQ(r.status, BrickTool::kExitPermission);
+  EXPECT_TRUE(has(r.err, "permission denied on USB")) << r.err;
+  EXPECT_TRUE(has(r.err, "sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/"))
+      << r.err;
+  EXPECT_TRUE(has(r.err, "sudo usermod -aG plugdev")) << r.err;
+  EXPECT_TRUE(has(r.err, "unplug the brick and plug it in again")) << r.err;
+
+  usb.openCode = Comm::kLinkBusy;
+  EXPECT_EQ(runTool({"battery"}).status, BrickTool::kExitBusy);
+}
+
+// --- doctor and list on a laid-out machine -----------------------------------------------------
+
+TEST_F(ToolOnMachine, DoctorOnAMachineWithNoBrickListsTheFixes) {
+  Outcome r = brick({"doctor"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_EQ(
+      r.out,
+      "OK    libusb lists 0 USB devices\n"
+      "--    no brick on USB: plug it in with its cable and switch it on\n"
+      "FAIL  no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
+      "/lib/udev/rules.d\n"
+      "      fix: sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/ && sudo udevadm "
+      "control --reload-rules && sudo udevadm trigger\n"
+      "           then unplug and replug the brick\n"
+      "FAIL  user ann is not in group plugdev\n"
+      "      fix: sudo usermod -aG plugdev ann, then log out and in again\n"
+      "--    no bound RFCOMM device (/dev/rfcomm0 to 9): for Bluetooth, pair the brick, "
+      "then `sudo rfcomm bind 0 ADDRESS`, or use --bt ADDRESS\n"
+      "No brick found: plug one in by USB and switch it on, or bind one over Bluetooth;\n"
+      "apply the fixes above, then run `brick doctor` again.\n");
+
+  usb.enumerates = false;
+  r = brick({"doctor"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(has(r.out, "FAIL  libusb cannot list the USB devices\n")) << r.out;
+}
+
+TEST_F(ToolOnMachine, DoctorPassesWithAnAccessibleBrickTheRuleAndTheGroup) {
+  usb.add(0x1D6B, 0x0002, 1, 1);  // a hub
+  usb.add(0x0694, 0x0002, 1, 5);
+  machine->file("/etc/udev/rules.d/70-nxt-brick.rules", kOurRule);
+  machine->session = {"ann", "plugdev"};
+  Outcome r = brick({"doctor"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "OK    libusb lists 2 USB devices\n")) << r.out;
+  EXPECT_TRUE(
+      has(r.out, "OK    brick at bus 001 device 005 (/dev/bus/usb/001/005) answers as \"NXT\"\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out,
+                  "OK    udev rule /etc/udev/rules.d/70-nxt-brick.rules gives the brick "
+                  "to group plugdev and the seat's user\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "OK    user ann is in group plugdev\n")) << r.out;
+  EXPECT_FALSE(has(r.out, "FAIL")) << r.out;
+  EXPECT_TRUE(has(r.out, "A brick can be used")) << r.out;
+}
+
+TEST_F(ToolOnMachine, DoctorExplainsADeniedBrickAndAGroupNotYetInTheSession) {
+  usb.add(0x0694, 0x0002, 3, 12);
+  machine->denied = {"/dev/bus/usb/003/012"};
+  // An equivalent rule of the user's own: vendor only, another group.
+  machine->file("/lib/udev/rules.d/99-robots.rules",
+                "ATTRS{idVendor}==\"0694\", MODE=\"0660\", GROUP=\"robots\"\n");
+  machine->account = {"ann", "robots"};
+  Outcome r = brick({"doctor"});
+  EXPECT_EQ(r.status, BrickTool::kExitPermission);
+  EXPECT_TRUE(has(r.out,
+                  "FAIL  brick at bus 003 device 012 (/dev/bus/usb/003/012): user ann may "
+                  "not open it\n"))
+      << r.out;
+  EXPECT_TRUE(has(
+      r.out, "OK    udev rule /lib/udev/rules.d/99-robots.rules gives the brick to group robots\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out,
+                  "FAIL  user ann was added to group robots, but this login session "
+                  "predates it\n      fix: log out and in again (or run `newgrp robots`)\n"))
+      << r.out;
+  EXPECT_TRUE(usb.sim.received().empty());  // a node it may not open is not tried
+}
+
+TEST_F(ToolOnMachine, DoctorNamesABrickInFirmwareUpdateMode) {
+  usb.add(0x03EB, 0x6124, 2, 7);
+  Outcome r = brick({"doctor"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_TRUE(has(r.out,
+                  "FAIL  brick in firmware-update mode at bus 002 device 007 "
+                  "(/dev/bus/usb/002/007): it cannot be talked to\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "--    no brick on USB")) << r.out;
+}
+
+TEST_F(ToolOnMachine, DoctorAndListProbeTheBoundRfcommDevices) {
+  Sim::VirtualBrick sim;
+  sim.name = "BlueBrick";
+  Sim::PtyServer server(sim);
+  ASSERT_TRUE(server.start());
+  machine->link("/dev/rfcomm0", server.devicePath());
+  machine->file("/dev/rfcomm3", "");
+  machine->denied = {"/dev/rfcomm3"};
+  machine->groups["/dev/rfcomm3"] = "bluetooth";
+  Outcome r = brick({"doctor"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "OK    /dev/rfcomm0: a brick answers as \"BlueBrick\"\n")) << r.out;
+  EXPECT_TRUE(has(r.out,
+                  "FAIL  /dev/rfcomm3: user ann may not open it\n      fix: sudo usermod "
+                  "-aG bluetooth ann"))
+      << r.out;
+
+  r = brick({"list"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "/dev/rfcomm0  brick \"BlueBrick\"\n"
+            "/dev/rfcomm3  permission denied (group bluetooth): see `brick doctor`\n");
+  server.stop();
+}
+
+TEST_F(ToolOnMachine, DoctorFailsOnABindingWhoseBrickIsSilentAndFallsBackToDialout) {
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server(sim);
+  ASSERT_TRUE(server.start());
+  server.setFault(Fault::Silent, -1);
+  machine->link("/dev/rfcomm1", server.devicePath());
+  machine->file("/dev/rfcomm5", "");
+  machine->denied = {"/dev/rfcomm5"};  // owned by root: the usual group is dialout
+  auto start = std::chrono::steady_clock::now();
+  Outcome r = brick({"doctor"});
+  EXPECT_LT(secondsSince(start), Comm::kReplyTimeoutMs / 1000.0 + 0.8);
+  EXPECT_EQ(r.status, BrickTool::kExitPermission) << r.out;
+  EXPECT_TRUE(has(r.out, "FAIL  /dev/rfcomm1: no brick answers (no reply within the time limit)\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "fix: sudo usermod -aG dialout ann")) << r.out;
+  EXPECT_TRUE(has(r.out, "A brick is there but cannot be opened")) << r.out;
+  server.stop();
+}
+
+TEST_F(ToolOnMachine, ListShowsEveryUsbBrickOrSaysThereIsNone) {
+  Outcome r = brick({"list"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_EQ(r.out,
+            "No brick found: none on USB, no bound /dev/rfcomm device.\n"
+            "`brick doctor` says what to check.\n");
+
+  usb.add(0x0694, 0x0002, 1, 4);
+  usb.add(0x0694, 0x0002, 1, 5);
+  usb.add(0x03EB, 0x6124, 1, 6);
+  machine->denied = {"/dev/bus/usb/001/004"};
+  usb.sim.name = "Lander";
+  r = brick({"list"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "USB bus 001 device 004  brick, permission denied on /dev/bus/usb/001/004: see "
+            "`brick doctor`\n"
+            "USB bus 001 device 005  brick \"Lander\"\n"
+            "USB bus 001 device 006  brick in firmware-update mode: cannot be talked to\n");
+}
