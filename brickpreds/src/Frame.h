@@ -10,6 +10,11 @@
 //   text     anything write/1 prints, as 8-bit chars    error(type_error(text, Arg), _)
 // Arg is the argument term itself: an unbound argument stays the same variable, so an unbound
 // handle is a type error and not an instantiation error (which PlTypeError would make of it).
+//
+// Built on SWI-cpp2.h rather than SWI-cpp.h: when SWI-Prolog cannot create a term, SWI-cpp2.h
+// throws PlFail and leaves SWI-Prolog's own pending exception to be raised unchanged, where
+// SWI-cpp.h would replace it with a resource error of its own making. Its PREDICATE wrapper
+// catches too little, so the guard and the registration here are our own.
 #ifndef BRICKPREDS_FRAME_H
 #define BRICKPREDS_FRAME_H
 
