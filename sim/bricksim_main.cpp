@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "comm/TelegramText.h"
 #include "sim/PtyServer.h"
 #include "sim/VirtualBrick.h"
 
@@ -20,16 +21,38 @@ void onSignal(int) {
 
 int main(int argc, char** argv) {
   std::string link;
+  std::string trace;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--link") == 0 && i + 1 < argc) {
       link = argv[++i];
+    } else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+      trace = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: bricksim [--link PATH]\n");
+      std::fprintf(stderr, "usage: bricksim [--link PATH] [--trace FILE]\n");
       return 2;
     }
   }
   Sim::VirtualBrick brick;
   Sim::PtyServer server(brick);
+  std::FILE* traceFile = nullptr;
+  if (!trace.empty()) {
+    traceFile = std::fopen(trace.c_str(), "a");
+    if (traceFile == nullptr) {
+      std::perror("bricksim: trace file");
+      return 1;
+    }
+    // One line per telegram, flushed at once, so that a test reading the file sees every
+    // telegram whose reply its client has received.
+    server.setTrace([traceFile](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+      std::fprintf(traceFile, "> %s  %s\n", Nxt::hexText(telegram.data(), telegram.size()).c_str(),
+                   Nxt::describeCommand(telegram.data(), telegram.size()).c_str());
+      if (!reply.empty()) {
+        std::fprintf(traceFile, "< %s  %s\n", Nxt::hexText(reply.data(), reply.size()).c_str(),
+                     Nxt::describeReply(reply.data(), reply.size()).c_str());
+      }
+      std::fflush(traceFile);
+    });
+  }
   if (!server.start()) {
     std::perror("bricksim: no pseudo-terminal");
     return 1;
@@ -49,6 +72,9 @@ int main(int argc, char** argv) {
     ::pause();
   }
   server.stop();
+  if (traceFile != nullptr) {
+    std::fclose(traceFile);
+  }
   if (!link.empty()) {
     ::unlink(link.c_str());
   }
