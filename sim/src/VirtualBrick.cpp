@@ -90,6 +90,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return status(opcode, Nxt::kStatusInsanePacket);
       }
       tones.push_back(Tone{t[2] | t[3] << 8, t[4] | t[5] << 8});
+      if (environment != nullptr) {
+        environment->tonePlayed(tones.back());
+      }
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kStopSoundPlayback:
       return status(opcode, Nxt::kStatusOk);
@@ -141,7 +144,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
-  if (n < 13) {
+  // Type, opcode, port, power, mode, regulation, turn ratio, run state and a 4-byte tacho
+  // limit: 12 bytes. (The published table numbers the limit "bytes 8-12", but it is a ULONG.)
+  if (n < 12) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   std::uint8_t port = t[2];
@@ -257,6 +262,9 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusBusError);  // nobody answers at that address
   }
   std::uint8_t reg = data[1];
+  if (transactionRunning(us)) {
+    return status(t[1], Nxt::kStatusPending);
+  }
   if (reg == Nxt::kUltrasonicCommand && tx >= 3) {
     us.measuring = data[2] != Nxt::kUltrasonicOff;
   }
@@ -271,6 +279,9 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     }
     us.pendingPolls = ultrasonicLatencyPolls;
     us.bytesReady = static_cast<std::uint8_t>(rx);
+    if (environment != nullptr && ultrasonicLatencySeconds > 0) {
+      us.readyAt = environment->worldSeconds() + ultrasonicLatencySeconds;
+    }
   }
   return status(t[1], Nxt::kStatusOk);
 }
@@ -295,6 +306,8 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     script.pop_front();
   } else if (us.pendingPolls > 0) {
     --us.pendingPolls;  // the bus transaction is still running
+  } else if (transactionRunning(us)) {
+    // still measuring on the world's clock
   } else {
     ready = us.bytesReady;
   }
@@ -312,12 +325,23 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
   UltrasonicState& us = ultrasonic[t[2]];
+  if (transactionRunning(us)) {
+    Bytes reply = status(t[1], Nxt::kStatusPending);
+    reply.push_back(0);
+    reply.insert(reply.end(), 16, 0);
+    return reply;
+  }
   Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
   reply.push_back(us.bytesReady);
   reply.insert(reply.end(), us.data, us.data + 16);
   us.bytesReady = 0;
   us.pendingPolls = -1;
   return reply;
+}
+
+bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
+  return environment != nullptr && ultrasonicLatencySeconds > 0 && us.pendingPolls >= 0 &&
+         us.bytesReady > 0 && environment->worldSeconds() < us.readyAt;
 }
 
 Bytes VirtualBrick::deviceInfo() {

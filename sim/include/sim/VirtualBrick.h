@@ -45,6 +45,10 @@ class VirtualBrick {
   std::vector<Tone> tones;
   // Status polls that report 0 bytes ready after a distance request, before the data comes.
   int ultrasonicLatencyPolls = 0;
+  // With an Environment: how long, on the world's clock, a distance transaction takes. While it
+  // runs LSGETSTATUS reports 0 bytes ready (status 0x20) and another LSWRITE is refused with
+  // 0x20 instead of restarting it, so a host polling as fast as it can still gets its data.
+  double ultrasonicLatencySeconds = 0.0;
 
   // Scripting. A queued reply is sent, as given, instead of the next computed reply to that
   // opcode; an empty queued reply means silence.
@@ -65,6 +69,7 @@ class VirtualBrick {
   Bytes lsWrite(const std::uint8_t* t, std::size_t n);
   Bytes lsGetStatus(const std::uint8_t* t, std::size_t n);
   Bytes lsRead(const std::uint8_t* t, std::size_t n);
+  bool transactionRunning(const UltrasonicState& us) const;
   Bytes deviceInfo();
   Bytes setName(const std::uint8_t* t, std::size_t n);
 
