@@ -23,7 +23,7 @@ using Brick::Lib::Sensor;
 const int kCruise = 50;
 const int kWallCm = 20;  // turn away from a wall this close
 const int kDark = 40;    // the light sensor reads below this over the line
-const int kFollowSteps = 120;
+const int kFollowSteps = 200;
 const char* const kColours[] = {"?", "black", "blue", "green", "yellow", "red", "white"};
 
 int pauseMs = 30;
@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
     if (following == 0 && brightness < kDark) {
       following = kFollowSteps;
       std::printf("step %d: found the line (light %d), following it\n", step, brightness);
+      turnWheels(left, right, -30, 30, 150);  // swing left, onto the line's left edge
     }
     if (following > 0) {
       // Follow the line's left edge: over the dark, bear left; over the floor, bear right.

@@ -178,7 +178,12 @@ void Robot::move(double leftDegrees, double rightDegrees) {
   if (ds != 0 && clearance < map.robot.bodyRadius &&
       clearance < map.wallDistance(World::Point{where.x, where.y})) {
     // Against a wall the wheels slip: the robot turns on the spot but goes no further.
-    if (!blocked) {
+    // One mark per encounter, not one per step of pushing.
+    const Event* last = nullptr;
+    for (auto e = log.rbegin(); e != log.rend() && last == nullptr; ++e) {
+      last = e->kind == "bump" ? &*e : nullptr;
+    }
+    if (!blocked && (last == nullptr || std::hypot(last->x - where.x, last->y - where.y) > 5)) {
       mark("bump", "against a wall");
     }
     blocked = true;
@@ -236,8 +241,21 @@ World::Point Robot::ahead(double distance, double angleOffset) const {
 }
 
 bool Robot::bumperPressed() const {
-  for (double offset : {-35.0, 0.0, 35.0}) {
-    if (map.wallDistance(ahead(map.robot.bodyRadius, offset)) < kBumperReach) {
+  // A bumper bar across the robot's front half: it closes when a wall comes within reach of
+  // the body anywhere within 80 degrees of straight ahead.
+  for (const World::Wall& w : map.walls) {
+    double dx = w.b.x - w.a.x;
+    double dy = w.b.y - w.a.y;
+    double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((where.x - w.a.x) * dx + (where.y - w.a.y) * dy) / len2 : 0.0;
+    t = std::max(0.0, std::min(1.0, t));
+    double nx = w.a.x + t * dx - where.x;
+    double ny = w.a.y + t * dy - where.y;
+    if (std::hypot(nx, ny) >= map.robot.bodyRadius + kBumperReach) {
+      continue;
+    }
+    double off = std::fabs(std::remainder(std::atan2(ny, nx) * 180 / kPi - where.heading, 360.0));
+    if (off <= 80) {
       return true;
     }
   }
@@ -321,10 +339,10 @@ void Robot::readInput(int port, InputState& in) {
 
 std::uint8_t Robot::ultrasonicDistance(int port) {
   (void)port;
-  // The beam is a cone: the nearest wall within 10 degrees of straight ahead answers.
+  // The beam is a cone: the nearest wall within 15 degrees of straight ahead answers.
   World::Point origin = ahead(kSonarAhead);
   double best = -1;
-  for (double offset : {-10.0, -5.0, 0.0, 5.0, 10.0}) {
+  for (double offset : {-15.0, -10.0, -5.0, 0.0, 5.0, 10.0, 15.0}) {
     double d = map.rayDistance(origin, where.heading + offset, kSonarRange);
     if (d >= 0 && (best < 0 || d < best)) {
       best = d;

@@ -53,17 +53,17 @@ bool numbers(std::istringstream& in, std::vector<double>& out, std::size_t least
 }  // namespace
 
 const char* World::builtInText() {
-  return R"(# The built-in arena: a walled room with a half wall, a dark line to follow and three
+  return R"(# The built-in arena: a walled room with two short walls, a dark line to follow and three
 # coloured mats. Lengths in centimetres, angles in degrees, x to the right, y up.
 name arena
 arena 240 160
-wall 170 160 170 105
-wall 60 0 60 22
+wall 60 160 60 110
+wall 170 0 170 30
 floor white
 area red 195 15 35 30
-area blue 15 115 40 35
+area blue 10 115 40 35
 area green 125 30 30 25
-line 2 100 12 100 95 120 125 150 138 185 130 205 110 215 80
+line 2 100 12 100 95 120 125 150 138 185 130 205 110 215 80 200 62 165 62
 robot 25 45 0
 wheels 1 2
 build 5.6 12 9
