@@ -122,8 +122,7 @@ int main(int argc, char** argv) {
       following = kFollowSteps;
       std::printf("step %d: found the line (light %d), following it\n", step, brightness);
       turnWheels(left, right, -30, 30, 150);  // swing left, onto the line's left edge
-    }
-    if (following > 0) {
+    } else if (following > 0) {
       // Follow the line's left edge: over the dark, bear left; over the floor, bear right.
       bool dark = brightness < kDark + 2;
       left.moveForward(dark ? 8 : 35);
@@ -137,18 +136,23 @@ int main(int argc, char** argv) {
       right.moveForward(kCruise);
     }
     if (step % 25 == 0) {
+      // Read one by one, in the order explore.pl reads them, so that both send the same
+      // telegrams and a stepped simulation drives both along the same path.
       int c = colour.getValue();
+      int l = left.getRotationCount();
+      int r = right.getRotationCount();
       std::printf("step %d: sonar %d cm, light %d, floor %s, wheels %d/%d\n", step, distance,
-                  brightness, c >= 1 && c <= 6 ? kColours[c] : "?", left.getRotationCount(),
-                  right.getRotationCount());
+                  brightness, c >= 1 && c <= 6 ? kColours[c] : "?", l, r);
     }
     rest();
   }
   left.stop();
   right.stop();
   brick.playTone(880, 300);
-  std::printf("done: %d wall turns, %d bumps, wheels %d/%d, battery %d mV\n", turns, touches,
-              left.getRotationCount(), right.getRotationCount(), brick.getBatteryLevel());
+  int l = left.getRotationCount();
+  int r = right.getRotationCount();
+  std::printf("done: %d wall turns, %d bumps, wheels %d/%d, battery %d mV\n", turns, touches, l, r,
+              brick.getBatteryLevel());
   brick.disconnect();
   return brick.getStatus().isFatal() ? 1 : 0;
 }
