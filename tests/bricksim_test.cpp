@@ -36,18 +36,21 @@ std::string scratch(const std::string& name) {
 
 // Starts a program with its standard output in a file; returns its process id.
 pid_t spawn(const std::vector<std::string>& args, const std::string& output) {
+  // Everything the child needs is made before fork: a test may have threads running (a
+  // PtyServer), and the child must not allocate.
+  std::vector<char*> argv;
+  for (const std::string& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   pid_t pid = ::fork();
   if (pid == 0) {
-    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, 1);
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-      argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
+    ::dup2(fd, 1);  // the duplicate does not inherit close-on-exec
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  ::close(fd);
   return pid;
 }
 
