@@ -90,6 +90,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return status(opcode, Nxt::kStatusInsanePacket);
       }
       tones.push_back(Tone{t[2] | t[3] << 8, t[4] | t[5] << 8});
+      if (environment != nullptr) {
+        environment->tonePlayed(tones.back());
+      }
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kStopSoundPlayback:
       return status(opcode, Nxt::kStatusOk);
@@ -141,7 +144,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
-  if (n < 12) {  // type, opcode, port, power, mode, regulation, turn ratio, run state, limit
+  // Type, opcode, port, power, mode, regulation, turn ratio, run state and a 4-byte tacho
+  // limit: 12 bytes. (The published table numbers the limit "bytes 8-12", but it is a ULONG.)
+  if (n < 12) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   std::uint8_t port = t[2];
@@ -252,7 +257,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[port];
-  if (us.pendingPolls >= 0) {
+  if (transactionRunning(us)) {
     return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
   }
   const std::uint8_t* data = t + 5;
@@ -272,7 +277,12 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     }
     us.data[0] = us.distance;
   }
-  us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : -1;
+  // The transaction lasts a number of status polls, or a time on the world's clock.
+  bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
+  if (timed) {
+    us.readyAt = environment->worldSeconds() + ultrasonicLatencySeconds;
+  }
+  us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : (timed ? 0 : -1);
   return status(t[1], Nxt::kStatusOk);
 }
 
@@ -300,6 +310,8 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     us.pendingPolls = running ? std::max(us.pendingPolls, 0) : -1;
   } else if (us.pendingPolls > 0) {
     --us.pendingPolls;  // still on the bus
+  } else if (timedTransactionRunning(us)) {
+    // still measuring on the world's clock
   } else {
     us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
     running = false;
@@ -321,14 +333,34 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
-  if (us.pendingPolls >= 0) {
-    return status(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+  if (transactionRunning(us)) {
+    // Nothing to read before the bus is done.
+    Bytes reply = status(t[1], Nxt::kStatusPending);
+    reply.push_back(0);
+    reply.insert(reply.end(), 16, 0);
+    return reply;
   }
   Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
   reply.push_back(us.bytesReady);
   reply.insert(reply.end(), us.data, us.data + 16);
   us.bytesReady = 0;
+  us.pendingPolls = -1;
   return reply;
+}
+
+bool VirtualBrick::timedTransactionRunning(const UltrasonicState& us) const {
+  return us.pendingPolls >= 0 && environment != nullptr && ultrasonicLatencySeconds > 0 &&
+         environment->worldSeconds() < us.readyAt;
+}
+
+bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
+  if (us.pendingPolls < 0) {
+    return false;  // the bus is idle
+  }
+  if (us.pendingPolls > 0 || environment == nullptr || ultrasonicLatencySeconds <= 0) {
+    return true;  // counted in status polls: over once a poll has seen it finish
+  }
+  return timedTransactionRunning(us);
 }
 
 Bytes VirtualBrick::deviceInfo() {

@@ -13,6 +13,9 @@
 :- use_module(library(apply)).
 :- use_module(library(brickmod)).
 
+:- dynamic test_directory/1.
+:- prolog_load_context(directory, Dir), asserta(test_directory(Dir)).
+
 % One virtual brick serves all units; without it no test could say anything, so main fails
 % rather than let plunit skip the units.
 main :-
@@ -53,7 +56,10 @@ start_brick :-
     tmp_file(brick, Base),
     atom_concat(Base, '.link', Link),
     atom_concat(Base, '.trace', Trace),
-    process_create(Exe, ['--link', Link, '--trace', Trace],
+    % A stepped clock on an open floor: every reading is at rest and repeatable.
+    test_directory(Dir),
+    directory_file_path(Dir, 'open.world', World),
+    process_create(Exe, ['--link', Link, '--trace', Trace, '--world', World, '--step', '10'],
                    [process(Pid), stdout(null)]),
     assertz(brick_process(Pid, Link, Trace)),
     retractall(commands_seen(_)),

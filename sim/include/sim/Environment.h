@@ -34,6 +34,7 @@ struct UltrasonicState {
   bool measuring = true;  // continuous measurement is the sensor's power-on state
   std::uint8_t distance = 255;
   int pendingPolls = -1;  // -1: bus idle; else status polls still answered 0 before it is done
+  double readyAt = 0;     // world time (seconds) at which a timed transaction completes
   std::uint8_t bytesReady = 0;
   std::uint8_t data[16] = {};
 };
@@ -54,6 +55,10 @@ class Environment {
   virtual void readInput(int /*port*/, InputState& /*state*/) {}
   // Distance in centimetres the ultrasonic sensor at a port measures now (255: no echo).
   virtual std::uint8_t ultrasonicDistance(int /*port*/) { return 255; }
+  // A PLAYTONE telegram has started a tone.
+  virtual void tonePlayed(const Tone& /*tone*/) {}
+  // The world's time in seconds, as of the last advance(); timed bus transactions use it.
+  virtual double worldSeconds() const { return 0.0; }
 };
 
 }  // namespace Sim

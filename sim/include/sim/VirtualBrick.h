@@ -47,6 +47,10 @@ class VirtualBrick {
   // poll after them sees it done (0: done at once). While it runs, an LSWRITE is refused with
   // 0xE0 and leaves it running, and an LSREAD gets 0x20, as on a real brick.
   int ultrasonicLatencyPolls = 0;
+  // With an Environment: how long, on the world's clock, a distance transaction takes. While it
+  // runs LSGETSTATUS reports 0 bytes ready (status 0x20) and another LSWRITE is refused with
+  // 0x20 instead of restarting it, so a host polling as fast as it can still gets its data.
+  double ultrasonicLatencySeconds = 0.0;
 
   // Scripting. A queued reply is sent, as given, instead of the next computed reply to that
   // opcode; an empty queued reply means silence.
@@ -68,6 +72,8 @@ class VirtualBrick {
   Bytes lsWrite(const std::uint8_t* t, std::size_t n);
   Bytes lsGetStatus(const std::uint8_t* t, std::size_t n);
   Bytes lsRead(const std::uint8_t* t, std::size_t n);
+  bool timedTransactionRunning(const UltrasonicState& us) const;
+  bool transactionRunning(const UltrasonicState& us) const;
   Bytes deviceInfo();
   Bytes setName(const std::uint8_t* t, std::size_t n);
 

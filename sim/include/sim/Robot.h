@@ -1,0 +1,117 @@
+// A two-wheel robot built around a virtual brick, driving in a World: the motors named by the
+// world turn its wheels, the free motor turns an arm, and whatever sensor a port is set to
+// reads the world at the robot's front (bumper, light and colour spot on the floor,
+// ultrasonic beam ahead). It keeps the robot's path and the events worth marking on a map.
+//
+// The robot only moves when advance() is called: the virtual brick calls it before it answers
+// each telegram, and a host may call it in between. Time comes from a Clock.
+#ifndef SIM_ROBOT_H
+#define SIM_ROBOT_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/Clock.h"
+#include "sim/Environment.h"
+#include "sim/VirtualBrick.h"
+#include "sim/World.h"
+
+namespace Sim {
+
+class Robot : public Environment {
+ public:
+  struct Pose {
+    double x;
+    double y;
+    double heading;  // degrees, 0 along +x, counter-clockwise
+  };
+  struct PathPoint {
+    double time;
+    double x;
+    double y;
+  };
+  struct Event {
+    double time;
+    double x;
+    double y;
+    std::string kind;  // "touch", "tone", "bump"
+    std::string text;
+  };
+
+  // A motor's speed per unit of power, at any battery level.
+  static constexpr double kDegreesPerSecondPerPower = 10.0;
+  // A run with a tacho limit ends this many degrees past the limit at most (it slows down over
+  // its last degrees, then coasts out unless it brakes).
+  static constexpr double kTachoLimitTolerance = 5.0;
+  // How long a distance measurement keeps the low-speed bus busy.
+  static constexpr double kUltrasonicLatencySeconds = 0.004;
+
+  Robot(const World& world, Clock& clock);
+  Robot(const Robot&) = delete;
+  Robot& operator=(const Robot&) = delete;
+
+  // Makes this robot the brick's environment: its motors, sensors, battery and bus timing.
+  void attach(VirtualBrick& brick);
+
+  void advance() override;
+  void outputChanged(int port, OutputState& state) override;
+  void readInput(int port, InputState& state) override;
+  std::uint8_t ultrasonicDistance(int port) override;
+  void tonePlayed(const Tone& tone) override;
+  double worldSeconds() const override { return time; }
+
+  const World& world() const { return map; }
+  Pose pose() const { return where; }
+  const std::vector<PathPoint>& path() const { return trail; }
+  const std::vector<Event>& events() const { return log; }
+  std::size_t eventCount(const std::string& kind) const;
+  double distanceTravelled() const { return travelled; }
+  // Total degrees a motor has turned since the start, with the fraction the counters hide.
+  double motorAngle(int port) const;
+  bool bumperPressed() const;
+  // Floor colour under the light and colour sensors' spot.
+  World::Colour floorColour() const;
+  // The path in a few lines: start, end, distance, events, waypoints.
+  std::string summary() const;
+
+ private:
+  enum class Drive { Coast, Hold, Run };
+  struct Motor {
+    Drive drive = Drive::Coast;
+    double target = 0;  // degrees per second while running
+    double speed = 0;
+    double angle = 0;
+    long long whole = 0;  // the whole degrees already passed on to the counters
+    double runStart = 0;
+    double limit = 0;
+    bool brake = false;
+  };
+
+  void step(double dt);
+  void stepMotor(int port, double dt);
+  void move(double leftDegrees, double rightDegrees);
+  void record(bool force);
+  void mark(const std::string& kind, const std::string& text);
+  World::Point ahead(double distance, double angleOffset = 0) const;
+  double spotReflectance(int channel) const;  // -1: brightness for the light sensor
+
+  World map;
+  Clock& clock;
+  VirtualBrick* brick = nullptr;
+  std::array<Motor, 3> motors{};
+  Pose where;
+  double time = 0;
+  double travelled = 0;
+  double batteryMillivolts = 9000;
+  double toneUntil = -1;
+  bool blocked = false;
+  bool pressed = false;
+  std::vector<PathPoint> trail;
+  std::vector<Event> log;
+};
+
+}  // namespace Sim
+
+#endif

@@ -1,0 +1,81 @@
+// The flat world a simulated robot drives in: an arena of walls, a floor with coloured areas
+// and dark lines, and where the robot starts. Read from a small text format (see
+// docs/virtual-brick.md); one arena is built in. Lengths are centimetres, angles degrees,
+// x to the right and y up.
+#ifndef SIM_WORLD_H
+#define SIM_WORLD_H
+
+#include <string>
+#include <vector>
+
+namespace Sim {
+
+class World {
+ public:
+  struct Point {
+    double x;
+    double y;
+  };
+  struct Wall {
+    Point a;
+    Point b;
+  };
+  // The colour sensor's colour numbers.
+  enum class Colour { Black = 1, Blue = 2, Green = 3, Yellow = 4, Red = 5, White = 6 };
+  struct Area {
+    Colour colour;
+    double x;
+    double y;
+    double width;
+    double height;
+  };
+  struct Line {
+    double width;
+    std::vector<Point> points;
+  };
+  // The robot's build and start: which outputs drive which wheel, and its measurements.
+  struct RobotSetup {
+    double x = 30;
+    double y = 30;
+    double heading = 0;
+    int leftPort = 1;
+    int rightPort = 2;
+    double wheelDiameter = 5.6;
+    double track = 12.0;      // distance between the wheels
+    double bodyRadius = 9.0;  // the robot is a disc this wide for collisions
+  };
+
+  // The arena used when no world file is given.
+  static World builtIn();
+  static const char* builtInText();
+  // Reads the world format. On failure returns false and says where in `error`.
+  static bool parse(const std::string& text, World& out, std::string& error);
+  static bool load(const std::string& path, World& out, std::string& error);
+
+  static const char* colourName(Colour colour);
+  static bool colourFromName(const std::string& name, Colour& colour);
+  // Display colour, 0 to 255 per channel; also what the colour sensor's lamps see.
+  static void rgb(Colour colour, int& red, int& green, int& blue);
+
+  // Colour of the floor at a point: lines over areas over the bare floor.
+  Colour colourAt(Point p) const;
+  // Distance from a point to the nearest wall (a large number when there are none).
+  double wallDistance(Point p) const;
+  // Distance along a ray to the first wall it meets, or -1 when none is within `range`.
+  double rayDistance(Point origin, double headingDegrees, double range) const;
+
+  std::string name = "world";
+  double width = 0;
+  double height = 0;
+  Colour floor = Colour::White;
+  std::vector<Wall> walls;
+  std::vector<Area> areas;
+  std::vector<Line> lines;
+  RobotSetup robot;
+  int soundLevel = 15;    // ambient sound, percent of full scale
+  int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
+};
+
+}  // namespace Sim
+
+#endif

@@ -1,0 +1,407 @@
+#include "sim/Robot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "comm/Nxt.h"
+
+namespace Sim {
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+const double kStep = 0.005;          // integration step, seconds
+const double kCoastTime = 0.1;       // a floating motor loses speed with this time constant
+const double kLimitSlowdown = 10.0;  // per second: speed near a limit = remaining * this ...
+const double kLimitCrawl = 30.0;     // ... but never below this many degrees per second
+const double kSpotAhead = 7.0;       // light/colour spot, cm ahead of the centre
+const double kSpotRadius = 1.0;
+const double kSonarAhead = 7.0;
+const double kSonarRange = 254.5;  // beyond this there is no echo: 255
+const double kBumperReach = 1.0;   // the bumper closes this close to a wall
+const std::size_t kMaxPath = 200000;
+
+double radians(double degrees) {
+  return degrees * kPi / 180;
+}
+
+// Adds whole degrees to a signed 32-bit counter the way the brick's counters wrap.
+void count(std::int32_t& counter, long long delta) {
+  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) +
+                                      static_cast<std::uint32_t>(delta));
+}
+
+// What an analog sensor reports for a level of 0 to 100, by its mode.
+void analog(InputState& in, double percent) {
+  percent = std::max(0.0, std::min(100.0, percent));
+  in.valid = true;
+  in.raw = static_cast<std::uint16_t>(std::lround(1023 - percent * 10.23));
+  in.normalized = in.raw;
+  switch (in.mode & 0xE0) {
+    case Nxt::kRawMode:
+      in.scaled = static_cast<std::int16_t>(in.raw);
+      break;
+    case Nxt::kBooleanMode:
+      in.scaled = in.raw < 512 ? 1 : 0;
+      break;
+    default:
+      in.scaled = static_cast<std::int16_t>(std::lround(percent));
+      break;
+  }
+}
+
+}  // namespace
+
+Robot::Robot(const World& world, Clock& source)
+    : map(world), clock(source), where{world.robot.x, world.robot.y, world.robot.heading} {
+  time = 0;
+  trail.push_back(PathPoint{0, where.x, where.y});
+}
+
+void Robot::attach(VirtualBrick& target) {
+  brick = &target;
+  brick->setEnvironment(this);
+  brick->ultrasonicLatencySeconds = kUltrasonicLatencySeconds;
+  brick->batteryMillivolts = static_cast<int>(batteryMillivolts);
+}
+
+void Robot::advance() {
+  double now = clock.now();
+  if (now <= time) {
+    return;
+  }
+  // Whole steps, then the remainder, so that the same times give the same path.
+  while (now - time > kStep) {
+    step(kStep);
+  }
+  step(now - time);
+}
+
+void Robot::step(double dt) {
+  if (dt <= 0) {
+    return;
+  }
+  double before[3];
+  double load = 0;
+  for (int p = 0; p < 3; ++p) {
+    before[p] = motors[static_cast<std::size_t>(p)].angle;
+    stepMotor(p, dt);
+    load += std::fabs(motors[static_cast<std::size_t>(p)].speed) / kDegreesPerSecondPerPower;
+  }
+  time += dt;
+  int left = map.robot.leftPort;
+  int right = map.robot.rightPort;
+  move(motors[static_cast<std::size_t>(left)].angle - before[left],
+       motors[static_cast<std::size_t>(right)].angle - before[right]);
+
+  // A full battery lasts hours idle and about an hour driving flat out.
+  batteryMillivolts = std::max(6000.0, batteryMillivolts - dt * (0.2 + 0.004 * load));
+  if (brick != nullptr) {
+    brick->batteryMillivolts = static_cast<int>(std::lround(batteryMillivolts));
+    bool touchFitted = false;
+    for (const InputState& in : brick->inputs) {
+      touchFitted = touchFitted || in.type == Nxt::kSwitch;
+    }
+    bool now = touchFitted && bumperPressed();
+    if (now && !pressed) {
+      mark("touch", "bumper closed");
+    }
+    pressed = now;
+  }
+}
+
+void Robot::stepMotor(int port, double dt) {
+  Motor& m = motors[static_cast<std::size_t>(port)];
+  switch (m.drive) {
+    case Drive::Hold:
+      m.speed = 0;
+      break;
+    case Drive::Coast:
+      m.speed *= std::exp(-dt / kCoastTime);
+      if (std::fabs(m.speed) < 1) {
+        m.speed = 0;
+      }
+      m.angle += m.speed * dt;
+      break;
+    case Drive::Run: {
+      m.speed = m.target;
+      if (m.limit <= 0) {
+        m.angle += m.speed * dt;
+        break;
+      }
+      double sign = m.target < 0 ? -1 : 1;
+      double remaining = m.limit - std::fabs(m.angle - m.runStart);
+      double magnitude =
+          std::min(std::fabs(m.target), std::max(kLimitCrawl, remaining * kLimitSlowdown));
+      m.speed = sign * magnitude;
+      if (magnitude * dt < remaining) {
+        m.angle += m.speed * dt;
+        break;
+      }
+      // The limit is reached: the run is over, and the motor holds or coasts from here.
+      m.angle = m.runStart + sign * m.limit;
+      m.drive = m.brake ? Drive::Hold : Drive::Coast;
+      if (m.brake) {
+        m.speed = 0;
+      }
+      if (brick != nullptr) {
+        brick->outputs[static_cast<std::size_t>(port)].runState = Nxt::kRunStateIdle;
+      }
+      break;
+    }
+  }
+  long long whole = static_cast<long long>(std::floor(m.angle + 1e-9));
+  long long delta = whole - m.whole;
+  m.whole = whole;
+  if (delta != 0 && brick != nullptr) {
+    OutputState& out = brick->outputs[static_cast<std::size_t>(port)];
+    count(out.tachoCount, delta);
+    count(out.blockTachoCount, delta);
+    count(out.rotationCount, delta);
+  }
+}
+
+void Robot::move(double leftDegrees, double rightDegrees) {
+  double radius = map.robot.wheelDiameter / 2;
+  double dl = radians(leftDegrees) * radius;
+  double dr = radians(rightDegrees) * radius;
+  double ds = (dl + dr) / 2;
+  double turn = (dr - dl) / map.robot.track * 180 / kPi;
+  double mid = radians(where.heading + turn / 2);
+  World::Point next{where.x + ds * std::cos(mid), where.y + ds * std::sin(mid)};
+  where.heading = std::fmod(where.heading + turn, 360.0);
+  if (where.heading < 0) {
+    where.heading += 360;
+  }
+  double clearance = map.wallDistance(next);
+  if (ds != 0 && clearance < map.robot.bodyRadius &&
+      clearance < map.wallDistance(World::Point{where.x, where.y})) {
+    // Against a wall the wheels slip: the robot turns on the spot but goes no further.
+    // One mark per encounter, not one per step of pushing.
+    const Event* last = nullptr;
+    for (auto e = log.rbegin(); e != log.rend() && last == nullptr; ++e) {
+      last = e->kind == "bump" ? &*e : nullptr;
+    }
+    if (!blocked && (last == nullptr || std::hypot(last->x - where.x, last->y - where.y) > 5)) {
+      mark("bump", "against a wall");
+    }
+    blocked = true;
+  } else {
+    if (ds != 0) {
+      blocked = false;
+    }
+    travelled += std::hypot(next.x - where.x, next.y - where.y);
+    where.x = next.x;
+    where.y = next.y;
+  }
+  record(false);
+}
+
+void Robot::record(bool force) {
+  const PathPoint& last = trail.back();
+  if (trail.size() < kMaxPath && (force || std::hypot(where.x - last.x, where.y - last.y) >= 0.5)) {
+    trail.push_back(PathPoint{time, where.x, where.y});
+  }
+}
+
+void Robot::mark(const std::string& kind, const std::string& text) {
+  if (log.size() < kMaxPath) {
+    log.push_back(Event{time, where.x, where.y, kind, text});
+  }
+}
+
+void Robot::outputChanged(int port, OutputState& state) {
+  if (port < 0 || port > 2) {
+    return;
+  }
+  Motor& m = motors[static_cast<std::size_t>(port)];
+  // A SETOUTPUTSTATE starts the tacho count afresh; a limit counts from here.
+  if (state.tachoCount == 0) {
+    m.runStart = m.angle;
+  }
+  m.limit = state.tachoLimit;
+  m.brake = (state.mode & Nxt::kModeBrake) != 0;
+  bool on = (state.mode & Nxt::kModeMotorOn) != 0 && state.runState != Nxt::kRunStateIdle;
+  bool regulated = (state.mode & Nxt::kModeRegulated) != 0;
+  if (on && state.power != 0) {
+    m.drive = Drive::Run;
+    m.target = state.power * kDegreesPerSecondPerPower;
+  } else if (m.brake || (on && regulated)) {
+    m.drive = Drive::Hold;  // an active brake, or a regulator holding speed 0
+    m.speed = 0;
+  } else {
+    m.drive = Drive::Coast;
+  }
+}
+
+World::Point Robot::ahead(double distance, double angleOffset) const {
+  double a = radians(where.heading + angleOffset);
+  return World::Point{where.x + distance * std::cos(a), where.y + distance * std::sin(a)};
+}
+
+bool Robot::bumperPressed() const {
+  // A bumper bar across the robot's front half: it closes when a wall comes within reach of
+  // the body anywhere within 80 degrees of straight ahead.
+  for (const World::Wall& w : map.walls) {
+    double dx = w.b.x - w.a.x;
+    double dy = w.b.y - w.a.y;
+    double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((where.x - w.a.x) * dx + (where.y - w.a.y) * dy) / len2 : 0.0;
+    t = std::max(0.0, std::min(1.0, t));
+    double nx = w.a.x + t * dx - where.x;
+    double ny = w.a.y + t * dy - where.y;
+    if (std::hypot(nx, ny) >= map.robot.bodyRadius + kBumperReach) {
+      continue;
+    }
+    double off = std::fabs(std::remainder(std::atan2(ny, nx) * 180 / kPi - where.heading, 360.0));
+    if (off <= 80) {
+      return true;
+    }
+  }
+  return false;
+}
+
+World::Colour Robot::floorColour() const {
+  return map.colourAt(ahead(kSpotAhead));
+}
+
+double Robot::spotReflectance(int channel) const {
+  // The spot is a small disc: averaging five points gives a line's edge a gradient to follow.
+  World::Point centre = ahead(kSpotAhead);
+  const double d[5][2] = {
+      {0, 0}, {kSpotRadius, 0}, {-kSpotRadius, 0}, {0, kSpotRadius}, {0, -kSpotRadius}};
+  double sum = 0;
+  for (const auto& o : d) {
+    int rgb[3];
+    World::rgb(map.colourAt(World::Point{centre.x + o[0], centre.y + o[1]}), rgb[0], rgb[1],
+               rgb[2]);
+    // The light sensor's red lamp and its photodiode favour red.
+    sum += channel < 0 ? (0.5 * rgb[0] + 0.3 * rgb[1] + 0.2 * rgb[2]) / 255 : rgb[channel] / 255.0;
+  }
+  return sum / 5;
+}
+
+void Robot::readInput(int port, InputState& in) {
+  (void)port;
+  in.valid = true;
+  in.calibrated = false;
+  in.calibratedValue = 0;
+  switch (in.type) {
+    case Nxt::kSwitch: {
+      bool closed = bumperPressed();
+      in.raw = closed ? 183 : 1023;
+      in.normalized = in.raw;
+      in.scaled =
+          (in.mode & 0xE0) == Nxt::kRawMode ? static_cast<std::int16_t>(in.raw) : (closed ? 1 : 0);
+      if ((in.mode & 0xE0) == Nxt::kPctFullScaleMode) {
+        in.scaled = closed ? 100 : 0;
+      }
+      break;
+    }
+    case Nxt::kLightActive:
+      analog(in, 22 + 40 * spotReflectance(-1));
+      break;
+    case Nxt::kLightInactive:
+      analog(in, map.ambientLight * (0.3 + 0.7 * spotReflectance(-1)));
+      break;
+    case Nxt::kSoundDb:
+    case Nxt::kSoundDba:
+      // The brick's own speaker drowns the room while a tone plays.
+      analog(in, time < toneUntil ? std::max(map.soundLevel, 80) : map.soundLevel);
+      break;
+    case Nxt::kColorFull:
+      in.raw = in.normalized = 0;
+      in.scaled = static_cast<std::int16_t>(floorColour());
+      break;
+    case Nxt::kColorRed:
+    case Nxt::kColorGreen:
+    case Nxt::kColorBlue: {
+      // Each lamp sees its own share of the floor's colour, scaled to 0 to 100.
+      double level = spotReflectance(in.type - Nxt::kColorRed) * 100;
+      analog(in, level);
+      break;
+    }
+    case Nxt::kColorNone:
+      analog(in, map.ambientLight);
+      break;
+    case Nxt::kLowSpeed:
+    case Nxt::kLowSpeed9V:
+      in.raw = in.normalized = 0;
+      in.scaled = 0;
+      break;
+    default:
+      in.raw = in.normalized = 1023;
+      in.scaled = 0;
+      break;
+  }
+}
+
+std::uint8_t Robot::ultrasonicDistance(int port) {
+  (void)port;
+  // The beam is a cone: the nearest wall within 15 degrees of straight ahead answers.
+  World::Point origin = ahead(kSonarAhead);
+  double best = -1;
+  for (double offset : {-15.0, -10.0, -5.0, 0.0, 5.0, 10.0, 15.0}) {
+    double d = map.rayDistance(origin, where.heading + offset, kSonarRange);
+    if (d >= 0 && (best < 0 || d < best)) {
+      best = d;
+    }
+  }
+  if (best < 0) {
+    return 255;
+  }
+  return static_cast<std::uint8_t>(std::lround(best));
+}
+
+void Robot::tonePlayed(const Tone& tone) {
+  toneUntil = time + tone.duration / 1000.0;
+  char text[64];
+  std::snprintf(text, sizeof text, "%d Hz, %d ms", tone.frequency, tone.duration);
+  mark("tone", text);
+}
+
+std::size_t Robot::eventCount(const std::string& kind) const {
+  return static_cast<std::size_t>(
+      std::count_if(log.begin(), log.end(), [&](const Event& e) { return e.kind == kind; }));
+}
+
+double Robot::motorAngle(int port) const {
+  return motors.at(static_cast<std::size_t>(port)).angle;
+}
+
+std::string Robot::summary() const {
+  char line[256];
+  std::string out;
+  std::snprintf(line, sizeof line,
+                "path: %.1f s, %.0f cm driven, from (%.0f, %.0f) heading %.0f to (%.0f, %.0f) "
+                "heading %.0f\n",
+                time, travelled, map.robot.x, map.robot.y, map.robot.heading, where.x, where.y,
+                where.heading);
+  out += line;
+  std::snprintf(line, sizeof line, "events: %zu touch, %zu bump, %zu tone\n", eventCount("touch"),
+                eventCount("bump"), eventCount("tone"));
+  out += line;
+  // Waypoints about every 40 cm of path, so that a run reads as a route.
+  out += "waypoints:";
+  double since = 1e9;
+  double along = 0;
+  int shown = 0;
+  for (std::size_t i = 0; i < trail.size(); ++i) {
+    if (i > 0) {
+      double d = std::hypot(trail[i].x - trail[i - 1].x, trail[i].y - trail[i - 1].y);
+      along += d;
+      since += d;
+    }
+    if ((since >= 40 || i + 1 == trail.size()) && shown < 60) {
+      std::snprintf(line, sizeof line, " (%.0f,%.0f)", trail[i].x, trail[i].y);
+      out += line;
+      since = 0;
+      ++shown;
+    }
+  }
+  out += "\n";
+  return out;
+}
+
+}  // namespace Sim

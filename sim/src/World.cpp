@@ -1,0 +1,285 @@
+#include "sim/World.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace Sim {
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+struct ColourRow {
+  World::Colour colour;
+  const char* name;
+  int red;
+  int green;
+  int blue;
+};
+
+const ColourRow kColours[] = {
+    {World::Colour::Black, "black", 25, 25, 25},  {World::Colour::Blue, "blue", 40, 80, 200},
+    {World::Colour::Green, "green", 50, 160, 70}, {World::Colour::Yellow, "yellow", 235, 210, 50},
+    {World::Colour::Red, "red", 205, 45, 45},     {World::Colour::White, "white", 240, 240, 240},
+};
+
+double segmentDistance(World::Point p, World::Point a, World::Point b) {
+  double dx = b.x - a.x;
+  double dy = b.y - a.y;
+  double len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
+  t = std::max(0.0, std::min(1.0, t));
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// Reads the numbers that follow a keyword; false when one is missing, extra or not finite.
+bool numbers(std::istringstream& in, std::vector<double>& out, std::size_t least,
+             std::size_t most) {
+  std::string word;
+  while (in >> word) {
+    char* end = nullptr;
+    double value = std::strtod(word.c_str(), &end);
+    if (end == word.c_str() || *end != '\0' || !std::isfinite(value)) {
+      return false;
+    }
+    out.push_back(value);
+  }
+  return out.size() >= least && out.size() <= most;
+}
+
+}  // namespace
+
+const char* World::builtInText() {
+  return R"(# The built-in arena: a walled room with two short walls, a dark line to follow and three
+# coloured mats. Lengths in centimetres, angles in degrees, x to the right, y up.
+name arena
+arena 240 160
+wall 60 160 60 110
+wall 170 0 170 30
+floor white
+area red 195 15 35 30
+area blue 10 115 40 35
+area green 125 30 30 25
+line 2 100 12 100 95 120 125 150 138 185 130 205 110 215 80 200 62 165 62
+robot 25 45 0
+wheels 1 2
+build 5.6 12 9
+sound 15
+light 40
+)";
+}
+
+World World::builtIn() {
+  World world;
+  std::string error;
+  parse(builtInText(), world, error);
+  return world;
+}
+
+bool World::parse(const std::string& text, World& out, std::string& error) {
+  World world;
+  std::istringstream lines(text);
+  std::string raw;
+  int number = 0;
+  bool robotGiven = false;
+  auto fail = [&](const std::string& why) {
+    error = "line " + std::to_string(number) + ": " + why;
+    return false;
+  };
+  while (std::getline(lines, raw)) {
+    ++number;
+    std::string line = raw.substr(0, raw.find('#'));
+    std::istringstream in(line);
+    std::string keyword;
+    if (!(in >> keyword)) {
+      continue;
+    }
+    std::vector<double> v;
+    if (keyword == "name") {
+      std::string rest;
+      std::getline(in, rest);
+      rest.erase(0, rest.find_first_not_of(" \t"));
+      rest.erase(rest.find_last_not_of(" \t\r") + 1);
+      if (rest.empty()) {
+        return fail("name needs a text");
+      }
+      world.name = rest;
+    } else if (keyword == "arena") {
+      if (!numbers(in, v, 2, 2) || v[0] <= 0 || v[1] <= 0) {
+        return fail("arena WIDTH HEIGHT, both positive");
+      }
+      world.width = v[0];
+      world.height = v[1];
+      Point c[4] = {{0, 0}, {v[0], 0}, {v[0], v[1]}, {0, v[1]}};
+      for (int i = 0; i < 4; ++i) {
+        world.walls.push_back(Wall{c[i], c[(i + 1) % 4]});
+      }
+    } else if (keyword == "wall") {
+      if (!numbers(in, v, 4, 4)) {
+        return fail("wall X1 Y1 X2 Y2");
+      }
+      world.walls.push_back(Wall{{v[0], v[1]}, {v[2], v[3]}});
+    } else if (keyword == "floor" || keyword == "area") {
+      std::string name;
+      Colour colour;
+      if (!(in >> name) || !colourFromName(name, colour)) {
+        return fail(keyword + " needs a colour: black, blue, green, yellow, red or white");
+      }
+      if (keyword == "floor") {
+        if (!numbers(in, v, 0, 0)) {
+          return fail("floor COLOUR");
+        }
+        world.floor = colour;
+      } else {
+        if (!numbers(in, v, 4, 4) || v[2] <= 0 || v[3] <= 0) {
+          return fail("area COLOUR X Y WIDTH HEIGHT, sizes positive");
+        }
+        world.areas.push_back(Area{colour, v[0], v[1], v[2], v[3]});
+      }
+    } else if (keyword == "line") {
+      if (!numbers(in, v, 5, 2001) || v.size() % 2 != 1 || v[0] <= 0) {
+        return fail("line WIDTH X1 Y1 X2 Y2 [X Y ...], width positive");
+      }
+      Line l{v[0], {}};
+      for (std::size_t i = 1; i + 1 < v.size(); i += 2) {
+        l.points.push_back(Point{v[i], v[i + 1]});
+      }
+      world.lines.push_back(l);
+    } else if (keyword == "robot") {
+      if (!numbers(in, v, 3, 3)) {
+        return fail("robot X Y HEADING");
+      }
+      world.robot.x = v[0];
+      world.robot.y = v[1];
+      world.robot.heading = v[2];
+      robotGiven = true;
+    } else if (keyword == "wheels") {
+      if (!numbers(in, v, 2, 2) || v[0] != std::floor(v[0]) || v[1] != std::floor(v[1]) ||
+          v[0] < 0 || v[0] > 2 || v[1] < 0 || v[1] > 2 || v[0] == v[1]) {
+        return fail("wheels LEFT RIGHT: two different output ports, 0 to 2");
+      }
+      world.robot.leftPort = static_cast<int>(v[0]);
+      world.robot.rightPort = static_cast<int>(v[1]);
+    } else if (keyword == "build") {
+      if (!numbers(in, v, 3, 3) || v[0] <= 0 || v[1] <= 0 || v[2] <= 0) {
+        return fail("build WHEEL_DIAMETER TRACK BODY_RADIUS, all positive");
+      }
+      world.robot.wheelDiameter = v[0];
+      world.robot.track = v[1];
+      world.robot.bodyRadius = v[2];
+    } else if (keyword == "sound" || keyword == "light") {
+      if (!numbers(in, v, 1, 1) || v[0] < 0 || v[0] > 100) {
+        return fail(keyword + " LEVEL, 0 to 100");
+      }
+      (keyword == "sound" ? world.soundLevel : world.ambientLight) = static_cast<int>(v[0]);
+    } else {
+      return fail("unknown keyword \"" + keyword + "\"");
+    }
+  }
+  if (!robotGiven) {
+    return fail("no robot line: where does the robot start?");
+  }
+  if (world.wallDistance(Point{world.robot.x, world.robot.y}) < world.robot.bodyRadius) {
+    return fail("the robot starts inside a wall");
+  }
+  out = world;
+  return true;
+}
+
+bool World::load(const std::string& path, World& out, std::string& error) {
+  std::ifstream file(path);
+  if (!file) {
+    error = "cannot read " + path;
+    return false;
+  }
+  std::stringstream text;
+  text << file.rdbuf();
+  if (!parse(text.str(), out, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+const char* World::colourName(Colour colour) {
+  for (const ColourRow& row : kColours) {
+    if (row.colour == colour) {
+      return row.name;
+    }
+  }
+  return "white";
+}
+
+bool World::colourFromName(const std::string& name, Colour& colour) {
+  for (const ColourRow& row : kColours) {
+    if (name == row.name) {
+      colour = row.colour;
+      return true;
+    }
+  }
+  return false;
+}
+
+void World::rgb(Colour colour, int& red, int& green, int& blue) {
+  for (const ColourRow& row : kColours) {
+    if (row.colour == colour) {
+      red = row.red;
+      green = row.green;
+      blue = row.blue;
+      return;
+    }
+  }
+  red = green = blue = 240;
+}
+
+World::Colour World::colourAt(Point p) const {
+  for (const Line& l : lines) {
+    for (std::size_t i = 0; i + 1 < l.points.size(); ++i) {
+      if (segmentDistance(p, l.points[i], l.points[i + 1]) <= l.width / 2) {
+        return Colour::Black;
+      }
+    }
+  }
+  for (auto a = areas.rbegin(); a != areas.rend(); ++a) {
+    if (p.x >= a->x && p.x <= a->x + a->width && p.y >= a->y && p.y <= a->y + a->height) {
+      return a->colour;
+    }
+  }
+  return floor;
+}
+
+double World::wallDistance(Point p) const {
+  double best = std::numeric_limits<double>::max();
+  for (const Wall& w : walls) {
+    best = std::min(best, segmentDistance(p, w.a, w.b));
+  }
+  return best;
+}
+
+double World::rayDistance(Point o, double headingDegrees, double range) const {
+  double dx = std::cos(headingDegrees * kPi / 180);
+  double dy = std::sin(headingDegrees * kPi / 180);
+  double best = -1;
+  for (const Wall& w : walls) {
+    // Solve o + t*d = a + s*(b - a) for t >= 0 and s in [0, 1].
+    double ex = w.b.x - w.a.x;
+    double ey = w.b.y - w.a.y;
+    double denom = dx * ey - dy * ex;
+    if (std::fabs(denom) < 1e-12) {
+      continue;  // parallel: a sensor does not see a wall edge-on
+    }
+    double fx = w.a.x - o.x;
+    double fy = w.a.y - o.y;
+    double t = (fx * ey - fy * ex) / denom;
+    double s = (fx * dy - fy * dx) / denom;
+    if (t >= 0 && s >= 0 && s <= 1 && t <= range && (best < 0 || t < best)) {
+      best = t;
+    }
+  }
+  return best;
+}
+
+}  // namespace Sim

@@ -1,0 +1,172 @@
+// bricksim and the explore demo as a user runs them: separate processes talking over a
+// pseudo-terminal, checked by what they print, what they leave behind and where the robot went.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BrickFixture.h"
+#include "sim/PtyServer.h"
+#include "sim/Robot.h"
+#include "sim/SteppedClock.h"
+#include "sim/VirtualBrick.h"
+#include "sim/World.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string scratch(const std::string& name) {
+  return std::string(::testing::TempDir()) + "brick-" + std::to_string(::getpid()) + "-" + name;
+}
+
+// Starts a program with its standard output in a file; returns its process id.
+pid_t spawn(const std::vector<std::string>& args, const std::string& output) {
+  // Everything the child needs is made before fork: a test may have threads running (a
+  // PtyServer), and the child must not allocate.
+  std::vector<char*> argv;
+  for (const std::string& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fd, 1);  // the duplicate does not inherit close-on-exec
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(fd);
+  return pid;
+}
+
+// Waits for a process for at most `seconds`, killing it after that. Its exit code, or -1.
+int finish(pid_t pid, double seconds) {
+  int status = 0;
+  for (int i = 0; i < seconds * 100; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ::usleep(10000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return -1;
+}
+
+TEST(Bricksim, ServesTracesDrawsAndEndsCleanlyOnSigterm) {
+  std::string link = scratch("dev");
+  std::string trace = scratch("trace");
+  std::string svg = scratch("run.svg");
+  std::string out = scratch("out");
+  pid_t pid =
+      spawn({BRICKSIM_PATH, "--link", link, "--trace", trace, "--svg", svg, "--step", "10"}, out);
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 500 && ::access(link.c_str(), F_OK) != 0; ++i) {
+    ::usleep(10000);
+  }
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    block.playTone(440, 500);
+    Brick::Lib::Motor motor;
+    block.setMotor(&motor, 1);
+    motor.moveForward(75);
+    EXPECT_EQ(block.getBatteryLevel(), 9000);  // a full battery, rounded
+    block.disconnect();
+  }
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 10), 0);
+
+  std::string lines = readFile(trace);
+  EXPECT_NE(lines.find("> 00 03 B8 01 F4 01  PLAYTONE frequency=440 duration=500\n"
+                       "< 02 03 00  reply PLAYTONE SUCCESS\n"),
+            std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("> 00 04 01 4B 05 01 00 20 00 00 00 00  SETOUTPUTSTATE port=1 power=75 "
+                       "mode=MOTORON|REGULATED"),
+            std::string::npos)
+      << lines;
+  std::string printed = readFile(out);
+  EXPECT_EQ(printed.rfind("/dev/pts/", 0), 0u) << printed;
+  EXPECT_NE(printed.find("path: "), std::string::npos) << printed;
+  EXPECT_NE(printed.find("tone: 440 Hz, 500 ms"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("picture: " + svg), std::string::npos) << printed;
+  EXPECT_NE(readFile(svg).find("</svg>"), std::string::npos);
+  struct stat st;
+  EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link is removed at the end";
+  for (const std::string& f : {trace, svg, out}) {
+    std::remove(f.c_str());
+  }
+}
+
+TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
+  std::string out = scratch("help");
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--help"}, out), 10), 0);
+  std::string help = readFile(out);
+  for (const char* option : {"--link", "--world", "--trace", "--svg", "--duration", "--step"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--version"}, out), 10), 0);
+  EXPECT_EQ(readFile(out), "bricksim 0.1.0\n");
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--frobnicate"}, out), 10), 2);
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
+  std::remove(out.c_str());
+}
+
+// The demo in its short form: the C++ explorer in the built-in arena, on a stepped clock so
+// that the route is the same every run.
+TEST(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
+  Sim::SteppedClock clock(0.01);
+  Sim::VirtualBrick brick;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  robot.attach(brick);
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  std::string out = scratch("explore");
+  pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "400", "0"}, out);
+  ASSERT_EQ(finish(pid, 60), 0) << readFile(out);
+  server.stop();
+
+  std::string printed = readFile(out);
+  EXPECT_NE(printed.find("found the line"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("turning away"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("leaving the line"), std::string::npos) << printed;
+  // It drove up the line, which runs along x = 100 from where it met it (y = 45), and round
+  // the bend to the top of the arena, where the line passes (150, 138).
+  int onLine = 0;
+  bool top = false;
+  for (const Sim::Robot::PathPoint& p : robot.path()) {
+    if (std::fabs(p.x - 100) < 4 && p.y > 50 && p.y < 95) {
+      ++onLine;
+    }
+    top = top || std::hypot(p.x - 150, p.y - 138) < 4;
+    EXPECT_GT(p.x, 0);
+    EXPECT_LT(p.x, 240);
+    EXPECT_GT(p.y, 0);
+    EXPECT_LT(p.y, 160);
+  }
+  EXPECT_GT(onLine, 30) << robot.summary();
+  EXPECT_TRUE(top) << robot.summary();
+  EXPECT_GT(robot.distanceTravelled(), 300) << robot.summary();
+  ASSERT_EQ(brick.tones.size(), 1u);
+  EXPECT_EQ(brick.tones[0].frequency, 880);
+  std::remove(out.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The Prolog explorer against the virtual robot on a stepped clock: it must do what its C++
+# twin does, telegram for telegram, so both must leave the robot on the same path.
+#   explore_pl_test.sh BRICKSIM EXPLORE_CPP EXPLORE_PL BRICKMOD_DIR BRICKPREDS_DIR
+set -euo pipefail
+bricksim="$1" explore_cpp="$2" explore_pl="$3" library="$4" foreign="$5"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+steps=400
+
+run() {  # run NAME COMMAND...: the explorer against a fresh bricksim; its summary in NAME.sim
+  local name="$1"
+  shift
+  "$bricksim" --step 10 --link "$work/$name.dev" >"$work/$name.sim" &
+  local sim=$!
+  for _ in $(seq 100); do [ -e "$work/$name.dev" ] && break; sleep 0.05; done
+  local rc=0
+  "$@" "$work/$name.dev" "$steps" 0 >"$work/$name.out" 2>&1 || rc=$?
+  kill -TERM "$sim"
+  wait "$sim" || true
+  cat "$work/$name.out"
+  return "$rc"
+}
+
+run cpp "$explore_cpp" >/dev/null
+run pl swipl -p library="$library" -p foreign="$foreign" "$explore_pl"
+for what in "found the line" "turning away" "leaving the line" "done:"; do
+  grep -q "$what" "$work/pl.out" || { echo "FAIL: the Prolog explorer never printed \"$what\""; exit 1; }
+done
+cpp_path="$(grep '^path:' "$work/cpp.sim")"
+pl_path="$(grep '^path:' "$work/pl.sim")"
+echo "C++:    $cpp_path"
+echo "Prolog: $pl_path"
+[ "$cpp_path" = "$pl_path" ] || { echo "FAIL: the two explorers drove different paths"; exit 1; }
+grep -q '^tone: 880 Hz, 300 ms' "$work/pl.sim" || { echo "FAIL: no closing tone"; exit 1; }
+echo "PASS"

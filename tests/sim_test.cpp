@@ -1,0 +1,345 @@
+// The simulated robot behind the virtual brick: motor physics, sensors and the world, driven
+// through the class library as a host program drives a real robot, on a stepped clock so that
+// every run comes out the same. Then bricksim and the explore demo end to end.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <climits>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "BrickFixture.h"
+#include "comm/Nxt.h"
+#include "sim/Robot.h"
+#include "sim/SteppedClock.h"
+#include "sim/SvgPicture.h"
+#include "sim/World.h"
+
+using Brick::Lib::Motor;
+using Brick::Lib::Sensor;
+using test::hex;
+
+namespace {
+
+// A 300 x 200 room; the robot starts at (50, 100) facing +x, a wall 100 cm ahead of its
+// centre, a dark line across its way at x = 100 and a red mat at x = 20..40.
+const char kRoom[] = R"(name room
+arena 300 200
+wall 150 60 150 140
+line 2 100 10 100 190
+area red 20 20 20 160
+robot 50 100 0
+)";
+
+Sim::World room() {
+  Sim::World world;
+  std::string error;
+  EXPECT_TRUE(Sim::World::parse(kRoom, world, error)) << error;
+  return world;
+}
+
+// A Block on a virtual brick inside a robot in the room. Every telegram costs 10 ms of world
+// time, like a USB round trip.
+class SimRobot : public ::testing::Test {
+ protected:
+  void SetUp() override { build(room()); }
+  void build(const Sim::World& world) {
+    robot.reset(new Sim::Robot(world, clock));
+    robot->attach(sim);
+    block.getCommunication().attach(
+        new Comm::MemoryTransport(
+            [this](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+              Sim::Bytes reply = sim.answer(p, n);
+              if (!reply.empty()) {
+                replies.push_back(reply);
+              }
+            }),
+        new Comm::PacketFraming());
+    block.setMotor(&arm, 0);
+    block.setMotor(&left, 1);
+    block.setMotor(&right, 2);
+  }
+  // Reads the motor's count until it has not changed for half a second of world time.
+  int settle(Motor& motor) {
+    int last = motor.getRotationCount();
+    for (int same = 0, polls = 0; same < 50 && polls < 2000; ++polls) {
+      int now = motor.getRotationCount();
+      same = now == last ? same + 1 : 0;
+      last = now;
+    }
+    return last;
+  }
+  // Lets `seconds` of world time pass by asking the brick something harmless.
+  void wait(Motor& motor, double seconds) {
+    for (int i = 0; i < std::lround(seconds / 0.01); ++i) {
+      motor.getRotationCount();
+    }
+  }
+
+  Sim::SteppedClock clock{0.01};
+  Sim::VirtualBrick sim;
+  std::unique_ptr<Sim::Robot> robot;
+  Brick::Lib::Block block;
+  Motor arm;
+  Motor left;
+  Motor right;
+};
+
+TEST_F(SimRobot, TachoLimitedRunsEndAtTheLimitWithinTolerance) {
+  ASSERT_EQ(arm.moveForwardDegrees(75, 360), 1);
+  int forward = settle(arm);
+  EXPECT_GE(forward, 360);
+  EXPECT_LE(forward, 360 + Sim::Robot::kTachoLimitTolerance);
+  EXPECT_EQ(sim.outputs[0].runState, Nxt::kRunStateIdle);  // the run is over
+
+  arm.resetRotationCount();
+  arm.moveBackwardDegrees(100, 720);
+  int backward = settle(arm);
+  EXPECT_LE(backward, -720);
+  EXPECT_GE(backward, -720 - Sim::Robot::kTachoLimitTolerance);
+
+  // With the brake bit set the motor stops dead on the limit.
+  arm.resetRotationCount();
+  unsigned char braked[] = {0x04, 0x00, 50, 0x07, 0x01, 0x00, 0x20, 90, 0, 0, 0};
+  unsigned char reply[2];
+  block.getCommunication().sendDirectCommand(1, braked, sizeof braked, reply, sizeof reply);
+  EXPECT_EQ(settle(arm), 90);
+}
+
+TEST_F(SimRobot, SpeedFollowsPowerBrakingHoldsFloatingCoasts) {
+  arm.moveForward(50);
+  int start = arm.getRotationCount();
+  wait(arm, 1.0);
+  // About 10 degrees per second per unit of power.
+  EXPECT_NEAR(arm.getRotationCount() - start, 500, 10);
+
+  arm.setBrake(true);
+  int braked = arm.getRotationCount();
+  wait(arm, 0.5);
+  EXPECT_LE(std::abs(arm.getRotationCount() - braked), 1) << "a braked motor holds";
+
+  arm.moveForward(100);
+  wait(arm, 0.5);
+  arm.setBrake(false);  // float
+  int released = arm.getRotationCount();
+  int coasted = settle(arm);
+  EXPECT_GT(coasted - released, 30) << "a floating motor runs on";
+  EXPECT_LT(coasted - released, 150) << "and comes to a stop";
+}
+
+TEST_F(SimRobot, RotationCountRunsNegativeBackwardsAndResetsTheRightCounter) {
+  arm.moveBackward(80);
+  wait(arm, 0.5);
+  arm.stop();
+  int count = settle(arm);
+  EXPECT_LT(count, -350);
+  EXPECT_EQ(sim.outputs[0].blockTachoCount, count);
+
+  // Relative flag 0: the rotation count that getRotationCount reads, not the block count.
+  arm.resetRotationCount();
+  EXPECT_EQ(arm.getRotationCount(), 0);
+  EXPECT_EQ(sim.outputs[0].blockTachoCount, count);
+
+  // The counters are the brick's signed 32-bit counters: they wrap.
+  sim.outputs[0].rotationCount = INT_MAX - 10;
+  arm.moveForward(50);
+  wait(arm, 0.2);
+  EXPECT_LT(arm.getRotationCount(), INT_MIN + 200);
+}
+
+TEST_F(SimRobot, WheelsDriveTheRobotAndTheFreeMotorDoesNot) {
+  arm.moveForward(100);
+  left.moveForwardDegrees(50, 360);
+  right.moveForwardDegrees(50, 360);
+  settle(left);
+  settle(right);
+  // One wheel turn of a 5.6 cm wheel: 17.6 cm straight ahead.
+  EXPECT_NEAR(robot->pose().x, 50 + 5.6 * M_PI, 0.5);
+  // The left wheel starts one telegram before the right one: a hair off straight.
+  EXPECT_NEAR(robot->pose().y, 100, 0.5);
+
+  // Wheels turning opposite ways spin the robot on the spot: a quarter turn clockwise.
+  double x = robot->pose().x;
+  int quarter = static_cast<int>(std::lround(90.0 / 360 * M_PI * 12 / (5.6 * M_PI) * 360));
+  left.moveForwardDegrees(30, quarter);
+  right.moveBackwardDegrees(30, quarter);
+  settle(left);
+  settle(right);
+  EXPECT_NEAR(robot->pose().heading, 270, 2);
+  EXPECT_NEAR(robot->pose().x, x, 0.1);
+}
+
+TEST_F(SimRobot, UltrasonicMeasuresTheWallAheadAndTakesItsTime) {
+  Sensor sonar;
+  sonar.setSensorType(Brick::Lib::SENSOR_ULTRASONIC);
+  block.setSensor(&sonar, 3);
+  // The wall is 100 cm from the centre; the sensor sits 7 cm ahead of it.
+  EXPECT_EQ(sonar.getValue(), 93);
+
+  // Switched off, the sensor keeps its last measurement.
+  sonar.disableSonar();
+  left.moveForwardDegrees(50, 360);
+  right.moveForwardDegrees(50, 360);
+  settle(left);
+  EXPECT_EQ(sonar.getValue(), 93);
+  sonar.enableSonar();
+  EXPECT_EQ(sonar.getValue(), 75);  // 17.6 cm nearer
+
+  // With no wall in range there is no echo.
+  robot.reset();
+  Sim::World open = room();
+  open.walls.clear();
+  build(open);
+  EXPECT_EQ(sonar.getValue(), 255);
+}
+
+TEST(SimBus, DistanceTransactionKeepsTheBusBusyForItsLatency) {
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(room(), clock);
+  robot.attach(sim);
+  sim.answer(hex("00 05 03 0B 00"));
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 20 00");
+  // A second request while the first runs is refused, not restarted.
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F E0");
+  clock.step(Sim::Robot::kUltrasonicLatencySeconds);
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 01");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))).substr(0, 14), "02 10 00 01 5D");  // 93 cm
+}
+
+TEST_F(SimRobot, LightSensorSeesTheLineAndColourSensorTheMats) {
+  Sensor light;
+  light.setSensorType(Brick::Lib::SENSOR_LIGHT_ACTIVE);
+  block.setSensor(&light, 1);
+  Sensor colour;
+  colour.setSensorType(Brick::Lib::SENSOR_COLOR_FULL);
+  block.setSensor(&colour, 2);
+  int white = light.getValue();
+  EXPECT_GT(white, 50);
+  EXPECT_EQ(colour.getValue(), 6);
+  light.disableLight();
+  EXPECT_LT(light.getValue(), white - 10) << "without its lamp the sensor sees less";
+  light.enableLight();
+
+  left.moveForward(20);
+  right.moveForward(20);
+  int reading = white;
+  for (int i = 0; i < 1000 && reading >= 40; ++i) {
+    reading = light.getValue();
+  }
+  left.setBrake(true);
+  right.setBrake(true);
+  EXPECT_LT(reading, 40);
+  // The spot is 7 cm ahead of the centre: the line (x = 99 to 101) was found at x = 92.
+  EXPECT_NEAR(robot->pose().x, 92, 1.5);
+  EXPECT_EQ(colour.getValue(), 1) << "black";
+
+  // Backwards onto the red mat.
+  left.moveBackward(60);
+  right.moveBackward(60);
+  int seen = 0;
+  for (int i = 0; i < 1000 && seen != 5; ++i) {
+    seen = colour.getValue();
+  }
+  EXPECT_EQ(seen, 5) << "red";
+  EXPECT_NEAR(robot->pose().x, 40 - 7, 1.5);
+}
+
+TEST_F(SimRobot, TouchSensorClosesAgainstAWall) {
+  Sensor touch;
+  touch.setSensorType(Brick::Lib::SENSOR_TOUCH);
+  block.setSensor(&touch, 0);
+  EXPECT_EQ(touch.getValue(), 0);
+  left.moveForward(60);
+  right.moveForward(60);
+  int pressed = 0;
+  for (int i = 0; i < 2000 && pressed == 0; ++i) {
+    pressed = touch.getValue();
+  }
+  EXPECT_EQ(pressed, 1);
+  // The bumper is on the robot's 9 cm radius; the wall is at x = 150.
+  EXPECT_NEAR(robot->pose().x, 150 - 9, 1.0);
+  // Pushing on, the wheels slip: the robot stays at the wall with the bumper closed.
+  wait(left, 0.5);
+  EXPECT_LE(robot->pose().x, 150 - 9 + 0.01);
+  EXPECT_EQ(touch.getValue(), 1);
+  EXPECT_EQ(robot->eventCount("touch"), 1u);
+  EXPECT_EQ(robot->eventCount("bump"), 1u);
+  // Backing off opens it again.
+  left.moveBackwardDegrees(50, 180);
+  right.moveBackwardDegrees(50, 180);
+  settle(left);
+  EXPECT_EQ(touch.getValue(), 0);
+}
+
+TEST_F(SimRobot, SoundIsTheRoomUntilTheSpeakerPlaysAndTheBatteryDrains) {
+  Sensor sound;
+  sound.setSensorType(Brick::Lib::SENSOR_SOUND_DB);
+  block.setSensor(&sound, 2);
+  int quiet = sound.getValue();
+  block.playTone(440, 500);
+  int loud = sound.getValue();
+  EXPECT_GT(loud, quiet) << "the reading folds the level, louder is larger either way";
+  ASSERT_EQ(sim.tones.size(), 1u);
+  EXPECT_EQ(robot->eventCount("tone"), 1u);
+
+  int full = block.getBatteryLevel();
+  left.moveForward(100);
+  wait(left, 60);
+  int later = block.getBatteryLevel();
+  EXPECT_LT(later, full);
+  EXPECT_GT(later, full - 100) << "slowly";
+}
+
+TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
+  Sim::World world;
+  std::string error;
+  EXPECT_TRUE(Sim::World::parse(Sim::World::builtInText(), world, error)) << error;
+  EXPECT_EQ(world.name, "arena");
+  EXPECT_EQ(world.walls.size(), 6u);
+
+  const std::pair<const char*, const char*> bad[] = {
+      {"robot 10 10 0\nwall 1 2 3\n", "line 2: wall X1 Y1 X2 Y2"},
+      {"robot 10 10 0\narea purple 0 0 1 1\n", "line 2: area needs a colour"},
+      {"robot 10 10 0\nline 2 0 0\n", "line 2: line WIDTH"},
+      {"robot 10 10 0\nwheels 1 1\n", "line 2: wheels LEFT RIGHT"},
+      {"robot 10 10 0\nfly 1\n", "line 2: unknown keyword \"fly\""},
+      {"robot 10 10 nan\n", "line 1: robot X Y HEADING"},
+      {"arena 100 100\n", "no robot line"},
+      {"arena 100 100\nrobot 5 50 0\n", "the robot starts inside a wall"},
+  };
+  for (const auto& row : bad) {
+    EXPECT_FALSE(Sim::World::parse(row.first, world, error)) << row.first;
+    EXPECT_NE(error.find(row.second), std::string::npos) << error;
+  }
+  EXPECT_EQ(world.name, "arena") << "a failed parse leaves the world as it was";
+
+  for (const char* file : {"arena.world", "maze.world", "oval.world"}) {
+    EXPECT_TRUE(Sim::World::load(std::string(WORLDS_DIR) + "/" + file, world, error)) << error;
+  }
+  EXPECT_FALSE(Sim::World::load("/nonexistent/x.world", world, error));
+}
+
+TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
+  left.moveForwardDegrees(50, 720);
+  right.moveForwardDegrees(50, 720);
+  settle(left);
+  block.playTone(440, 100);
+  std::ostringstream svg;
+  Sim::SvgPicture::write(*robot, svg);
+  std::string text = svg.str();
+  EXPECT_EQ(text.rfind("<?xml", 0), 0u);
+  EXPECT_NE(text.find("</svg>"), std::string::npos);
+  EXPECT_NE(text.find("red mat"), std::string::npos);
+  EXPECT_NE(text.find("tone, 440 Hz, 100 ms"), std::string::npos);
+  EXPECT_GT(robot->path().size(), 50u);
+  EXPECT_NE(robot->summary().find("35 cm driven"), std::string::npos) << robot->summary();
+}
+
+}  // namespace
