@@ -17,6 +17,8 @@
 :- use_module(library(process)).
 :- use_module(library(readutil)).
 :- use_module(library(apply)).
+:- use_module(library(lists)).
+:- use_module(library(aggregate)).
 
 :- meta_predicate wait_until(0).
 
@@ -45,9 +47,28 @@ sim_stop(sim(Pid, Link, Trace)) :-
 sim_link(sim(_, Link, _), Link).
 
 % sim_signal(+Sim, +Signal): stop makes the brick fall silent (it reads nothing more), cont
-% wakes it up again.
+% wakes it up again. A stop takes effect only once every thread of bricksim has run into it,
+% so it returns when all are stopped: until then a thread woken by a telegram could answer it.
 sim_signal(sim(Pid, _, _), Signal) :-
-    process_kill(Pid, Signal).
+    process_kill(Pid, Signal),
+    (   Signal == stop
+    ->  wait_until(stopped(Pid))
+    ;   true
+    ).
+
+stopped(Pid) :-
+    format(atom(Tasks), '/proc/~w/task', [Pid]),
+    directory_files(Tasks, Entries),
+    forall(( member(Task, Entries),
+             atom_number(Task, _)
+           ),
+           (   format(atom(Stat), '~w/~w/stat', [Tasks, Task]),
+               read_file_to_string(Stat, Line, []),
+               aggregate_all(max(B), sub_string(Line, B, _, _, ")"), Close),
+               State0 is Close + 2,
+               sub_string(Line, State0, 1, _, State),
+               State == "T"
+           )).
 
 % sim_kill(+Sim): the brick vanishes at once; its pseudo-terminal closes with the process.
 sim_kill(sim(Pid, _, _)) :-
