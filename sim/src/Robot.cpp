@@ -385,12 +385,10 @@ std::string Robot::summary() const {
   // Waypoints about every 40 cm of path, so that a run reads as a route.
   out += "waypoints:";
   double since = 1e9;
-  double along = 0;
   int shown = 0;
   for (std::size_t i = 0; i < trail.size(); ++i) {
     if (i > 0) {
       double d = std::hypot(trail[i].x - trail[i - 1].x, trail[i].y - trail[i - 1].y);
-      along += d;
       since += d;
     }
     if ((since >= 40 || i + 1 == trail.size()) && shown < 60) {
