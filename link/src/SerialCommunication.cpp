@@ -217,6 +217,13 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
       }
       return;
     }
+    // Replies that keep coming without pause never make a read wait, so the deadline is checked
+    // here too: a line that streams foreign replies costs no more than a silent one.
+    if (deadline.expired()) {
+      framing->outOfStep = true;
+      fail(kLinkTimeout, __FILE__, __LINE__);
+      return;
+    }
   }
 }
 
