@@ -320,3 +320,21 @@ TEST(Link, EndlessStaleRepliesCostNoMoreThanTheTimeLimit) {
   EXPECT_LT(tookAgain, kLimitSeconds);
   EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
 }
+
+TEST_F(PtyBrick, ReplyLaterThanTheNextCommandDoesNotPutRepliesOneBehind) {
+  // The brick answers the first request after the link gave up on it, but before it answers the
+  // next one: both replies echo the same opcode, and only their order tells them apart.
+  auto guard = server.lock();
+  sim.batteryMillivolts = 1111;
+  guard.unlock();
+  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  guard.lock();
+  sim.batteryMillivolts = 2222;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 2222);
+  guard.lock();
+  sim.batteryMillivolts = 3333;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 3333);
+}
