@@ -312,6 +312,30 @@ TEST_F(ToolOnPty, SilentBrickTimesOutOnceWithAClearMessage) {
   EXPECT_EQ(wire(), std::vector<std::string>{"01 9B"});  // gave up after the first
 }
 
+TEST_F(ToolOnPty, EveryCommandGivesUpAfterTheFirstUnansweredTelegram) {
+  // What the troubleshooting guide promises: a brick that does not answer costs one time limit,
+  // so nothing more goes on the wire after a telegram that got no reply.
+  server.setFault(Fault::Silent, -1);
+  struct Case {
+    std::vector<std::string> args;
+    std::string firstTelegram;
+  };
+  std::vector<Case> cases{
+      {{"rename", "Rover"}, "01 98 52 6F 76 65 72 00 00 00 00 00 00 00 00 00 00 00"},
+      {{"motor", "B", "75"}, "00 04 01 4B 05 01 00 20 00 00 00 00"},
+      {{"read", "1", "touch"}, "00 05 00 01 20"},
+  };
+  for (const Case& c : cases) {
+    {
+      auto guard = server.lock();
+      sim.clearRecord();
+    }
+    Outcome r = brick(c.args);
+    EXPECT_EQ(r.status, BrickTool::kExitTimeout) << c.args[0] << ": " << r.err;
+    EXPECT_EQ(wire(), std::vector<std::string>{c.firstTelegram}) << c.args[0];
+  }
+}
+
 TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   struct Case {
     std::vector<std::string> args;

@@ -386,6 +386,9 @@ int doRename(Run& run) {
   }
   std::string text = name;
   block.setName(&text[0]);
+  if ((status = checkLink(run, block)) != kExitOk) {
+    return status;
+  }
   char now[256];
   block.getName(now);
   if ((status = checkLink(run, block)) != kExitOk) {
