@@ -338,3 +338,23 @@ TEST_F(PtyBrick, ReplyLaterThanTheNextCommandDoesNotPutRepliesOneBehind) {
   guard.unlock();
   EXPECT_EQ(block.getBatteryLevel(), 3333);
 }
+
+TEST_F(PtyBrick, CommandWithoutReplyKeepsALateReplyFromSlippingIn) {
+  // A command that wants no reply, sent between a failed exchange and the brick's late answer
+  // to it, must not make the link forget that a late answer may still come.
+  auto guard = server.lock();
+  sim.batteryMillivolts = 1111;
+  guard.unlock();
+  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  unsigned char stop[] = {0x0C};
+  block.getCommunication().sendDirectCommand(0, stop, 1, nullptr, 0);
+  guard.lock();
+  sim.batteryMillivolts = 2222;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 2222);
+  guard.lock();
+  sim.batteryMillivolts = 3333;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 3333);
+}

@@ -202,6 +202,8 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     return;
   }
   if ((type & 0x80) != 0) {
+    // No reply comes for this one, but the late answer to a failed exchange still may.
+    framing->outOfStep = staleMayFollow;
     return;
   }
   // Replies that are not ours (left over from a command that timed out) are passed over.
