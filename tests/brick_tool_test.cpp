@@ -340,6 +340,19 @@ TEST_F(ToolOnPty, EveryCommandGivesUpAfterTheFirstUnansweredTelegram) {
   }
 }
 
+TEST_F(ToolOnPty, DevicePathTooLongForTheLinkIsRefusedNotCut) {
+  // The link takes at most 255 characters of a device text. A longer path whose first 255
+  // characters happen to name the brick's device must not reach it: the path given names
+  // nothing.
+  std::string device = server.devicePath();
+  std::string path = std::string(255 - device.size(), '/') + device + "/nothing/here";
+  ASSERT_GT(path.size(), 255u);
+  Outcome r = runTool({"--device", path, "info"});
+  EXPECT_EQ(r.status, BrickTool::kExitUsage) << r.out << r.err;
+  EXPECT_TRUE(has(r.err, "at most 255 characters")) << r.err;
+  EXPECT_EQ(wire(), std::vector<std::string>{});
+}
+
 TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   struct Case {
     std::vector<std::string> args;
