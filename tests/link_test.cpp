@@ -358,3 +358,26 @@ TEST_F(PtyBrick, CommandWithoutReplyKeepsALateReplyFromSlippingIn) {
   guard.unlock();
   EXPECT_EQ(block.getBatteryLevel(), 3333);
 }
+
+TEST_F(PtyBrick, TurningTracingOnOrOffKeepsTheLinkWaryOfALateReply) {
+  // Tracing is what one turns on right after a command failed; the late answer to that command
+  // must not slip in as the reply to the next one because of it.
+  for (bool on : {true, false}) {
+    auto guard = server.lock();
+    sim.batteryMillivolts = 1111;
+    guard.unlock();
+    server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+    EXPECT_EQ(block.getBatteryLevel(), 257);
+    block.getCommunication().setTracer(
+        on ? Comm::SerialCommunication::Tracer([](bool, const std::uint8_t*, std::size_t) {})
+           : Comm::SerialCommunication::Tracer());
+    guard.lock();
+    sim.batteryMillivolts = 2222;
+    guard.unlock();
+    EXPECT_EQ(block.getBatteryLevel(), 2222) << (on ? "tracing turned on" : "turned off");
+    guard.lock();
+    sim.batteryMillivolts = 3333;
+    guard.unlock();
+    EXPECT_EQ(block.getBatteryLevel(), 3333) << (on ? "tracing turned on" : "turned off");
+  }
+}

@@ -40,6 +40,7 @@ void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
   transport = newTransport;
   if (TracingFraming* tracing = tracingOf(framing)) {
     tracing->setInner(newFraming);
+    tracing->outOfStep = false;  // a new link owes nothing
   } else {
     framing = newFraming;
   }
@@ -50,14 +51,17 @@ void SerialCommunication::setTracer(Tracer tracer) {
   if (tracing != nullptr && tracer) {
     tracing->setTracer(std::move(tracer));
   } else if (tracing != nullptr) {
+    // Whether a late reply may still come belongs to the link, not to the tracer: it goes over.
     Framing* inner = tracing->getInner();
     if (inner != nullptr) {
       inner->retain();
+      inner->outOfStep = tracing->outOfStep;
     }
     framing = inner;
     RefCounted::release(tracing);
   } else if (tracer) {
     tracing = new TracingFraming(std::move(tracer));
+    tracing->outOfStep = framing != nullptr && framing->outOfStep;
     tracing->setInner(framing);  // takes over this link's reference
     framing = tracing;
   }
