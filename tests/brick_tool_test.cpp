@@ -3,11 +3,15 @@
 // for libusb; `doctor` and `list` on a machine laid out in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <set>
@@ -312,6 +316,43 @@ TEST_F(ToolOnPty, SilentBrickTimesOutOnceWithAClearMessage) {
   EXPECT_EQ(wire(), std::vector<std::string>{"01 9B"});  // gave up after the first
 }
 
+TEST_F(ToolOnPty, EveryCommandGivesUpAfterTheFirstUnansweredTelegram) {
+  // What the troubleshooting guide promises: a brick that does not answer costs one time limit,
+  // so nothing more goes on the wire after a telegram that got no reply.
+  server.setFault(Fault::Silent, -1);
+  struct Case {
+    std::vector<std::string> args;
+    std::string firstTelegram;
+  };
+  std::vector<Case> cases{
+      {{"rename", "Rover"}, "01 98 52 6F 76 65 72 00 00 00 00 00 00 00 00 00 00 00"},
+      {{"motor", "B", "75"}, "00 04 01 4B 05 01 00 20 00 00 00 00"},
+      {{"read", "1", "touch"}, "00 05 00 01 20"},
+  };
+  for (const Case& c : cases) {
+    {
+      auto guard = server.lock();
+      sim.clearRecord();
+    }
+    Outcome r = brick(c.args);
+    EXPECT_EQ(r.status, BrickTool::kExitTimeout) << c.args[0] << ": " << r.err;
+    EXPECT_EQ(wire(), std::vector<std::string>{c.firstTelegram}) << c.args[0];
+  }
+}
+
+TEST_F(ToolOnPty, DevicePathTooLongForTheLinkIsRefusedNotCut) {
+  // The link takes at most 255 characters of a device text. A longer path whose first 255
+  // characters happen to name the brick's device must not reach it: the path given names
+  // nothing.
+  std::string device = server.devicePath();
+  std::string path = std::string(255 - device.size(), '/') + device + "/nothing/here";
+  ASSERT_GT(path.size(), 255u);
+  Outcome r = runTool({"--device", path, "info"});
+  EXPECT_EQ(r.status, BrickTool::kExitUsage) << r.out << r.err;
+  EXPECT_TRUE(has(r.err, "at most 255 characters")) << r.err;
+  EXPECT_EQ(wire(), std::vector<std::string>{});
+}
+
 TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   struct Case {
     std::vector<std::string> args;
@@ -545,4 +586,47 @@ TEST_F(ToolOnMachine, ListShowsEveryUsbBrickOrSaysThereIsNone) {
             "`brick doctor`\n"
             "USB bus 001 device 005  brick \"Lander\"\n"
             "USB bus 001 device 006  brick in firmware-update mode: cannot be talked to\n");
+}
+
+// --- The installed program ---------------------------------------------------------------------
+
+TEST(ToolProgram, CtrlCEndsACommandThatWaitsForTheBrick) {
+  // Only `read --watch` catches Ctrl-C, to finish its line; any other command waiting for a
+  // brick (up to a time limit, or ten seconds for a Bluetooth connection) ends at once.
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  char path[128];
+  ASSERT_EQ(::ptsname_r(master, path, sizeof path), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execl(BRICK_PROGRAM, "brick", "--device", path, "battery", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Once the telegram has arrived the program is waiting for the reply, which never comes.
+  std::uint8_t telegram[4] = {};
+  std::size_t have = 0;
+  while (have < sizeof telegram) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 5000) <= 0) {
+      break;
+    }
+    ssize_t got = ::read(master, telegram + have, sizeof telegram - have);
+    if (got <= 0) {
+      break;
+    }
+    have += static_cast<std::size_t>(got);
+  }
+  EXPECT_EQ(hex(Sim::Bytes(telegram, telegram + have)), "02 00 00 0B");
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ::close(master);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT)
+      << "exited with " << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }

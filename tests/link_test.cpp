@@ -3,7 +3,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -277,4 +280,104 @@ TEST_F(RawPty, ReplyInPiecesIsReassembled) {
   });
   EXPECT_EQ(block.getBatteryLevel(), 300);
   brick.join();
+}
+
+TEST(Link, EndlessStaleRepliesCostNoMoreThanTheTimeLimit) {
+  // A brick (or a line) that never stops sending replies to some other command must not keep
+  // the caller past the time limit, even though every read finds bytes waiting. A socket pair
+  // stands for an RFCOMM socket: what one end writes is there at once.
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends), 0);
+  Brick::Lib::Block block;
+  block.getCommunication().attach(new Comm::FdTransport(ends[0]), new Comm::LengthPrefixFraming());
+  std::atomic<bool> stop{false};
+  std::thread brick([&] {
+    Sim::Bytes replies;
+    for (int i = 0; i < 200; ++i) {
+      Sim::Bytes one = hex("03 00 02 03 00");
+      replies.insert(replies.end(), one.begin(), one.end());
+    }
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!stop && std::chrono::steady_clock::now() < until) {
+      pollfd p{ends[1], POLLOUT, 0};
+      if (::poll(&p, 1, 10) > 0 && ::send(ends[1], replies.data(), replies.size(), 0) < 0 &&
+          errno != EAGAIN) {
+        break;
+      }
+    }
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  double took = secondsSince(start);
+  // The next call first throws away what is pending: that too ends while the flood goes on.
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  double tookAgain = secondsSince(start);
+  stop = true;
+  brick.join();
+  ::close(ends[1]);
+  EXPECT_LT(took, kLimitSeconds);
+  EXPECT_LT(tookAgain, kLimitSeconds);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+}
+
+TEST_F(PtyBrick, ReplyLaterThanTheNextCommandDoesNotPutRepliesOneBehind) {
+  // The brick answers the first request after the link gave up on it, but before it answers the
+  // next one: both replies echo the same opcode, and only their order tells them apart.
+  auto guard = server.lock();
+  sim.batteryMillivolts = 1111;
+  guard.unlock();
+  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  guard.lock();
+  sim.batteryMillivolts = 2222;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 2222);
+  guard.lock();
+  sim.batteryMillivolts = 3333;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 3333);
+}
+
+TEST_F(PtyBrick, CommandWithoutReplyKeepsALateReplyFromSlippingIn) {
+  // A command that wants no reply, sent between a failed exchange and the brick's late answer
+  // to it, must not make the link forget that a late answer may still come.
+  auto guard = server.lock();
+  sim.batteryMillivolts = 1111;
+  guard.unlock();
+  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  unsigned char stop[] = {0x0C};
+  block.getCommunication().sendDirectCommand(0, stop, 1, nullptr, 0);
+  guard.lock();
+  sim.batteryMillivolts = 2222;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 2222);
+  guard.lock();
+  sim.batteryMillivolts = 3333;
+  guard.unlock();
+  EXPECT_EQ(block.getBatteryLevel(), 3333);
+}
+
+TEST_F(PtyBrick, TurningTracingOnOrOffKeepsTheLinkWaryOfALateReply) {
+  // Tracing is what one turns on right after a command failed; the late answer to that command
+  // must not slip in as the reply to the next one because of it.
+  for (bool on : {true, false}) {
+    auto guard = server.lock();
+    sim.batteryMillivolts = 1111;
+    guard.unlock();
+    server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
+    EXPECT_EQ(block.getBatteryLevel(), 257);
+    block.getCommunication().setTracer(
+        on ? Comm::SerialCommunication::Tracer([](bool, const std::uint8_t*, std::size_t) {})
+           : Comm::SerialCommunication::Tracer());
+    guard.lock();
+    sim.batteryMillivolts = 2222;
+    guard.unlock();
+    EXPECT_EQ(block.getBatteryLevel(), 2222) << (on ? "tracing turned on" : "turned off");
+    guard.lock();
+    sim.batteryMillivolts = 3333;
+    guard.unlock();
+    EXPECT_EQ(block.getBatteryLevel(), 3333) << (on ? "tracing turned on" : "turned off");
+  }
 }

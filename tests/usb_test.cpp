@@ -1,6 +1,7 @@
 // The USB transport through a scripted stand-in for libusb.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <vector>
 
@@ -47,6 +48,11 @@ class FakeUsb : public Comm::UsbBackend {
     EXPECT_EQ(endpoint, 0x82);
     EXPECT_EQ(n, 64u);  // a whole packet, or libusb reports an overflow
     EXPECT_GT(timeoutMs, 0);
+    if (std::chrono::steady_clock::now() < floodUntil) {
+      Sim::Bytes packet = test::hex("02 03 00");  // a reply to some other command, at once
+      std::copy(packet.begin(), packet.end(), data);
+      return static_cast<long>(packet.size());
+    }
     if (in.empty()) {
       return Comm::kLinkTimeout;
     }
@@ -62,6 +68,8 @@ class FakeUsb : public Comm::UsbBackend {
   int claimed = -1;
   long openCode = 0;
   bool unplugged = false;
+  // Until then every bulk read returns a packet without waiting: a device that never stops.
+  std::chrono::steady_clock::time_point floodUntil;
   int closes = 0;
   Sim::VirtualBrick sim;
   std::vector<Sim::Bytes> out;
@@ -137,4 +145,21 @@ TEST(Usb, StaleReplyIsDiscardedBeforeTheNextCommand) {
   usb.in.push_back(test::hex("02 0B 00 11 11"));  // ...then its late answer arrives
   usb.sim.batteryMillivolts = 300;
   EXPECT_EQ(block.getBatteryLevel(), 300);
+}
+
+TEST(Usb, DeviceThatNeverStopsSendingCostsNoMoreThanTheTimeLimit) {
+  // Neither waiting for the reply nor throwing away what is pending before the next command
+  // may go on for as long as packets keep coming.
+  FakeUsb usb;
+  usb.devices = {device(0x0694, 0x0002)};
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connect());
+  usb.floodUntil = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  const double limit = Comm::kReplyTimeoutMs / 1000.0 + 0.5;
+  for (int call = 0; call < 2; ++call) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(block.getBatteryLevel(), 257);
+    EXPECT_LT(test::secondsSince(start), limit) << "call " << call;
+  }
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
 }

@@ -29,6 +29,9 @@ using Brick::Lib::Block;
 const char* const kVersion = BRICK_TOOL_VERSION;
 const char* const kRuleFile = "70-nxt-brick.rules";
 const char* const kRuleGroup = "plugdev";
+// Block::connectBluetooth takes at most this many characters of a device text and cuts the
+// rest, which could leave the path of some other device.
+const std::size_t kMaxDevicePath = 255;
 
 // The options every command takes.
 const char* const kLinkOptions =
@@ -386,6 +389,9 @@ int doRename(Run& run) {
   }
   std::string text = name;
   block.setName(&text[0]);
+  if ((status = checkLink(run, block)) != kExitOk) {
+    return status;
+  }
   char now[256];
   block.getName(now);
   if ((status = checkLink(run, block)) != kExitOk) {
@@ -933,6 +939,11 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
   if (!options.bluetooth.empty() && !Comm::FdTransport::isBluetoothAddress(options.bluetooth)) {
     return usageError(err, command,
                       "'" + options.bluetooth + "' is not a Bluetooth address (XX:XX:XX:XX:XX:XX)");
+  }
+  if (options.device.size() > kMaxDevicePath) {
+    return usageError(
+        err, command,
+        "the device path must have at most " + std::to_string(kMaxDevicePath) + " characters");
   }
   SystemHost machine;
   Run context{options, out, err, environment,

@@ -1,5 +1,6 @@
 // brick: sets up, checks and pokes a brick from the command line. See BrickTool.h.
 #include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "BrickTool.h"
@@ -18,7 +19,13 @@ int main(int argc, char** argv) {
   // Ctrl-C ends a watch cleanly (the line is finished, the link closed); std::atomic<bool> is
   // lock-free here, so setting it from a signal handler is safe.
   static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
-  std::signal(SIGINT, onInterrupt);
+  // Only a watch catches it: any other command, waiting for a brick that does not answer or
+  // for a Bluetooth connection, ends at once as a program does on Ctrl-C.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--watch") == 0) {
+      std::signal(SIGINT, onInterrupt);
+    }
+  }
   BrickTool::Environment environment;
   environment.interrupted = &interrupted;
   return BrickTool::run(argc, argv, std::cout, std::cerr, environment);

@@ -126,8 +126,11 @@ UsbBackend& UsbBackend::current() {
   if (installed != nullptr) {
     return *installed;
   }
-  static LibusbBackend libusb;
-  return libusb;
+  // Never destroyed: a link that is still open when the program ends (a Block with static
+  // storage, say) closes its device after static objects constructed later, this one among
+  // them, are gone. The libusb context must outlive it, so it lives until the process does.
+  static LibusbBackend* libusb = new LibusbBackend();
+  return *libusb;
 }
 
 void UsbBackend::install(UsbBackend* backend) {

@@ -18,6 +18,10 @@ namespace {
 
 const int kRfcommChannel = 1;
 const int kNameBuffer = 256;
+// How long the exchange after a failed one waits for a second reply echoing its opcode, in case
+// the first was the brick's late answer to the failed command. A brick answers the next command
+// within tens of milliseconds of the one before, even over Bluetooth.
+const int kStaleReplyGraceMs = 200;
 
 }  // namespace
 
@@ -36,6 +40,7 @@ void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
   transport = newTransport;
   if (TracingFraming* tracing = tracingOf(framing)) {
     tracing->setInner(newFraming);
+    tracing->outOfStep = false;  // a new link owes nothing
   } else {
     framing = newFraming;
   }
@@ -46,14 +51,17 @@ void SerialCommunication::setTracer(Tracer tracer) {
   if (tracing != nullptr && tracer) {
     tracing->setTracer(std::move(tracer));
   } else if (tracing != nullptr) {
+    // Whether a late reply may still come belongs to the link, not to the tracer: it goes over.
     Framing* inner = tracing->getInner();
     if (inner != nullptr) {
       inner->retain();
+      inner->outOfStep = tracing->outOfStep;
     }
     framing = inner;
     RefCounted::release(tracing);
   } else if (tracer) {
     tracing = new TracingFraming(std::move(tracer));
+    tracing->outOfStep = framing != nullptr && framing->outOfStep;
     tracing->setInner(framing);  // takes over this link's reference
     framing = tracing;
   }
@@ -180,6 +188,10 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     return;
   }
   Deadline deadline(kReplyTimeoutMs);
+  // After a failed exchange the brick may still answer it, and that late reply echoes the same
+  // opcode as ours when the command is the same. Whatever came in the meantime is thrown away;
+  // what comes later is told apart by order, below.
+  bool staleMayFollow = framing->outOfStep;
   if (framing->outOfStep) {
     transport->discardInput();
     framing->outOfStep = false;
@@ -194,9 +206,13 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     return;
   }
   if ((type & 0x80) != 0) {
+    // No reply comes for this one, but the late answer to a failed exchange still may.
+    framing->outOfStep = staleMayFollow;
     return;
   }
   // Replies that are not ours (left over from a command that timed out) are passed over.
+  std::uint8_t ours[Nxt::kMaxTelegram];
+  std::size_t oursLength = 0;
   for (;;) {
     std::size_t got = 0;
     rc = framing->receive(*transport, telegram, sizeof telegram, got, deadline);
@@ -206,17 +222,50 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
       return;
     }
     if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
-      std::size_t take = got - 1;
-      if (replyLength < 0) {
-        take = 0;
-      } else if (take > static_cast<std::size_t>(replyLength)) {
-        take = static_cast<std::size_t>(replyLength);
-      }
-      if (take > 0 && reply != nullptr) {
-        std::memcpy(reply, telegram + 1, take);
-      }
+      std::memcpy(ours, telegram, got);
+      oursLength = got;
+      break;
+    }
+    // Replies that keep coming without pause never make a read wait, so the deadline is checked
+    // here too: a line that streams foreign replies costs no more than a silent one.
+    if (deadline.expired()) {
+      framing->outOfStep = true;
+      fail(kLinkTimeout, __FILE__, __LINE__);
       return;
     }
+  }
+  // The brick answers in order, so when a late reply to the abandoned command came first, ours
+  // follows it closely: a second matching reply within kStaleReplyGraceMs is the one to keep.
+  if (staleMayFollow) {
+    int grace = deadline.remainingMs();
+    Deadline next(grace < kStaleReplyGraceMs ? grace : kStaleReplyGraceMs);
+    for (;;) {
+      std::size_t got = 0;
+      rc = framing->receive(*transport, telegram, sizeof telegram, got, next);
+      if (rc < 0) {
+        if (rc != kLinkTimeout) {
+          framing->outOfStep = true;
+        }
+        break;
+      }
+      if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
+        std::memcpy(ours, telegram, got);
+        oursLength = got;
+        break;
+      }
+      if (next.expired()) {
+        break;
+      }
+    }
+  }
+  std::size_t take = oursLength - 1;
+  if (replyLength < 0) {
+    take = 0;
+  } else if (take > static_cast<std::size_t>(replyLength)) {
+    take = static_cast<std::size_t>(replyLength);
+  }
+  if (take > 0 && reply != nullptr) {
+    std::memcpy(reply, ours + 1, take);
   }
 }
 

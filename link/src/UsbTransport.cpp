@@ -77,7 +77,10 @@ void UsbTransport::discardInput() {
   }
   std::uint8_t packet[Nxt::kMaxTelegram];
   // Packets of an abandoned reply are already queued on the device: a 1 ms wait collects them.
-  while (backend.bulkTransfer(handle, Nxt::kUsbInEndpoint, packet, sizeof packet, 1) > 0) {
+  // They are a few at most; a device that never stops sending is given up on, not emptied.
+  for (int i = 0;
+       i < 64 && backend.bulkTransfer(handle, Nxt::kUsbInEndpoint, packet, sizeof packet, 1) > 0;
+       ++i) {
   }
 }
 

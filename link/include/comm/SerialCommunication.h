@@ -5,7 +5,9 @@
 // every failure (time-out, I/O error, a link that is not open, a corrupt frame) is recorded in
 // the status record with the file and line where it arose, and the first fatal code stays until
 // the next successful open. A command whose reply does not come leaves the caller's reply
-// buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs.
+// buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs. The exchange after a
+// failed one may take up to 200 ms more, to tell a late reply to the failed command from its
+// own when both echo the same opcode.
 //
 // Threads: a link serves one caller at a time; copies of a link share the open device.
 //
