@@ -34,6 +34,18 @@ TEST(Robustness, DeviceTextsOfEveryLengthFailCleanly) {
   EXPECT_FALSE(block.connectBluetooth(const_cast<char*>(address.c_str())));
 }
 
+TEST_F(PtyBrick, OverlongDeviceTextIsRefusedNotCut) {
+  // Cut to 255 characters, this path would name the virtual brick's device.
+  std::string path = server.devicePath();
+  std::string trick = std::string(255 - path.size(), '/') + path + std::string(10, 'x');
+  ASSERT_EQ(trick.substr(0, 255), std::string(255 - path.size(), '/') + path);
+  Brick::Lib::Block other;
+  EXPECT_FALSE(other.connectBluetooth(const_cast<char*>(trick.c_str())));
+  EXPECT_EQ(other.getStatus().getCode(), Comm::kLinkBadArgument);
+  std::string exact = std::string(255 - path.size(), '/') + path;
+  EXPECT_TRUE(other.connectBluetooth(const_cast<char*>(exact.c_str())));
+}
+
 TEST_F(MemoryBrick, AnyPortNumberIsSentAsItsLowByte) {
   Brick::Lib::Motor motor;
   Brick::Lib::Sensor sensor;

@@ -37,6 +37,11 @@ bool Block::connectBluetooth() {
 }
 
 bool Block::connectBluetooth(char* device) {
+  // A device text longer than the working buffer goes to the link whole, which refuses it:
+  // cut to 255 characters it could name another device.
+  if (device != nullptr && strnlen(device, kTextBuffer) == kTextBuffer) {
+    return link.openBT(device);
+  }
   char buffer[kTextBuffer];
   copyText(buffer, device);
   return link.openBT(buffer);

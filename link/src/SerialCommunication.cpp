@@ -17,6 +17,7 @@ namespace Comm {
 namespace {
 
 const int kRfcommChannel = 1;
+const std::size_t kMaxDeviceText = 255;
 const int kNameBuffer = 256;
 // How long the exchange after a failed one waits for a second reply echoing its opcode, in case
 // the first was the brick's late answer to the failed command. A brick answers the next command
@@ -84,7 +85,9 @@ bool SerialCommunication::openBT(char* device) {
   std::string text = device != nullptr ? device : "";
   long code = kLinkNoDevice;
   Transport* stream = nullptr;
-  if (FdTransport::isBluetoothAddress(text)) {
+  if (text.size() > kMaxDeviceText) {
+    code = kLinkBadArgument;  // no device path is that long; a cut one could name another
+  } else if (FdTransport::isBluetoothAddress(text)) {
     stream = FdTransport::openRfcomm(text, kRfcommChannel, code);
   } else if (!text.empty()) {
     stream = FdTransport::openSerial(text, code);

@@ -30,8 +30,8 @@ class BRICKCTL_API Block {
   bool connect();
   // Opens the first bound RFCOMM device that answers.
   bool connectBluetooth();
-  // Opens the brick a text designates: "XX:XX:XX:XX:XX:XX" or a device path (at most 255
-  // characters are used).
+  // Opens the brick a text designates: "XX:XX:XX:XX:XX:XX" or a device path of at most 255
+  // characters (a longer one is refused: false, kLinkBadArgument).
   bool connectBluetooth(char* device);
   int disconnect();
 
