@@ -41,6 +41,15 @@ inline std::string hex(const Sim::Bytes& bytes) {
   return out;
 }
 
+// Telegrams a virtual brick received, as hex text, the type byte first.
+inline std::vector<std::string> wireOf(const Sim::VirtualBrick& sim) {
+  std::vector<std::string> out;
+  for (const Sim::Bytes& t : sim.received()) {
+    out.push_back(hex(t));
+  }
+  return out;
+}
+
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -59,11 +68,7 @@ class PtyBrick : public ::testing::Test {
   // Telegrams the brick received, as hex text, the type byte first.
   std::vector<std::string> wire() {
     auto guard = server.lock();
-    std::vector<std::string> out;
-    for (const Sim::Bytes& t : sim.received()) {
-      out.push_back(hex(t));
-    }
-    return out;
+    return wireOf(sim);
   }
   void clearWire() {
     auto guard = server.lock();
@@ -96,13 +101,7 @@ class MemoryBrick : public ::testing::Test {
             }),
         new Comm::PacketFraming());
   }
-  std::vector<std::string> wire() {
-    std::vector<std::string> out;
-    for (const Sim::Bytes& t : sim.received()) {
-      out.push_back(hex(t));
-    }
-    return out;
-  }
+  std::vector<std::string> wire() { return wireOf(sim); }
 
   void clearWire() {
     sim.clearRecord();

@@ -20,10 +20,12 @@
 
 #include "BrickFixture.h"
 #include "BrickTool.h"
+#include "FakeUsb.h"
 #include "SystemHost.h"
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
 
+using test::FakeUsb;
 using test::hex;
 using test::secondsSince;
 using Fault = Sim::PtyServer::Fault;
@@ -66,77 +68,12 @@ class ToolOnPty : public ::testing::Test {
   }
   std::vector<std::string> wire() {
     auto guard = server.lock();
-    std::vector<std::string> out;
-    for (const Sim::Bytes& t : sim.received()) {
-      out.push_back(hex(t));
-    }
-    return out;
+    return test::wireOf(sim);
   }
 
   Sim::VirtualBrick sim;
   Sim::PtyServer server{sim};
 };
-
-// Lists the devices a test names and answers bulk transfers from a virtual brick.
-class FakeUsb : public Comm::UsbBackend {
- public:
-  FakeUsb() { install(this); }
-  ~FakeUsb() override { install(nullptr); }
-
-  void add(std::uint16_t vendor, std::uint16_t product, int bus, int address) {
-    Comm::UsbDeviceInfo info;
-    info.vendor = vendor;
-    info.product = product;
-    info.bus = bus;
-    info.address = address;
-    char node[64];
-    std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, address);
-    info.node = node;
-    devices.push_back(info);
-  }
-  bool enumerate(std::vector<Comm::UsbDeviceInfo>& out) override {
-    out = devices;
-    return enumerates;
-  }
-  void* open(std::size_t, int, long& code) override {
-    if (openCode != 0) {
-      code = openCode;
-      return nullptr;
-    }
-    return this;
-  }
-  long bulkTransfer(void*, std::uint8_t endpoint, std::uint8_t* data, std::size_t n, int) override {
-    if (endpoint == 0x01) {
-      Sim::Bytes reply = sim.answer(data, n);
-      if (!reply.empty()) {
-        in.push_back(reply);
-      }
-      return static_cast<long>(n);
-    }
-    if (in.empty()) {
-      return Comm::kLinkTimeout;
-    }
-    Sim::Bytes packet = in.front();
-    in.pop_front();
-    std::copy(packet.begin(), packet.end(), data);
-    return static_cast<long>(packet.size());
-  }
-  void close(void*, int) override {}
-
-  std::vector<Comm::UsbDeviceInfo> devices;
-  bool enumerates = true;
-  long openCode = 0;
-  Sim::VirtualBrick sim;
-  std::deque<Sim::Bytes> in;
-};
-
-std::vector<std::string> wireOf(const Sim::VirtualBrick& sim) {
-  std::vector<std::string> out;
-  for (const Sim::Bytes& t : sim.received()) {
-    out.push_back(hex(t));
-  }
-  return out;
-}
 
 const char* const kOurRule =
     "# comment 0694\n"
@@ -427,7 +364,7 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
   r = runTool({"--usb", "info"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "name:    NXT\nbattery: 9000 mV\nlink:    USB\n");
-  EXPECT_EQ(wireOf(usb.sim), (std::vector<std::string>{"01 9B", "00 0B"}));
+  EXPECT_EQ(test::wireOf(usb.sim), (std::vector<std::string>{"01 9B", "00 0B"}));
 
   usb.openCode = Comm::kLinkAccessDenied;
   r = runTool({"battery"});
