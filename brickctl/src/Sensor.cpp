@@ -120,17 +120,26 @@ int Sensor::readUltrasonic() {
   if (link == nullptr) {
     return -1;
   }
-  // Each pass asks for a fresh measurement and then whether it has arrived; a sensor that never
-  // reports data ready is given up on after kUltrasonicTimeoutMs.
+  // The distance request starts a transaction on the sensor's bus that takes the brick some
+  // milliseconds; meanwhile LSGETSTATUS answers "pending" with no bytes ready. Asking again
+  // would start the transaction over, so that a sensor slower than one status poll would never
+  // be read: the request goes out again only when no transaction is running (the brick reports
+  // an error, or success with nothing to read). A sensor that never reports data ready is given
+  // up on after kUltrasonicTimeoutMs.
   Comm::Deadline deadline(kUltrasonicTimeoutMs);
+  bool request = true;
   for (;;) {
-    lsWrite(kDistanceRequest, sizeof kDistanceRequest);
-    if (LSGetStatus() > 0) {
+    if (request) {
+      lsWrite(kDistanceRequest, sizeof kDistanceRequest);
+    }
+    unsigned char status = Nxt::kStatusOk;
+    if (lsStatus(status) > 0) {
       break;
     }
     if (deadline.expired()) {
       return -1;
     }
+    request = status != Nxt::kStatusPending;
   }
   unsigned char command[] = {Nxt::kLsRead, static_cast<unsigned char>(port)};
   unsigned char reply[19];
@@ -153,9 +162,15 @@ int Sensor::LSGetStatus() {
   if (link == nullptr) {
     return -1;
   }
+  unsigned char status = 0;
+  return lsStatus(status);
+}
+
+int Sensor::lsStatus(unsigned char& status) {
   unsigned char command[] = {Nxt::kLsGetStatus, static_cast<unsigned char>(port)};
   unsigned char reply[3] = {0x01, 0x01, 0x01};
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
+  status = reply[1];
   return reply[2];
 }
 

@@ -71,6 +71,8 @@ class BRICKCTL_API Sensor {
   int readScaled(bool lowByteOnly);
   int readUltrasonic();
   void lsWrite(const unsigned char* bytes, int n);
+  // LSGETSTATUS on an attached Sensor: the bytes ready, and the reply's status byte.
+  int lsStatus(unsigned char& status);
 
   std::map<int, std::map<int, int>> mapping;
   Comm::SerialCommunication* link;
