@@ -1,0 +1,65 @@
+% What brickmod costs from Prolog. Run by bench/run as
+%
+%     swipl -p library=PACK/prolog -p foreign=PACK/lib/ARCH -p foreign=NOPDIR \
+%           prolog_bench.pl PEER N
+%
+% NOPDIR holds benchnop.so, the do-nothing foreign library; PEER is the device of a virtual
+% brick, N the calls per loop over it. Prints "name seconds-per-call" lines:
+%   prolog.peer.getBatteryLevel, prolog.peer.getRotationCount   over the peer;
+%   prolog.nop, prolog.local.getRotationCount, prolog.local.getBatteryLevel
+%       the do-nothing predicate, and two predicates whose operation does no I/O (a motor not
+%       attached, a brick not connected): their difference is the binding's own cost.
+% Each loop is a clause of its own, so that no meta-call sits between the loop and the goal.
+
+:- use_module(library(brickmod)).
+:- use_foreign_library(foreign(benchnop)).
+:- initialization(main, main).
+
+main :-
+    current_prolog_flag(argv, [Peer, NText]),
+    atom_number(NText, N),
+    'Block'(Brick),
+    connectBluetooth(Brick, Peer),
+    'Motor'(Motor),
+    setMotor(Brick, Motor, 0),
+    'Motor'(Detached),
+    'Block'(Closed),
+    Local is N * 10,
+    measure('prolog.peer.getBatteryLevel', battery_loop(N, Brick), N),
+    measure('prolog.peer.getRotationCount', rotation_loop(N, Motor), N),
+    measure('prolog.nop', nop_loop(Local), Local),
+    measure('prolog.local.getRotationCount', rotation_loop(Local, Detached), Local),
+    measure('prolog.local.getBatteryLevel', battery_loop(Local, Closed), Local),
+    measure('prolog.loop', empty_loop(Local), Local),
+    disconnect(Brick).
+
+measure(Name, Goal, N) :-
+    garbage_collect,
+    get_time(T0),
+    call(Goal),
+    get_time(T1),
+    PerCall is (T1 - T0) / N,
+    format("~w ~9e~n", [Name, PerCall]).
+
+battery_loop(0, _) :- !.
+battery_loop(N, Brick) :-
+    getBatteryLevel(_, Brick),
+    N1 is N - 1,
+    battery_loop(N1, Brick).
+
+rotation_loop(0, _) :- !.
+rotation_loop(N, Motor) :-
+    getRotationCount(_, Motor),
+    N1 is N - 1,
+    rotation_loop(N1, Motor).
+
+nop_loop(0) :- !.
+nop_loop(N) :-
+    benchnop:nop(_, x),
+    N1 is N - 1,
+    nop_loop(N1).
+
+empty_loop(0) :- !.
+empty_loop(N) :-
+    N1 is N - 1,
+    empty_loop(N1).
