@@ -5,7 +5,9 @@
 %
 % NOPDIR holds benchnop.so, the do-nothing foreign library; PEER is the device of a virtual
 % brick, N the calls per loop over it. Prints "name seconds-per-call" lines:
-%   prolog.peer.getBatteryLevel, prolog.peer.getRotationCount   over the peer;
+%   prolog.peer.getBatteryLevel, prolog.peer.getRotationCount   over the peer, the median of
+%       calls timed one by one (a call that waited for another process's work does not drag
+%       the figure along, as it would a mean);
 %   prolog.nop, prolog.local.getRotationCount, prolog.local.getBatteryLevel
 %       the do-nothing predicate, and two predicates whose operation does no I/O (a motor not
 %       attached, a brick not connected): their difference is the binding's own cost.
@@ -25,8 +27,10 @@ main :-
     'Motor'(Detached),
     'Block'(Closed),
     Local is N * 10,
-    measure('prolog.peer.getBatteryLevel', battery_loop(N, Brick), N),
-    measure('prolog.peer.getRotationCount', rotation_loop(N, Motor), N),
+    battery_times(N, Brick, BatteryTimes),
+    report_median('prolog.peer.getBatteryLevel', BatteryTimes),
+    rotation_times(N, Motor, RotationTimes),
+    report_median('prolog.peer.getRotationCount', RotationTimes),
     measure('prolog.nop', nop_loop(Local), Local),
     measure('prolog.local.getRotationCount', rotation_loop(Local, Detached), Local),
     measure('prolog.local.getBatteryLevel', battery_loop(Local, Closed), Local),
@@ -40,6 +44,31 @@ measure(Name, Goal, N) :-
     get_time(T1),
     PerCall is (T1 - T0) / N,
     format("~w ~9e~n", [Name, PerCall]).
+
+report_median(Name, Times) :-
+    msort(Times, Sorted),
+    length(Sorted, Length),
+    Middle is Length // 2,
+    nth0(Middle, Sorted, Median),
+    format("~w ~9e~n", [Name, Median]).
+
+battery_times(0, _, []) :- !.
+battery_times(N, Brick, [T|Ts]) :-
+    get_time(T0),
+    getBatteryLevel(_, Brick),
+    get_time(T1),
+    T is T1 - T0,
+    N1 is N - 1,
+    battery_times(N1, Brick, Ts).
+
+rotation_times(0, _, []) :- !.
+rotation_times(N, Motor, [T|Ts]) :-
+    get_time(T0),
+    getRotationCount(_, Motor),
+    get_time(T1),
+    T is T1 - T0,
+    N1 is N - 1,
+    rotation_times(N1, Motor, Ts).
 
 battery_loop(0, _) :- !.
 battery_loop(N, Brick) :-
