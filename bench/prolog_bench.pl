@@ -8,6 +8,8 @@
 %   prolog.peer.getBatteryLevel, prolog.peer.getRotationCount   over the peer, the median of
 %       calls timed one by one (a call that waited for another process's work does not drag
 %       the figure along, as it would a mean);
+%   paired.prolog.OP, paired.cpp.OP   the binding's call and the same operation called from C++
+%       (module benchnop, its own Block on the same peer), in turns call by call, medians;
 %   prolog.nop, prolog.local.getRotationCount, prolog.local.getBatteryLevel
 %       the do-nothing predicate, and two predicates whose operation does no I/O (a motor not
 %       attached, a brick not connected): their difference is the binding's own cost.
@@ -26,11 +28,18 @@ main :-
     setMotor(Brick, Motor, 0),
     'Motor'(Detached),
     'Block'(Closed),
-    Local is N * 10,
+    benchnop:cpp_connect(Peer),
+    Local = 1000000,
     battery_times(N, Brick, BatteryTimes),
     report_median('prolog.peer.getBatteryLevel', BatteryTimes),
     rotation_times(N, Motor, RotationTimes),
     report_median('prolog.peer.getRotationCount', RotationTimes),
+    paired_battery(N, Brick, true, PB, CB),
+    report_median('paired.prolog.getBatteryLevel', PB),
+    report_median('paired.cpp.getBatteryLevel', CB),
+    paired_rotation(N, Motor, true, PR, CR),
+    report_median('paired.prolog.getRotationCount', PR),
+    report_median('paired.cpp.getRotationCount', CR),
     measure('prolog.nop', nop_loop(Local), Local),
     measure('prolog.local.getRotationCount', rotation_loop(Local, Detached), Local),
     measure('prolog.local.getBatteryLevel', battery_loop(Local, Closed), Local),
@@ -69,6 +78,34 @@ rotation_times(N, Motor, [T|Ts]) :-
     T is T1 - T0,
     N1 is N - 1,
     rotation_times(N1, Motor, Ts).
+
+% The binding's call and the plain C++ call in turns, each timed; which goes first alternates.
+paired_battery(0, _, _, [], []) :- !.
+paired_battery(N, Brick, PrologFirst, [P|Ps], [C|Cs]) :-
+    (   PrologFirst == true
+    ->  get_time(T0), getBatteryLevel(_, Brick), get_time(T1), benchnop:cpp_battery,
+        get_time(T2), P is T1 - T0, C is T2 - T1
+    ;   get_time(T0), benchnop:cpp_battery, get_time(T1), getBatteryLevel(_, Brick),
+        get_time(T2), C is T1 - T0, P is T2 - T1
+    ),
+    flip(PrologFirst, Next),
+    N1 is N - 1,
+    paired_battery(N1, Brick, Next, Ps, Cs).
+
+paired_rotation(0, _, _, [], []) :- !.
+paired_rotation(N, Motor, PrologFirst, [P|Ps], [C|Cs]) :-
+    (   PrologFirst == true
+    ->  get_time(T0), getRotationCount(_, Motor), get_time(T1), benchnop:cpp_rotation,
+        get_time(T2), P is T1 - T0, C is T2 - T1
+    ;   get_time(T0), benchnop:cpp_rotation, get_time(T1), getRotationCount(_, Motor),
+        get_time(T2), C is T1 - T0, P is T2 - T1
+    ),
+    flip(PrologFirst, Next),
+    N1 is N - 1,
+    paired_rotation(N1, Motor, Next, Ps, Cs).
+
+flip(true, false).
+flip(false, true).
 
 battery_loop(0, _) :- !.
 battery_loop(N, Brick) :-
