@@ -181,22 +181,20 @@ class RawClient {
   int fd;
 };
 
-// Block::getBatteryLevel and the raw loop, each to its own virtual brick on its own
-// pseudo-terminal, taking turns call by call so that both meet the same load on a shared
-// machine. The iteration's time is the pair's; the counters give each side's median call,
-// which a call preempted by another process's work does not drag along as it would a mean.
+// Block::getBatteryLevel and the raw loop, to one virtual brick on one pseudo-terminal (both
+// open its device; they take turns, so that each reply reaches the one waiting for it), call by
+// call, so that both meet the same load on a shared machine and the same server thread. The
+// iteration's time is the pair's; the counters give each side's median call, which a call
+// preempted by another process's work does not drag along as it would a mean.
 void BM_PtyPair(benchmark::State& state) {
-  Sim::VirtualBrick oursSim;
-  Sim::VirtualBrick rawSim;
-  Sim::PtyServer oursServer(oursSim);
-  Sim::PtyServer rawServer(rawSim);
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server(sim);
   Block block;
-  if (!oursServer.start() || !rawServer.start() ||
-      !block.connectBluetooth(const_cast<char*>(oursServer.devicePath().c_str()))) {
+  if (!server.start() || !block.connectBluetooth(const_cast<char*>(server.devicePath().c_str()))) {
     state.SkipWithError("no pseudo-terminal");
     return;
   }
-  RawClient raw(rawServer.devicePath());
+  RawClient raw(server.devicePath());
   if (!raw.ok()) {
     state.SkipWithError("no pseudo-terminal");
     return;
