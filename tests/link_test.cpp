@@ -376,3 +376,36 @@ TEST_F(PtyBrick, TurningTracingOnOrOffKeepsTheLinkWaryOfALateReply) {
     EXPECT_EQ(block.getBatteryLevel(), 3333) << (on ? "tracing turned on" : "turned off");
   }
 }
+
+TEST_F(RawPty, RepliesArrivingTogetherAreTakenOneAtATime) {
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(path.c_str())));
+  std::thread brick([&] {
+    take(4);
+    // A late reply to another command and ours, in one write: read together, taken apart.
+    give("03 00 02 03 00 05 00 02 0B 00 2C 01");
+    take(4);
+    give("05 00 02 0B 00 90 01");
+  });
+  EXPECT_EQ(block.getBatteryLevel(), 300);
+  EXPECT_EQ(block.getBatteryLevel(), 400);
+  brick.join();
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}
+
+TEST_F(RawPty, PieceOfAReplyLeftByATimeOutIsDropped) {
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(path.c_str())));
+  std::thread brick([&] {
+    take(4);
+    give("05 00 02 0B");  // then silence: the rest never comes
+    take(4);
+    give("05 00 02 0B 00 2C 01");
+  });
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+  block.getCommunication().clearStatus();
+  EXPECT_EQ(block.getBatteryLevel(), 300);
+  brick.join();
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}

@@ -81,7 +81,10 @@ struct RfcommAddress {
 
 }  // namespace
 
-FdTransport::FdTransport(int descriptor) : fd(descriptor) {}
+FdTransport::FdTransport(int descriptor) : fd(descriptor), streamSocket(false) {
+  struct stat info;
+  streamSocket = ::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 FdTransport::~FdTransport() {
   close();
@@ -177,11 +180,8 @@ long FdTransport::write(const std::uint8_t* data, std::size_t n, const Deadline&
     if (fd < 0) {
       return kLinkNotOpen;
     }
-    // send() keeps a vanished peer from raising SIGPIPE; serial devices take write().
-    ssize_t put = ::send(fd, data + done, n - done, MSG_NOSIGNAL);
-    if (put < 0 && errno == ENOTSOCK) {
-      put = ::write(fd, data + done, n - done);
-    }
+    ssize_t put = streamSocket ? ::send(fd, data + done, n - done, MSG_NOSIGNAL)
+                               : ::write(fd, data + done, n - done);
     if (put > 0) {
       done += static_cast<std::size_t>(put);
       continue;
@@ -201,9 +201,15 @@ long FdTransport::write(const std::uint8_t* data, std::size_t n, const Deadline&
 }
 
 long FdTransport::read(std::uint8_t* data, std::size_t n, const Deadline& deadline) {
+  // Waits first: a reader here has just sent a command, and its reply has yet to come, so a
+  // read before the wait would only find nothing.
   for (;;) {
     if (fd < 0) {
       return kLinkNotOpen;
+    }
+    long rc = waitFor(fd, POLLIN, deadline);
+    if (rc < 0) {
+      return rc;
     }
     ssize_t got = ::read(fd, data, n);
     if (got > 0) {
@@ -212,15 +218,8 @@ long FdTransport::read(std::uint8_t* data, std::size_t n, const Deadline& deadli
     if (got == 0) {
       return kLinkClosedByPeer;
     }
-    if (errno == EINTR) {
-      continue;
-    }
-    if (errno != EAGAIN) {
+    if (errno != EINTR && errno != EAGAIN) {
       return codeFromErrno(errno);
-    }
-    long rc = waitFor(fd, POLLIN, deadline);
-    if (rc < 0) {
-      return rc;
     }
   }
 }

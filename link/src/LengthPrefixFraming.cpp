@@ -1,27 +1,11 @@
 #include "comm/LengthPrefixFraming.h"
 
+#include <cstring>
+
 #include "comm/LinkCode.h"
 #include "comm/Nxt.h"
 
 namespace Comm {
-
-namespace {
-
-// Reads exactly n bytes, or fails at the deadline.
-long readExactly(Transport& transport, std::uint8_t* data, std::size_t n,
-                 const Deadline& deadline) {
-  std::size_t have = 0;
-  while (have < n) {
-    long got = transport.read(data + have, n - have, deadline);
-    if (got < 0) {
-      return got;
-    }
-    have += static_cast<std::size_t>(got);
-  }
-  return kLinkOk;
-}
-
-}  // namespace
 
 LengthPrefixFraming::~LengthPrefixFraming() = default;
 
@@ -43,25 +27,36 @@ long LengthPrefixFraming::receive(Transport& transport, std::uint8_t* telegram,
                                   std::size_t capacity, std::size_t& length,
                                   const Deadline& deadline) {
   length = 0;
-  std::uint8_t prefix[2];
-  long rc = readExactly(transport, prefix, 2, deadline);
+  long rc = fill(transport, 2, deadline);
   if (rc < 0) {
     return rc;
   }
-  std::size_t n = prefix[0] | (static_cast<std::size_t>(prefix[1]) << 8);
+  std::size_t n = pending[0] | (static_cast<std::size_t>(pending[1]) << 8);
   if (n == 0 || n > Nxt::kMaxTelegram) {
+    pendingLength = 0;
     transport.discardInput();
     return kLinkBadFrame;
   }
-  // Read the whole frame to stay in step, keeping only what fits.
-  std::uint8_t frame[Nxt::kMaxTelegram];
-  rc = readExactly(transport, frame, n, deadline);
+  // Take the whole frame to stay in step, keeping only what fits.
+  rc = fill(transport, 2 + n, deadline);
   if (rc < 0) {
     return rc;
   }
   length = n < capacity ? n : capacity;
-  for (std::size_t i = 0; i < length; ++i) {
-    telegram[i] = frame[i];
+  std::memcpy(telegram, pending + 2, length);
+  pendingLength -= 2 + n;
+  std::memmove(pending, pending + 2 + n, pendingLength);
+  return kLinkOk;
+}
+
+long LengthPrefixFraming::fill(Transport& transport, std::size_t want, const Deadline& deadline) {
+  while (pendingLength < want) {
+    long got = transport.read(pending + pendingLength, sizeof pending - pendingLength, deadline);
+    if (got < 0) {
+      pendingLength = 0;
+      return got;
+    }
+    pendingLength += static_cast<std::size_t>(got);
   }
   return kLinkOk;
 }

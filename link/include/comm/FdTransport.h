@@ -30,6 +30,9 @@ class COMM_API FdTransport : public Transport {
 
  private:
   int fd;
+  // Sockets are written with send(), which keeps a vanished peer from raising SIGPIPE; serial
+  // devices take write(). Known once, so that a write costs one system call.
+  bool streamSocket;
 };
 
 }  // namespace Comm

@@ -1,10 +1,15 @@
 // Telegrams on a byte stream, as over Bluetooth: each preceded by its length in two bytes,
 // little-endian. A length of 0 or beyond one telegram means the stream is out of step: what is
 // pending is thrown away, so that the next exchange starts clean.
+//
+// Each read takes whatever has arrived, up to one whole frame of the largest size: usually a
+// whole reply in one system call. Bytes beyond the frame wait for the next receive, as they
+// would in the stream; after a failure they are dropped with the rest of the stream.
 #ifndef COMM_LENGTHPREFIXFRAMING_H
 #define COMM_LENGTHPREFIXFRAMING_H
 
 #include "comm/Framing.h"
+#include "comm/Nxt.h"
 
 namespace Comm {
 
@@ -15,6 +20,13 @@ class COMM_API LengthPrefixFraming : public Framing {
             const Deadline& deadline) override;
   long receive(Transport& transport, std::uint8_t* telegram, std::size_t capacity,
                std::size_t& length, const Deadline& deadline) override;
+
+ private:
+  // Reads until `want` bytes are pending, or fails and drops what is pending.
+  long fill(Transport& transport, std::size_t want, const Deadline& deadline);
+
+  std::uint8_t pending[2 + Nxt::kMaxTelegram] = {};
+  std::size_t pendingLength = 0;
 };
 
 }  // namespace Comm
