@@ -55,17 +55,32 @@ TEST_F(PtyBrick, SilentBrickCostsOneTimeLimitAndLeavesThePrefill) {
   EXPECT_GT(block.getStatus().getLineNumber(), 0u);
 }
 
-TEST_F(PtyBrick, LateReplyIsDiscardedSoRepliesStayInStep) {
-  auto guard = server.lock();
-  sim.batteryMillivolts = 1111;
-  guard.unlock();
-  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 300);
-  EXPECT_EQ(block.getBatteryLevel(), 257);
+// A brick whose answer to a battery request comes after the link has given up on it.
+class LateReply : public PtyBrick {
+ protected:
+  void setBattery(int millivolts) {
+    auto guard = server.lock();
+    sim.batteryMillivolts = millivolts;
+  }
+  // The request that times out; its answer, 1111 mV, arrives `lateMs` after the time limit.
+  void timeOut(int lateMs) {
+    setBattery(1111);
+    server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + lateMs);
+    EXPECT_EQ(block.getBatteryLevel(), 257);
+  }
+  // The next readings are the brick's own, not the late answer shifted onto them.
+  void expectInStep(const std::string& why) {
+    for (int millivolts : {2222, 3333}) {
+      setBattery(millivolts);
+      EXPECT_EQ(block.getBatteryLevel(), millivolts) << why;
+    }
+  }
+};
+
+TEST_F(LateReply, ArrivedBeforeTheNextCommandIsDiscarded) {
+  timeOut(300);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the late reply arrives now
-  guard.lock();
-  sim.batteryMillivolts = 2222;
-  guard.unlock();
-  EXPECT_EQ(block.getBatteryLevel(), 2222);
+  expectInStep("late reply waiting");
 }
 
 TEST_F(PtyBrick, LongReplyIsCutToTheBuffer) {
@@ -316,64 +331,31 @@ TEST(Link, EndlessStaleRepliesCostNoMoreThanTheTimeLimit) {
   EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
 }
 
-TEST_F(PtyBrick, ReplyLaterThanTheNextCommandDoesNotPutRepliesOneBehind) {
+TEST_F(LateReply, ArrivingAfterTheNextCommandDoesNotPutRepliesOneBehind) {
   // The brick answers the first request after the link gave up on it, but before it answers the
   // next one: both replies echo the same opcode, and only their order tells them apart.
-  auto guard = server.lock();
-  sim.batteryMillivolts = 1111;
-  guard.unlock();
-  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
-  EXPECT_EQ(block.getBatteryLevel(), 257);
-  guard.lock();
-  sim.batteryMillivolts = 2222;
-  guard.unlock();
-  EXPECT_EQ(block.getBatteryLevel(), 2222);
-  guard.lock();
-  sim.batteryMillivolts = 3333;
-  guard.unlock();
-  EXPECT_EQ(block.getBatteryLevel(), 3333);
+  timeOut(100);
+  expectInStep("late reply in flight");
 }
 
-TEST_F(PtyBrick, CommandWithoutReplyKeepsALateReplyFromSlippingIn) {
+TEST_F(LateReply, CommandWithoutReplyKeepsItFromSlippingIn) {
   // A command that wants no reply, sent between a failed exchange and the brick's late answer
   // to it, must not make the link forget that a late answer may still come.
-  auto guard = server.lock();
-  sim.batteryMillivolts = 1111;
-  guard.unlock();
-  server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
-  EXPECT_EQ(block.getBatteryLevel(), 257);
+  timeOut(100);
   unsigned char stop[] = {0x0C};
   block.getCommunication().sendDirectCommand(0, stop, 1, nullptr, 0);
-  guard.lock();
-  sim.batteryMillivolts = 2222;
-  guard.unlock();
-  EXPECT_EQ(block.getBatteryLevel(), 2222);
-  guard.lock();
-  sim.batteryMillivolts = 3333;
-  guard.unlock();
-  EXPECT_EQ(block.getBatteryLevel(), 3333);
+  expectInStep("after a command without reply");
 }
 
-TEST_F(PtyBrick, TurningTracingOnOrOffKeepsTheLinkWaryOfALateReply) {
+TEST_F(LateReply, TurningTracingOnOrOffKeepsTheLinkWaryOfIt) {
   // Tracing is what one turns on right after a command failed; the late answer to that command
   // must not slip in as the reply to the next one because of it.
   for (bool on : {true, false}) {
-    auto guard = server.lock();
-    sim.batteryMillivolts = 1111;
-    guard.unlock();
-    server.setFault(Fault::Late, 1, Comm::kReplyTimeoutMs + 100);
-    EXPECT_EQ(block.getBatteryLevel(), 257);
+    timeOut(100);
     block.getCommunication().setTracer(
         on ? Comm::SerialCommunication::Tracer([](bool, const std::uint8_t*, std::size_t) {})
            : Comm::SerialCommunication::Tracer());
-    guard.lock();
-    sim.batteryMillivolts = 2222;
-    guard.unlock();
-    EXPECT_EQ(block.getBatteryLevel(), 2222) << (on ? "tracing turned on" : "turned off");
-    guard.lock();
-    sim.batteryMillivolts = 3333;
-    guard.unlock();
-    EXPECT_EQ(block.getBatteryLevel(), 3333) << (on ? "tracing turned on" : "turned off");
+    expectInStep(on ? "tracing turned on" : "turned off");
   }
 }
 
