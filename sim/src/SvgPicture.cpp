@@ -106,7 +106,7 @@ void SvgPicture::write(const Robot& robot, std::ostream& out) {
         << "\" y2=\"" << flip(wall.b.y)
         << "\" stroke=\"#5a3d1e\" stroke-width=\"2\" stroke-linecap=\"round\"/>\n";
   }
-  out << "<polyline fill=\"none\" stroke=\"#e0701a\" stroke-width=\"0.8\" "
+  out << "<polyline fill=\"none\" stroke=\"#0a9396\" stroke-width=\"0.8\" "
          "stroke-linejoin=\"round\" points=\"";
   for (const Robot::PathPoint& p : robot.path()) {
     out << x(p.x) << ',' << flip(p.y) << ' ';
@@ -141,7 +141,7 @@ void SvgPicture::write(const Robot& robot, std::ostream& out) {
   out << "<text x=\"" << number(kMargin) << "\" y=\"" << number(kMargin * 0.7)
       << "\" font-family=\"sans-serif\" font-size=\"5\">" << escape(w.name) << ": "
       << number(robot.distanceTravelled()) << " cm in " << number(robot.worldSeconds())
-      << " s; red: touch, orange: bump, purple: tone</text>\n";
+      << " s; teal: path, red: touch, orange: bump, purple: tone</text>\n";
   out << "</svg>\n";
 }
 
