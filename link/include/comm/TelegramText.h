@@ -90,7 +90,7 @@ inline const char* statusName(std::uint8_t status) {
     case 0xDF:
       return "BAD_CONNECTION";
     case 0xE0:
-      return "NOT_CONFIGURED";
+      return "CHANNEL_BUSY_OR_UNCONFIGURED";
     case 0xEC:
       return "NO_PROGRAM";
     case 0xED:
