@@ -480,6 +480,21 @@ test(names_as_text) :-
            "01 98 C7 61 00 00 00 00 00 00 00 00 00 00 00 00 00 00"         % "Ça", Latin-1
          ]).
 
+% The operations take NUL-terminated texts: a text with a NUL inside would reach them cut short,
+% a device path naming another device or a name other than the one given. It is refused.
+test(text_with_a_nul_is_refused) :-
+    rig(B, _, _),
+    link(Link),
+    atom_concat(Link, '\0\junk', Device),
+    atom_codes(Device, DeviceCodes),
+    'Block'(B2),
+    forall(member(D, [Device, DeviceCodes]),
+           assertion(raises(connectBluetooth(B2, D), text, D))),
+    step(playTone(B2, 440, 500)),                 % not connected: nothing goes out
+    forall(member(N, ['ab\0\cd', "ab\0\cd", [0'a, 0, 0'b], '\0\']),
+           assertion(raises(setName(N, B), text, N))),
+    wire([]).
+
 % getName/2 gives an atom that setName/2 takes back.
 test(get_name_is_an_atom) :-
     rig(B, _, _),
