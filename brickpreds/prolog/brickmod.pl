@@ -46,8 +46,8 @@ raises error(type_error(Type, Culprit), _) before anything is sent: Type is
 `pointer` for a Brick, Motor or Sensor that is not a live handle of that class
 (0, any other integer, a handle of another class, or not an integer at all),
 `integer` for a number outside the signed 32-bit range or a non-integer, and
-`text` for a text that has a character above 255. A C++ failure inside the
-library becomes error(resource_error(memory), _) or
+`text` for a text that has a character above 255 or a NUL. A C++ failure
+inside the library becomes error(resource_error(memory), _) or
 error(system_error(cpp_exception(Type, Message)), _).
 
 Commands succeed whatever the brick answered; only a result argument that

@@ -2,6 +2,7 @@
 
 #include <cxxabi.h>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -77,7 +78,18 @@ bool flag(const PlTerm& arg) {
 
 char* text(const PlTerm& arg) {
   char* chars = nullptr;
-  if (!PL_get_chars(arg.C_, &chars, CVT_ALL | CVT_WRITE | BUF_RING)) {
+  std::size_t length = 0;
+  if (!PL_get_nchars(arg.C_, &length, &chars, CVT_ALL | CVT_WRITE | BUF_RING)) {
+    // Writing the term can fail for SWI-Prolog's own reason (a term too deep for its C stack);
+    // that is no fault of the term's type.
+    if (PL_exception(0) != 0) {
+      throwPending();
+    }
+    throwTypeError("text", arg);
+  }
+  // The operations take NUL-terminated texts: one with a NUL inside would reach them cut short,
+  // naming another device or another name than the caller gave.
+  if (std::strlen(chars) != length) {
     throwTypeError("text", arg);
   }
   return chars;

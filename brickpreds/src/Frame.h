@@ -8,6 +8,7 @@
 //   integer  an integer in the signed 32-bit range      error(type_error(integer, Arg), _)
 //   flag     as integer; 0 is false, all else true      error(type_error(integer, Arg), _)
 //   text     anything write/1 prints, as 8-bit chars    error(type_error(text, Arg), _)
+//            without a NUL
 // Arg is the argument term itself: an unbound argument stays the same variable, so an unbound
 // handle is a type error and not an instantiation error (which PlTypeError would make of it).
 //

@@ -480,6 +480,38 @@ test(names_as_text) :-
            "01 98 C7 61 00 00 00 00 00 00 00 00 00 00 00 00 00 00"         % "Ça", Latin-1
          ]).
 
+% The operations take NUL-terminated texts: a text with a NUL inside would reach them cut short,
+% a device path naming another device or a name other than the one given. It is refused.
+test(text_with_a_nul_is_refused) :-
+    rig(B, _, _),
+    link(Link),
+    atom_concat(Link, '\0\junk', Device),
+    atom_codes(Device, DeviceCodes),
+    'Block'(B2),
+    forall(member(D, [Device, DeviceCodes]),
+           assertion(raises(connectBluetooth(B2, D), text, D))),
+    step(playTone(B2, 440, 500)),                 % not connected: nothing goes out
+    forall(member(N, ['ab\0\cd', "ab\0\cd", [0'a, 0, 0'b], '\0\']),
+           assertion(raises(setName(N, B), text, N))),
+    wire([]).
+
+% A term too deep for write/1 to print exhausts SWI-Prolog's C stack: the text conversion then
+% fails for SWI-Prolog's own reason, which the predicate passes on as it is, not as a type error
+% that would call a fine term the wrong type. Compared with what write/1 itself does, so that a
+% machine with a larger stack, where both succeed, agrees too.
+test(error_while_writing_a_text_is_passed_on) :-
+    rig(B, _, _),
+    nested(1000000, Deep),
+    catch(with_output_to(string(_), write(Deep)), error(Writing, _), true),
+    catch(setName(Deep, B), error(Naming, _), true),
+    error_kind(Writing, WritingKind),
+    error_kind(Naming, NamingKind),
+    assertion(NamingKind == WritingKind),
+    (   var(Writing)
+    ->  wire_reset
+    ;   wire([])
+    ).
+
 % getName/2 gives an atom that setName/2 takes back.
 test(get_name_is_an_atom) :-
     rig(B, _, _),
@@ -545,6 +577,27 @@ test(brake_flag_is_any_nonzero_integer) :-
          ]).
 
 :- end_tests(conversions).
+
+% error_kind(+Formal, -Kind): the formal term of an error without its culprit, which may be too
+% big to print; none when there was no error.
+error_kind(Formal, none) :-
+    var(Formal),
+    !.
+error_kind(Formal, Name-First) :-
+    compound(Formal),
+    functor(Formal, Name, _),
+    arg(1, Formal, First),
+    atomic(First),
+    !.
+error_kind(Formal, Name) :-
+    functor(Formal, Name, _).
+
+% nested(+Depth, -Term): f(f(...f(x)...)), Depth deep.
+nested(0, x) :-
+    !.
+nested(N, f(T)) :-
+    N1 is N - 1,
+    nested(N1, T).
 
 		 /*******************************
 		 *     PORTS AND SENSOR KINDS    *
