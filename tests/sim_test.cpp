@@ -36,6 +36,9 @@ area red 20 20 20 160
 robot 50 100 0
 )";
 
+// The 16 data bytes of an LSREAD reply that read nothing.
+const std::string kNoData = " 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+
 Sim::World room() {
   Sim::World world;
   std::string error;
@@ -211,6 +214,20 @@ TEST(SimBus, DistanceTransactionKeepsTheBusBusyForItsLatency) {
   clock.step(Sim::Robot::kUltrasonicLatencySeconds);
   EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 01");
   EXPECT_EQ(hex(sim.answer(hex("00 10 03"))).substr(0, 14), "02 10 00 01 5D");  // 93 cm
+}
+
+// An I2C address where nothing answers: the brick only queues the write, and the missing
+// acknowledge shows when the bus is polled. Nothing of the transaction before survives it.
+TEST(SimBus, AnAddressNobodyAnswersFailsTheTransactionNotTheWrite) {
+  Sim::VirtualBrick sim;
+  sim.answer(hex("00 05 03 0B 00"));
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");  // done, left unread
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 04 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E DD 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 DD 00" + kNoData);
+  // The next transaction to the sensor's address goes through again.
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 01");
 }
 
 TEST_F(SimRobot, LightSensorSeesTheLineAndColourSensorTheMats) {

@@ -261,17 +261,20 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
   }
   const std::uint8_t* data = t + 5;
-  if (tx < 2 || data[0] != Nxt::kUltrasonicAddress) {
-    return status(t[1], Nxt::kStatusBusError);  // nobody answers at that address
-  }
-  std::uint8_t reg = data[1];
-  if (reg == Nxt::kUltrasonicCommand && tx >= 3) {
+  // Nobody acknowledges another address (nor a write too short to name a register). The brick
+  // cannot know that yet: it queues the write all the same, and the bus error shows when the
+  // transaction has run.
+  bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
+  std::uint8_t reg = acknowledged ? data[1] : 0;
+  if (acknowledged && reg == Nxt::kUltrasonicCommand && tx >= 3) {
     us.measuring = data[2] != Nxt::kUltrasonicOff;
   }
   // A new transaction replaces the data of the last one, read or not.
-  us.bytesReady = static_cast<std::uint8_t>(rx);
+  us.busError = !acknowledged;
+  us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
   std::memset(us.data, 0, sizeof us.data);
-  if (rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 && reg < Nxt::kUltrasonicMeasurement0 + 8) {
+  if (acknowledged && rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 &&
+      reg < Nxt::kUltrasonicMeasurement0 + 8) {
     if (us.measuring) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
@@ -301,6 +304,7 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
   UltrasonicState& us = ultrasonic[t[2]];
   std::deque<int>& script = lsStatusScript[t[2]];
   bool running = true;
+  bool failed = false;
   std::uint8_t ready = 0;
   if (!script.empty()) {
     // A scripted 0 keeps the transaction running; a count ends it.
@@ -315,9 +319,12 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
   } else {
     us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
     running = false;
+    failed = us.busError;
     ready = us.bytesReady;
   }
-  Bytes reply = status(t[1], running ? Nxt::kStatusPending : Nxt::kStatusOk);
+  Bytes reply = status(t[1], running  ? Nxt::kStatusPending
+                             : failed ? Nxt::kStatusBusError
+                                      : Nxt::kStatusOk);
   reply.push_back(ready);
   return reply;
 }
@@ -340,7 +347,8 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     reply.insert(reply.end(), 16, 0);
     return reply;
   }
-  Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
+  Bytes reply =
+      status(t[1], us.bytesReady > 0 && !us.busError ? Nxt::kStatusOk : Nxt::kStatusBusError);
   reply.push_back(us.bytesReady);
   reply.insert(reply.end(), us.data, us.data + 16);
   us.bytesReady = 0;
