@@ -230,6 +230,20 @@ TEST(SimBus, AnAddressNobodyAnswersFailsTheTransactionNotTheWrite) {
   EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 01");
 }
 
+// LSGETSTATUS and LSREAD replies keep their layout whatever the status: a host that reads the
+// bytes-ready count of a refusal must read 0, not whatever its buffer held. A port beyond the
+// four inputs (port 4, counting from 1 by mistake) is no low-speed channel at all.
+TEST(SimBus, RefusalsKeepTheReplyLayoutAndPortFourIsNoChannel) {
+  Sim::VirtualBrick sim;
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 04 02 01 02 42"))), "02 0F DF");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 04"))), "02 0E DF 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 04"))), "02 10 DF 00" + kNoData);
+  // Port 0 is not set for the bus.
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 00 02 01 02 42"))), "02 0F E0");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 00"))), "02 0E E0 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 00"))), "02 10 E0 00" + kNoData);
+}
+
 TEST_F(SimRobot, LightSensorSeesTheLineAndColourSensorTheMats) {
   Sensor light;
   light.setSensorType(Brick::Lib::SENSOR_LIGHT_ACTIVE);

@@ -19,6 +19,21 @@ Bytes status(std::uint8_t opcode, std::uint8_t code) {
   return Bytes{Nxt::kReply, opcode, code};
 }
 
+// 0xDF: the low-speed channel named does not exist (Nxt.h has no name for it yet).
+const std::uint8_t kStatusBadChannel = 0xDF;
+
+// An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
+Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
+  Bytes reply = status(opcode, code);
+  if (opcode == Nxt::kLsGetStatus || opcode == Nxt::kLsRead) {
+    reply.push_back(0);
+  }
+  if (opcode == Nxt::kLsRead) {
+    reply.insert(reply.end(), 16, 0);
+  }
+  return reply;
+}
+
 bool isLowSpeed(const InputState& in) {
   return in.type == Nxt::kLowSpeed || in.type == Nxt::kLowSpeed9V;
 }
@@ -246,7 +261,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   }
   std::uint8_t port = t[2];
   if (port > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return status(t[1], kStatusBadChannel);
   }
   std::size_t tx = t[3];
   std::size_t rx = t[4];
@@ -294,12 +309,10 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return lsRefusal(t[1], kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    Bytes reply = status(t[1], Nxt::kStatusChannelBusy);
-    reply.push_back(0);
-    return reply;
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   std::deque<int>& script = lsStatusScript[t[2]];
@@ -334,18 +347,14 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return lsRefusal(t[1], kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    return status(t[1], Nxt::kStatusChannelBusy);
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   if (transactionRunning(us)) {
-    // Nothing to read before the bus is done.
-    Bytes reply = status(t[1], Nxt::kStatusPending);
-    reply.push_back(0);
-    reply.insert(reply.end(), 16, 0);
-    return reply;
+    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }
   Bytes reply =
       status(t[1], us.bytesReady > 0 && !us.busError ? Nxt::kStatusOk : Nxt::kStatusBusError);
