@@ -1,7 +1,9 @@
 // bricksim: a virtual brick in a simulated robot, served on a pseudo-terminal the way a real
 // brick bound to /dev/rfcomm0 appears, until interrupted or its time is up.
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +46,8 @@ const char kUsage[] =
     "/dev/rfcomm0. Ends on SIGINT or SIGTERM, or when --duration has passed, and then\n"
     "prints a summary of the robot's path.\n"
     "\n"
-    "  --link PATH       also make PATH a symbolic link to the device (removed at the end)\n"
+    "  --link PATH       also make PATH a symbolic link to the device (removed at the end);\n"
+    "                    an earlier link there is replaced, any other file is refused\n"
     "  --world FILE      the world to drive in (default: the built-in arena);\n"
     "                    format in docs/virtual-brick.md\n"
     "  --print-world     print the built-in world in the world file format and exit\n"
@@ -69,6 +72,12 @@ double number(const char* text, const char* option) {
     std::exit(2);
   }
   return value;
+}
+
+std::string linkTarget(const std::string& link) {
+  char target[PATH_MAX];
+  ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
 void writePicture(Sim::PtyServer& server, Sim::Robot& robot, const std::string& path) {
@@ -174,6 +183,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!link.empty()) {
+    // A link left by an earlier run is replaced; anything else at that path is not ours.
+    struct stat there;
+    if (::lstat(link.c_str(), &there) == 0 && !S_ISLNK(there.st_mode)) {
+      std::fprintf(stderr, "bricksim: %s exists and is not a symbolic link; not replacing it\n",
+                   link.c_str());
+      server.stop();
+      return 1;
+    }
     ::unlink(link.c_str());
     if (::symlink(server.devicePath().c_str(), link.c_str()) != 0) {
       std::perror("bricksim: symlink");
@@ -223,8 +240,8 @@ int main(int argc, char** argv) {
   if (realTime) {
     robot.advance();
   }
-  if (!link.empty()) {
-    ::unlink(link.c_str());
+  if (!link.empty() && linkTarget(link) == server.devicePath()) {
+    ::unlink(link.c_str());  // unless another bricksim has taken the path over since
   }
   std::fputs(robot.summary().c_str(), stdout);
   for (const Sim::Tone& tone : brick.tones) {

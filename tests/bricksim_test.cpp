@@ -114,6 +114,56 @@ TEST(Bricksim, ServesTracesDrawsAndEndsCleanlyOnSigterm) {
   }
 }
 
+// The first line a starting bricksim prints, its device path; empty if none came in time.
+std::string devicePrinted(const std::string& output) {
+  for (int i = 0; i < 500; ++i) {
+    std::string text = readFile(output);
+    if (text.find('\n') != std::string::npos) {
+      return text.substr(0, text.find('\n'));
+    }
+    ::usleep(10000);
+  }
+  return "";
+}
+
+std::string linkTarget(const std::string& link) {
+  char target[256] = {};
+  ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
+}
+
+TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
+  // A file that is not a link stays as it is, and bricksim refuses to start.
+  std::string file = scratch("precious");
+  std::ofstream(file) << "keep me\n";
+  std::string out = scratch("link-out");
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link", file, "--duration", "0"}, out), 10), 1);
+  EXPECT_EQ(readFile(file), "keep me\n");
+  std::remove(file.c_str());
+
+  // A second simulator takes the link over (a stale link is replaced); the first, ending,
+  // leaves the second one's link alone.
+  std::string link = scratch("shared-dev");
+  std::string out2 = scratch("link-out2");
+  pid_t first = spawn({BRICKSIM_PATH, "--link", link}, out);
+  std::string firstDevice = devicePrinted(out);
+  ASSERT_FALSE(firstDevice.empty());
+  pid_t second = spawn({BRICKSIM_PATH, "--link", link}, out2);
+  std::string secondDevice = devicePrinted(out2);
+  ASSERT_FALSE(secondDevice.empty());
+  EXPECT_EQ(linkTarget(link), secondDevice);
+  ::kill(first, SIGTERM);
+  EXPECT_EQ(finish(first, 10), 0);
+  EXPECT_EQ(linkTarget(link), secondDevice);
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(finish(second, 10), 0);
+  struct stat st;
+  EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the last one removes it";
+  for (const std::string& f : {out, out2}) {
+    std::remove(f.c_str());
+  }
+}
+
 TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   std::string out = scratch("help");
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--help"}, out), 10), 0);
