@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -59,20 +60,31 @@ const char kUsage[] =
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
-    "                    milliseconds, and nothing else does (default: real time)\n"
+    "                    milliseconds (at most 60000), and nothing else does (default:\n"
+    "                    real time)\n"
     "  --name NAME       the brick's name (default NXT)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
 
-double number(const char* text, const char* option) {
+// A number of 0 to `most` (infinity allowed when `most` is).
+double number(const char* text, const char* option, double most) {
   char* end = nullptr;
   double value = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(value >= 0)) {
-    std::fprintf(stderr, "bricksim: %s needs a number of 0 or more, not \"%s\"\n", option, text);
+  if (end == text || *end != '\0' || !(value >= 0) || value > most) {
+    if (std::isinf(most)) {
+      std::fprintf(stderr, "bricksim: %s needs a number of 0 or more, not \"%s\"\n", option, text);
+    } else {
+      std::fprintf(stderr, "bricksim: %s needs a number of 0 to %g, not \"%s\"\n", option, most,
+                   text);
+    }
     std::exit(2);
   }
   return value;
 }
+
+// The world catches up in steps of a few milliseconds, so one telegram may not cost it more
+// than this: an endless or astronomical step would keep it computing for good.
+const double kMostStepMs = 60000;
 
 std::string linkTarget(const std::string& link) {
   char target[PATH_MAX];
@@ -126,9 +138,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--name") {
       name = value("--name");
     } else if (arg == "--duration") {
-      duration = number(value("--duration"), "--duration");
+      duration = number(value("--duration"), "--duration", HUGE_VAL);
     } else if (arg == "--step") {
-      stepMs = number(value("--step"), "--step");
+      stepMs = number(value("--step"), "--step", kMostStepMs);
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
