@@ -357,6 +357,17 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
   EXPECT_FALSE(Sim::World::load("/nonexistent/x.world", world, error));
 }
 
+// What is not a world file at all is refused with a reason, and an endless one is not read
+// to its end.
+TEST(SimWorld, LoadRefusesDirectoriesAndEndlessFiles) {
+  Sim::World world;
+  std::string error;
+  EXPECT_FALSE(Sim::World::load(WORLDS_DIR, world, error));
+  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+  EXPECT_FALSE(Sim::World::load("/dev/zero", world, error));
+  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
+
 TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
   left.moveForwardDegrees(50, 720);
   right.moveForwardDegrees(50, 720);

@@ -1,8 +1,10 @@
 #include "sim/World.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <sstream>
 
@@ -190,14 +192,31 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
 }
 
 bool World::load(const std::string& path, World& out, std::string& error) {
-  std::ifstream file(path);
-  if (!file) {
-    error = "cannot read " + path;
+  // Read by hand rather than by stream: a directory must say so, and a device that never ends
+  // (/dev/zero) must not be read until memory runs out.
+  const std::size_t kMostBytes = 1 << 20;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::stringstream text;
-  text << file.rdbuf();
-  if (!parse(text.str(), out, error)) {
+  std::string text;
+  char buffer[4096];
+  std::size_t got = 0;
+  while (text.size() <= kMostBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text.append(buffer, got);
+  }
+  int failure = std::ferror(file) != 0 ? errno : 0;
+  std::fclose(file);
+  if (failure != 0) {
+    error = "cannot read " + path + ": " + std::strerror(failure);
+    return false;
+  }
+  if (text.size() > kMostBytes) {
+    error = path + ": larger than 1 MiB, not a world file";
+    return false;
+  }
+  if (!parse(text, out, error)) {
     error = path + ": " + error;
     return false;
   }
