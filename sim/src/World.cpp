@@ -52,6 +52,21 @@ bool numbers(std::istringstream& in, std::vector<double>& out, std::size_t least
   return out.size() >= least && out.size() <= most;
 }
 
+// No world is larger than a kilometre. Beyond that the picture's sizes overflow to "inf" and
+// the physics, adding millimetres to huge coordinates, lose them.
+bool withinReach(const std::string& line) {
+  std::istringstream in(line);
+  std::string word;
+  while (in >> word) {
+    char* end = nullptr;
+    double value = std::strtod(word.c_str(), &end);
+    if (end != word.c_str() && *end == '\0' && std::fabs(value) > 100000) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* World::builtInText() {
@@ -98,6 +113,9 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
     std::string keyword;
     if (!(in >> keyword)) {
       continue;
+    }
+    if (keyword != "name" && !withinReach(line)) {
+      return fail("numbers run from -100000 to 100000 (a kilometre)");
     }
     std::vector<double> v;
     if (keyword == "name") {
