@@ -387,4 +387,24 @@ TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
   EXPECT_NE(robot->summary().find("35 cm driven"), std::string::npos) << robot->summary();
 }
 
+// A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a
+// picture an XML parser reads: UTF-8 throughout, no control characters.
+TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
+  Sim::World world;
+  std::string error;
+  ASSERT_TRUE(
+      Sim::World::parse("name K\xFC"
+                        "che \x01<&> \xE2\x82\xAC\nrobot 50 50 0\n",
+                        world, error))
+      << error;
+  Sim::SteppedClock clock;
+  Sim::Robot robot(world, clock);
+  std::ostringstream svg;
+  Sim::SvgPicture::write(robot, svg);
+  std::string text = svg.str();
+  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC: the robot's run</title>"),
+            std::string::npos)
+      << text.substr(0, 400);
+}
+
 }  // namespace
