@@ -190,6 +190,15 @@ int main(int argc, char** argv) {
       std::fflush(trace);
     });
   }
+  // Before anything shows that bricksim is up (the link, the printed path): a script that
+  // stops it the moment it appears must still get a clean end with the link removed.
+  struct sigaction action = {};
+  action.sa_handler = onStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = onPicture;
+  sigaction(SIGUSR1, &action, nullptr);
   if (!server.start()) {
     std::perror("bricksim: no pseudo-terminal");
     return 1;
@@ -212,14 +221,6 @@ int main(int argc, char** argv) {
   }
   std::printf("%s\n", server.devicePath().c_str());
   std::fflush(stdout);
-
-  struct sigaction action = {};
-  action.sa_handler = onStop;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  action.sa_handler = onPicture;
-  sigaction(SIGUSR1, &action, nullptr);
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
   const bool realTime = stepMs < 0;

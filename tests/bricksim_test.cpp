@@ -164,6 +164,23 @@ TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   }
 }
 
+// A SIGTERM as soon as the link is there (a script that gives up at once) still ends the run
+// cleanly: the handlers are in place before anything shows that bricksim is up.
+TEST(Bricksim, EndsCleanlyOnASigtermTheMomentItIsUp) {
+  std::string link = scratch("early-dev");
+  std::string out = scratch("early-out");
+  for (int run = 0; run < 20; ++run) {
+    pid_t pid = spawn({BRICKSIM_PATH, "--link", link}, out);
+    struct stat st;
+    for (int spin = 0; spin < 20000000 && ::lstat(link.c_str(), &st) != 0; ++spin) {
+    }
+    ::kill(pid, SIGTERM);
+    ASSERT_EQ(finish(pid, 10), 0) << "run " << run;
+    ASSERT_NE(::lstat(link.c_str(), &st), 0) << "run " << run;
+  }
+  std::remove(out.c_str());
+}
+
 TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   std::string out = scratch("help");
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--help"}, out), 10), 0);
