@@ -200,6 +200,40 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   std::remove(out.c_str());
 }
 
+// A client that leaves half a telegram behind and goes: the next client's telegrams are not
+// read as the rest of it. A telegram split across writes a moment apart is still one.
+TEST(PtyServing, HalfATelegramLeftByAClientThatWentIsDropped) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  const unsigned char prefix[] = {0x02, 0x00};
+  const unsigned char battery[] = {0x00, 0x0B};
+  ASSERT_EQ(::write(fd, prefix, sizeof prefix), 2);
+  ::usleep(50000);
+  ASSERT_EQ(::write(fd, battery, sizeof battery), 2);
+  unsigned char reply[7] = {};
+  std::size_t got = 0;
+  for (int i = 0; i < 100 && got < sizeof reply; ++i) {
+    ssize_t n = ::read(fd, reply + got, sizeof reply - got);
+    got += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  EXPECT_EQ(test::hex(Sim::Bytes(reply, reply + got)), "05 00 02 0B 00 28 23");
+  const unsigned char half[] = {0x06, 0x00, 0x00, 0x03, 0xB8};  // PLAYTONE, 3 of its 6 bytes
+  ASSERT_EQ(::write(fd, half, sizeof half), 5);
+  ::close(fd);
+  ::usleep(400000);
+
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  block.disconnect();
+  auto guard = server.lock();
+  EXPECT_TRUE(brick.tones.empty());
+}
+
 // The demo in its short form: the C++ explorer in the built-in arena, on a stepped clock so
 // that the route is the same every run.
 TEST(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
