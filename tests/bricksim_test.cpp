@@ -132,6 +132,40 @@ std::string linkTarget(const std::string& link) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
 }
 
+// Every trace line is one telegram or one reply, whatever a client names the brick.
+TEST(Bricksim, TraceKeepsOneLinePerTelegramWhateverTheName) {
+  std::string link = scratch("name-dev");
+  std::string trace = scratch("name-trace");
+  std::string out = scratch("name-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--link", link, "--trace", trace, "--step", "10"}, out);
+  ASSERT_FALSE(devicePrinted(out).empty());
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    char name[] = "a\n< 02 0B\r\x1b[2J";
+    block.setName(name);
+    char back[256];
+    block.getName(back);
+    block.disconnect();
+  }
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 10), 0);
+  std::istringstream lines(readFile(trace));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_TRUE(line.rfind("> ", 0) == 0 || line.rfind("< ", 0) == 0) << line;
+    EXPECT_EQ(line.find_first_of("\r\x1b"), std::string::npos) << line;
+  }
+  EXPECT_EQ(count, 4);  // SETBRICKNAME, GETDEVICEINFO and their replies
+  EXPECT_NE(readFile(trace).find("name=\"a\\n< 02 0B\\r\\x1B[2J\""), std::string::npos)
+      << readFile(trace);
+  for (const std::string& f : {trace, out}) {
+    std::remove(f.c_str());
+  }
+}
+
 TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   // A file that is not a link stays as it is, and bricksim refuses to start.
   std::string file = scratch("precious");
