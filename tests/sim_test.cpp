@@ -244,6 +244,20 @@ TEST(SimBus, RefusalsKeepTheReplyLayoutAndPortFourIsNoChannel) {
   EXPECT_EQ(hex(sim.answer(hex("00 10 00"))), "02 10 E0 00" + kNoData);
 }
 
+// An LSREAD with nothing waiting (after a command write, or a second time) reads 0 bytes; the
+// bus did nothing wrong.
+TEST(SimBus, ReadingWithNothingWaitingIsNoBusError) {
+  Sim::VirtualBrick sim;
+  sim.answer(hex("00 05 03 0B 00"));
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 03 00 02 41 02"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 00 00" + kNoData);
+  sim.ultrasonic[3].distance = 42;
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))).substr(0, 14), "02 10 00 01 2A");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 00 00" + kNoData);
+}
+
 TEST_F(SimRobot, LightSensorSeesTheLineAndColourSensorTheMats) {
   Sensor light;
   light.setSensorType(Brick::Lib::SENSOR_LIGHT_ACTIVE);

@@ -356,11 +356,17 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
   if (transactionRunning(us)) {
     return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }
-  Bytes reply =
-      status(t[1], us.bytesReady > 0 && !us.busError ? Nxt::kStatusOk : Nxt::kStatusBusError);
+  if (us.busError) {
+    return lsRefusal(t[1], Nxt::kStatusBusError);
+  }
+  // What the last transaction brought back, once: nothing waits to be read after that, nor
+  // after a write that asked for nothing back. That is no fault of the bus.
+  Bytes reply = status(t[1], Nxt::kStatusOk);
   reply.push_back(us.bytesReady);
-  reply.insert(reply.end(), us.data, us.data + 16);
+  reply.insert(reply.end(), us.data, us.data + us.bytesReady);
+  reply.insert(reply.end(), 16 - us.bytesReady, 0);
   us.bytesReady = 0;
+  std::memset(us.data, 0, sizeof us.data);
   us.pendingPolls = -1;
   return reply;
 }
