@@ -68,6 +68,7 @@ setup(Device, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
     connectBluetooth(Brick, Device),
     getName(Name, Brick),
     getBatteryLevel(Millivolts, Brick),
+    answered(Device, Millivolts),
     format("connected to ~w on ~w, battery ~d mV~n", [Name, Device, Millivolts]),
     'Motor'(Left),
     setMotor(Brick, Left, 1),
@@ -82,6 +83,16 @@ setup(Device, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
     setBrake(Right, 1),
     resetRotationCount(Left),
     resetRotationCount(Right).
+
+%   connectBluetooth/2 succeeds whether or not a brick answered, and a reply that never came
+%   leaves getBatteryLevel/2 its pre-filled 257 mV: no brick runs on that. Without this check
+%   the robot would be driven by pre-filled bytes (a bumper always closed) for every step.
+answered(Device, Millivolts) :-
+    (   Millivolts =:= 257
+    ->  format(user_error, "explore.pl: no brick answers on ~w~n", [Device]),
+        halt(1)
+    ;   true
+    ).
 
 sensor(Brick, Name, Port, Sensor) :-
     kind(Name, Kind),

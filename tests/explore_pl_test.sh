@@ -22,6 +22,14 @@ run() {  # run NAME COMMAND...: the explorer against a fresh bricksim; its summa
   return "$rc"
 }
 
+# A device where no brick answers ends the explorer at once with a reason, as the C++ one
+# does; it must not drive a robot made of pre-filled reply bytes for 600 steps.
+rc=0
+out="$(timeout 20 swipl -p library="$library" -p foreign="$foreign" "$explore_pl" \
+  "$work/no-such-device" 5 0 2>&1)" || rc=$?
+[ "$rc" -eq 1 ] || { echo "FAIL: exit code $rc without a brick; output:"; echo "$out"; exit 1; }
+grep -q "no brick answers" <<<"$out" || { echo "FAIL: no reason given: $out"; exit 1; }
+
 run cpp "$explore_cpp" >/dev/null
 run pl swipl -p library="$library" -p foreign="$foreign" "$explore_pl"
 for what in "found the line" "turning away" "leaving the line" "done:"; do
