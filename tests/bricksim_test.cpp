@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -266,6 +267,29 @@ TEST(PtyServing, HalfATelegramLeftByAClientThatWentIsDropped) {
   block.disconnect();
   auto guard = server.lock();
   EXPECT_TRUE(brick.tones.empty());
+}
+
+// A client that sends and never reads fills the pseudo-terminal with replies; stopping the
+// server (bricksim on SIGTERM) must still end its thread.
+TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  int stalled = 0;
+  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
+    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
+      ++stalled;  // the server has stopped reading: its replies have nowhere to go
+      ::usleep(2000);
+    }
+  }
+  EXPECT_EQ(stalled, 50);
+  auto start = std::chrono::steady_clock::now();
+  server.stop();
+  EXPECT_LT(test::secondsSince(start), 2.0);
+  ::close(fd);
 }
 
 // The demo in its short form: the C++ explorer in the built-in arena, on a stepped clock so

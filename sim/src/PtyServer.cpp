@@ -189,7 +189,9 @@ void PtyServer::handle(const Bytes& telegram) {
 
 void PtyServer::send(const Bytes& frame) {
   std::size_t done = 0;
-  while (done < frame.size() && master >= 0) {
+  // A client that never reads leaves the pseudo-terminal full; waiting for room must not
+  // outlast the server.
+  while (done < frame.size() && master >= 0 && running) {
     ssize_t put = ::write(master, frame.data() + done, frame.size() - done);
     if (put > 0) {
       done += static_cast<std::size_t>(put);
