@@ -358,6 +358,9 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
       {"robot 10 10 nan\n", "line 1: robot X Y HEADING"},
       {"arena 100 100\n", "no robot line"},
       {"arena 100 100\nrobot 5 50 0\n", "the robot starts inside a wall"},
+      // The robot's line, not the last one, even when the wall comes later.
+      {"robot 5 50 0\narena 100 100\n\n\n", "line 1: the robot starts inside a wall"},
+      {"", "no robot line"},
       // Sizes no floor has: the picture would say "inf", the physics lose every centimetre.
       {"robot 10 10 0\narena 1e308 1e308\n", "line 2: numbers run from -100000 to 100000"},
       {"robot 10 10 0\nbuild 1e300 12 9\n", "line 2: numbers run from -100000 to 100000"},

@@ -101,7 +101,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
   std::istringstream lines(text);
   std::string raw;
   int number = 0;
-  bool robotGiven = false;
+  int robotLine = 0;  // 0: no robot line yet
   auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(number) + ": " + why;
     return false;
@@ -175,7 +175,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       world.robot.x = v[0];
       world.robot.y = v[1];
       world.robot.heading = v[2];
-      robotGiven = true;
+      robotLine = number;
     } else if (keyword == "wheels") {
       if (!numbers(in, v, 2, 2) || v[0] != std::floor(v[0]) || v[1] != std::floor(v[1]) ||
           v[0] < 0 || v[0] > 2 || v[1] < 0 || v[1] > 2 || v[0] == v[1]) {
@@ -199,10 +199,12 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       return fail("unknown keyword \"" + keyword + "\"");
     }
   }
-  if (!robotGiven) {
-    return fail("no robot line: where does the robot start?");
+  if (robotLine == 0) {
+    error = "no robot line: where does the robot start?";
+    return false;
   }
   if (world.wallDistance(Point{world.robot.x, world.robot.y}) < world.robot.bodyRadius) {
+    number = robotLine;  // walls may come later; the start is what to move
     return fail("the robot starts inside a wall");
   }
   out = world;
