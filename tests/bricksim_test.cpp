@@ -292,6 +292,25 @@ TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
   ::close(fd);
 }
 
+// A brick that goes (out of range, switched off) ends the explorer with a reason, instead of
+// driving on what pre-filled reply buffers say: a bumper always closed, for every step left.
+TEST(ExploreDemo, StopsWhenTheBrickGoes) {
+  Sim::SteppedClock clock(0.01);
+  Sim::VirtualBrick brick;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  robot.attach(brick);
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  std::string out = scratch("explore-gone");
+  pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "100000", "1"}, out);
+  ::usleep(300000);
+  server.setFault(Sim::PtyServer::Fault::Hangup, 1);
+  EXPECT_EQ(finish(pid, 5), 1);
+  server.stop();
+  EXPECT_NE(readFile(out).find("lost the brick"), std::string::npos) << readFile(out);
+  std::remove(out.c_str());
+}
+
 // The demo in its short form: the C++ explorer in the built-in arena, on a stepped clock so
 // that the route is the same every run.
 TEST(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
