@@ -60,8 +60,8 @@ const char kUsage[] =
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
-    "                    milliseconds (at most 60000), and nothing else does (default:\n"
-    "                    real time)\n"
+    "                    milliseconds (above 0, at most 60000), and nothing else does\n"
+    "                    (default: real time)\n"
     "  --name NAME       the brick's name (default NXT)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
@@ -167,6 +167,12 @@ int main(int argc, char** argv) {
       duration = number(value("--duration"), "--duration", HUGE_VAL);
     } else if (arg == "--step") {
       stepMs = number(value("--step"), "--step", kMostStepMs);
+      if (stepMs == 0) {
+        // A clock that never moves never ends a sonar measurement: every ultrasonic reading
+        // would wait for its host's time limit and fail.
+        std::fprintf(stderr, "bricksim: --step needs a number above 0\n");
+        return 2;
+      }
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {

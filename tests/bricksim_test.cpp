@@ -229,7 +229,8 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
   // A step the world can never take would hang it at the first telegram.
-  for (const char* step : {"inf", "1e300", "nan"}) {
+  // Nor can it take none: a world whose clock never moves never finishes a sonar reading.
+  for (const char* step : {"inf", "1e300", "nan", "0"}) {
     EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--step", step}, out), 3), 2) << step;
   }
   std::remove(out.c_str());
