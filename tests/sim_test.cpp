@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
@@ -402,6 +403,19 @@ TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
   EXPECT_NE(text.find("tone, 440 Hz, 100 ms"), std::string::npos);
   EXPECT_GT(robot->path().size(), 50u);
   EXPECT_NE(robot->summary().find("35 cm driven"), std::string::npos) << robot->summary();
+}
+
+// A picture that cannot be put in place leaves nothing behind.
+TEST(SimPicture, AFailedSaveLeavesNoPartialFile) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string directory =
+      std::string(::testing::TempDir()) + "picture-" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(directory.c_str(), 0700), 0);
+  EXPECT_FALSE(Sim::SvgPicture::save(robot, directory));  // a directory is in the way
+  EXPECT_NE(::access((directory + ".part").c_str(), F_OK), 0);
+  std::remove((directory + ".part").c_str());
+  ::rmdir(directory.c_str());
 }
 
 // A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a

@@ -1,5 +1,6 @@
 #include "sim/SvgPicture.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -183,17 +184,22 @@ void SvgPicture::write(const Robot& robot, std::ostream& out) {
 
 bool SvgPicture::save(const Robot& robot, const std::string& path) {
   std::string temporary = path + ".part";
+  bool written = false;
   {
     std::ofstream file(temporary);
     if (!file) {
       return false;
     }
     write(robot, file);
-    if (!file.flush()) {
-      return false;
-    }
+    written = static_cast<bool>(file.flush());
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
+    return true;
+  }
+  int why = errno;
+  std::remove(temporary.c_str());  // half a picture, or one that cannot be put in place
+  errno = why;                     // the caller reports the reason
+  return false;
 }
 
 }  // namespace Sim
