@@ -304,7 +304,14 @@ TEST(ExploreDemo, StopsWhenTheBrickGoes) {
   ASSERT_TRUE(server.start());
   std::string out = scratch("explore-gone");
   pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "100000", "1"}, out);
-  ::usleep(300000);
+  for (int i = 0; i < 1000; ++i) {  // gone once the explorer is well under way
+    auto guard = server.lock();
+    if (brick.received().size() > 100) {
+      break;
+    }
+    guard.unlock();
+    ::usleep(10000);
+  }
   server.setFault(Sim::PtyServer::Fault::Hangup, 1);
   EXPECT_EQ(finish(pid, 5), 1);
   server.stop();

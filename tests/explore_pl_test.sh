@@ -31,13 +31,17 @@ out="$(timeout 20 swipl -p library="$library" -p foreign="$foreign" "$explore_pl
 grep -q "no brick answers" <<<"$out" || { echo "FAIL: no reason given: $out"; exit 1; }
 
 # A brick that goes mid-run ends the explorer with a reason, not after every step left.
-"$bricksim" --step 10 --link "$work/gone.dev" >/dev/null &
+"$bricksim" --step 10 --link "$work/gone.dev" --trace "$work/gone.trace" >/dev/null &
 sim=$!
 for _ in $(seq 100); do [ -e "$work/gone.dev" ] && break; sleep 0.05; done
 timeout 20 swipl -p library="$library" -p foreign="$foreign" "$explore_pl" "$work/gone.dev" \
   100000 1 >"$work/gone.out" 2>&1 &
 explorer=$!
-sleep 1
+# Gone once the explorer is well under way: some hundred telegrams in.
+for _ in $(seq 200); do
+  [ "$(wc -l <"$work/gone.trace")" -gt 200 ] && break
+  sleep 0.05
+done
 kill -TERM "$sim"
 wait "$sim" || true
 rc=0
