@@ -343,6 +343,30 @@ TEST_F(SimRobot, SoundIsTheRoomUntilTheSpeakerPlaysAndTheBatteryDrains) {
   EXPECT_GT(later, full - 100) << "slowly";
 }
 
+// A touch sensor's readings in each mode follow from its raw value as every analog sensor's
+// do: in percent mode a closed switch (raw 183) reads (1023 - 183) * 100 / 1023 = 82.
+TEST(SimSensors, TouchReadsInEveryModeFromItsRawValue) {
+  Sim::World world;
+  std::string error;
+  ASSERT_TRUE(Sim::World::parse("arena 100 100\nrobot 50 90.5 90\n", world, error)) << error;
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(world, clock);
+  robot.attach(sim);
+  ASSERT_TRUE(robot.bumperPressed());
+  const std::pair<const char*, const char*> modes[] = {
+      {"20", "B7 00 B7 00 01 00"},  // boolean: 1
+      {"80", "B7 00 B7 00 52 00"},  // percent: 82
+      {"00", "B7 00 B7 00 B7 00"},  // raw: the raw value
+  };
+  for (const auto& mode : modes) {
+    sim.answer(hex(std::string("00 05 00 01 ") + mode.first));
+    std::string reply = hex(sim.answer(hex("00 07 00")));
+    // Raw, normalized, scaled and calibrated value, the reply's last eight bytes.
+    EXPECT_EQ(reply.substr(reply.size() - 23), mode.second + std::string(" 00 00")) << mode.first;
+  }
+}
+
 TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
   Sim::World world;
   std::string error;
