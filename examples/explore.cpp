@@ -14,6 +14,7 @@
 #include "brick/Block.h"
 #include "brick/Motor.h"
 #include "brick/Sensor.h"
+#include "comm/LinkCode.h"
 
 namespace {
 
@@ -34,9 +35,17 @@ void rest() {
   }
 }
 
+// Whether an exchange with the brick has failed since the status was last cleared. A brick
+// out of range or switched off fails every call, and the results are the pre-filled reply
+// bytes (a bumper that reads closed): the explorer must stop rather than drive on them.
+bool lost(const Brick::Lib::Block& brick) {
+  return brick.getStatus().isFatal();
+}
+
 // Turns both wheels by `degrees` (left and right powers signed) and waits until the left one
 // has got there, or for at most five seconds.
-void turnWheels(Motor& left, Motor& right, int leftPower, int rightPower, int degrees) {
+void turnWheels(const Brick::Lib::Block& brick, Motor& left, Motor& right, int leftPower,
+                int rightPower, int degrees) {
   int start = left.getRotationCount();
   if (leftPower >= 0) {
     left.moveForwardDegrees(leftPower, degrees);
@@ -49,7 +58,8 @@ void turnWheels(Motor& left, Motor& right, int leftPower, int rightPower, int de
     right.moveBackwardDegrees(-rightPower, degrees);
   }
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  for (int polls = 0; polls < 1000 && std::chrono::steady_clock::now() < until; ++polls) {
+  for (int polls = 0; polls < 1000 && std::chrono::steady_clock::now() < until && !lost(brick);
+       ++polls) {
     int moved = std::abs(left.getRotationCount() - start);
     if (moved >= degrees - 2) {
       break;
@@ -102,26 +112,39 @@ int main(int argc, char** argv) {
   int following = 0;  // steps of line following left; -1 once done
   int touches = 0;
   int turns = 0;
+  int failedSteps = 0;
   for (int step = 0; step < steps; ++step) {
+    // One failed exchange may be a reply lost in the air; three steps in a row, the brick is
+    // gone.
+    if (lost(brick)) {
+      if (++failedSteps == 3) {
+        std::printf("step %d: lost the brick (%s), stopping\n", step,
+                    Comm::linkCodeText(brick.getStatus().getCode()));
+        return 1;
+      }
+      brick.getCommunication().clearStatus();
+    } else {
+      failedSteps = 0;
+    }
     if (touch.getValue() == 1) {
       ++touches;
       std::printf("step %d: bumper closed, backing off\n", step);
-      turnWheels(left, right, -40, -40, 200);
-      turnWheels(left, right, 40, -40, 200);
+      turnWheels(brick, left, right, -40, -40, 200);
+      turnWheels(brick, left, right, 40, -40, 200);
       continue;
     }
     int distance = sonar.getValue();
     if (distance >= 0 && distance < kWallCm) {
       ++turns;
       std::printf("step %d: wall %d cm ahead, turning away\n", step, distance);
-      turnWheels(left, right, 40, -40, 230);
+      turnWheels(brick, left, right, 40, -40, 230);
       continue;
     }
     int brightness = light.getValue();
     if (following == 0 && brightness < kDark) {
       following = kFollowSteps;
       std::printf("step %d: found the line (light %d), following it\n", step, brightness);
-      turnWheels(left, right, -30, 30, 150);  // swing left, onto the line's left edge
+      turnWheels(brick, left, right, -30, 30, 150);  // swing left, onto the line's left edge
     } else if (following > 0) {
       // Follow the line's left edge: over the dark, bear left; over the floor, bear right.
       bool dark = brightness < kDark + 2;

@@ -51,6 +51,7 @@ main :-
     number_argument(Rest, 1, 600, Steps),
     number_argument(Rest, 2, 30, PauseMs),
     nb_setval(pause_ms, PauseMs),
+    nb_setval(lost_readings, 0),
     setup(Device, Robot),
     explore(Robot, 0, Steps, searching, stats(0, 0), stats(Turns, Bumps)),
     finish(Robot, Turns, Bumps).
@@ -68,6 +69,7 @@ setup(Device, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
     connectBluetooth(Brick, Device),
     getName(Name, Brick),
     getBatteryLevel(Millivolts, Brick),
+    answered(Device, Millivolts),
     format("connected to ~w on ~w, battery ~d mV~n", [Name, Device, Millivolts]),
     'Motor'(Left),
     setMotor(Brick, Left, 1),
@@ -82,6 +84,16 @@ setup(Device, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
     setBrake(Right, 1),
     resetRotationCount(Left),
     resetRotationCount(Right).
+
+%   connectBluetooth/2 succeeds whether or not a brick answered, and a reply that never came
+%   leaves getBatteryLevel/2 its pre-filled 257 mV: no brick runs on that. Without this check
+%   the robot would be driven by pre-filled bytes (a bumper always closed) for every step.
+answered(Device, Millivolts) :-
+    (   Millivolts =:= 257
+    ->  format(user_error, "explore.pl: no brick answers on ~w~n", [Device]),
+        halt(1)
+    ;   true
+    ).
 
 sensor(Brick, Name, Port, Sensor) :-
     kind(Name, Kind),
@@ -170,6 +182,7 @@ report(robot(_, Left, Right, _, _, Colour, _), Step, Distance, Brightness) :-
 %   there, or for at most five seconds.
 turn_wheels(robot(_, Left, Right, _, _, _, _), LeftPower, RightPower, Degrees) :-
     getRotationCount(Start, Left),
+    still_there(Start),
     wheel(Left, LeftPower, Degrees),
     wheel(Right, RightPower, Degrees),
     get_time(Now),
@@ -186,6 +199,7 @@ wheel(Motor, Power, Degrees) :-
 wait_wheel(_, _, _, _, 0) :- !.
 wait_wheel(Motor, Start, Degrees, Deadline, Polls) :-
     getRotationCount(Count, Motor),
+    still_there(Count),
     get_time(Now),
     (   abs(Count - Start) >= Degrees - 2
     ->  true
@@ -194,6 +208,24 @@ wait_wheel(Motor, Start, Degrees, Deadline, Polls) :-
     ;   pause,
         Left is Polls - 1,
         wait_wheel(Motor, Start, Degrees, Deadline, Left)
+    ).
+
+%!  still_there(+RotationCount) is det.
+%   A brick that has gone (out of range, switched off) leaves every reply buffer as it was
+%   pre-filled, and a rotation count then reads 16843009 (bytes 01 01 01 01); the touch
+%   sensor reads closed, so the explorer would back off at every step it has left. One such
+%   reading may be a reply lost in the air; three in a row, the brick is gone.
+still_there(Count) :-
+    (   Count =:= 16843009
+    ->  nb_getval(lost_readings, Lost0),
+        Lost is Lost0 + 1,
+        nb_setval(lost_readings, Lost),
+        (   Lost >= 3
+        ->  format("lost the brick, stopping~n", []),
+            halt(1)
+        ;   true
+        )
+    ;   nb_setval(lost_readings, 0)
     ).
 
 pause :-

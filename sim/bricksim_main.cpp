@@ -1,7 +1,10 @@
 // bricksim: a virtual brick in a simulated robot, served on a pseudo-terminal the way a real
 // brick bound to /dev/rfcomm0 appears, until interrupted or its time is up.
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +47,8 @@ const char kUsage[] =
     "/dev/rfcomm0. Ends on SIGINT or SIGTERM, or when --duration has passed, and then\n"
     "prints a summary of the robot's path.\n"
     "\n"
-    "  --link PATH       also make PATH a symbolic link to the device (removed at the end)\n"
+    "  --link PATH       also make PATH a symbolic link to the device (removed at the end);\n"
+    "                    an earlier link there is replaced, any other file is refused\n"
     "  --world FILE      the world to drive in (default: the built-in arena);\n"
     "                    format in docs/virtual-brick.md\n"
     "  --print-world     print the built-in world in the world file format and exit\n"
@@ -56,19 +60,62 @@ const char kUsage[] =
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
-    "                    milliseconds, and nothing else does (default: real time)\n"
+    "                    milliseconds (above 0, at most 60000), and nothing else does\n"
+    "                    (default: real time)\n"
     "  --name NAME       the brick's name (default NXT)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
 
-double number(const char* text, const char* option) {
+// A number of 0 to `most` (infinity allowed when `most` is).
+double number(const char* text, const char* option, double most) {
   char* end = nullptr;
   double value = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(value >= 0)) {
-    std::fprintf(stderr, "bricksim: %s needs a number of 0 or more, not \"%s\"\n", option, text);
+  if (end == text || *end != '\0' || !(value >= 0) || value > most) {
+    if (std::isinf(most)) {
+      std::fprintf(stderr, "bricksim: %s needs a number of 0 or more, not \"%s\"\n", option, text);
+    } else {
+      std::fprintf(stderr, "bricksim: %s needs a number of 0 to %g, not \"%s\"\n", option, most,
+                   text);
+    }
     std::exit(2);
   }
   return value;
+}
+
+// The world catches up in steps of a few milliseconds, so one telegram may not cost it more
+// than this: an endless or astronomical step would keep it computing for good.
+const double kMostStepMs = 60000;
+
+std::string linkTarget(const std::string& link) {
+  char target[PATH_MAX];
+  ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Decoded text as one line of the trace: a brick name may hold any byte, and a newline or a
+// terminal's escape sequence in it must not forge or hide a line. Control characters and the
+// backslash are written as C escapes.
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (u < 0x20 || u == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 void writePicture(Sim::PtyServer& server, Sim::Robot& robot, const std::string& path) {
@@ -117,9 +164,15 @@ int main(int argc, char** argv) {
     } else if (arg == "--name") {
       name = value("--name");
     } else if (arg == "--duration") {
-      duration = number(value("--duration"), "--duration");
+      duration = number(value("--duration"), "--duration", HUGE_VAL);
     } else if (arg == "--step") {
-      stepMs = number(value("--step"), "--step");
+      stepMs = number(value("--step"), "--step", kMostStepMs);
+      if (stepMs == 0) {
+        // A clock that never moves never ends a sonar measurement: every ultrasonic reading
+        // would wait for its host's time limit and fail.
+        std::fprintf(stderr, "bricksim: --step needs a number above 0\n");
+        return 2;
+      }
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
@@ -161,19 +214,36 @@ int main(int argc, char** argv) {
   if (trace != nullptr) {
     server.setTrace([trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
       std::fprintf(trace, "> %s  %s\n", Nxt::hexText(telegram.data(), telegram.size()).c_str(),
-                   Nxt::describeCommand(telegram.data(), telegram.size()).c_str());
+                   oneLine(Nxt::describeCommand(telegram.data(), telegram.size())).c_str());
       if (!reply.empty()) {
         std::fprintf(trace, "< %s  %s\n", Nxt::hexText(reply.data(), reply.size()).c_str(),
-                     Nxt::describeReply(reply.data(), reply.size()).c_str());
+                     oneLine(Nxt::describeReply(reply.data(), reply.size())).c_str());
       }
       std::fflush(trace);
     });
   }
+  // Before anything shows that bricksim is up (the link, the printed path): a script that
+  // stops it the moment it appears must still get a clean end with the link removed.
+  struct sigaction action = {};
+  action.sa_handler = onStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  action.sa_handler = onPicture;
+  sigaction(SIGUSR1, &action, nullptr);
   if (!server.start()) {
     std::perror("bricksim: no pseudo-terminal");
     return 1;
   }
   if (!link.empty()) {
+    // A link left by an earlier run is replaced; anything else at that path is not ours.
+    struct stat there;
+    if (::lstat(link.c_str(), &there) == 0 && !S_ISLNK(there.st_mode)) {
+      std::fprintf(stderr, "bricksim: %s exists and is not a symbolic link; not replacing it\n",
+                   link.c_str());
+      server.stop();
+      return 1;
+    }
     ::unlink(link.c_str());
     if (::symlink(server.devicePath().c_str(), link.c_str()) != 0) {
       std::perror("bricksim: symlink");
@@ -183,14 +253,6 @@ int main(int argc, char** argv) {
   }
   std::printf("%s\n", server.devicePath().c_str());
   std::fflush(stdout);
-
-  struct sigaction action = {};
-  action.sa_handler = onStop;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  action.sa_handler = onPicture;
-  sigaction(SIGUSR1, &action, nullptr);
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
   const bool realTime = stepMs < 0;
@@ -223,8 +285,8 @@ int main(int argc, char** argv) {
   if (realTime) {
     robot.advance();
   }
-  if (!link.empty()) {
-    ::unlink(link.c_str());
+  if (!link.empty() && linkTarget(link) == server.devicePath()) {
+    ::unlink(link.c_str());  // unless another bricksim has taken the path over since
   }
   std::fputs(robot.summary().c_str(), stdout);
   for (const Sim::Tone& tone : brick.tones) {

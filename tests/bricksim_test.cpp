@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -114,6 +115,107 @@ TEST(Bricksim, ServesTracesDrawsAndEndsCleanlyOnSigterm) {
   }
 }
 
+// The first line a starting bricksim prints, its device path; empty if none came in time.
+std::string devicePrinted(const std::string& output) {
+  for (int i = 0; i < 500; ++i) {
+    std::string text = readFile(output);
+    if (text.find('\n') != std::string::npos) {
+      return text.substr(0, text.find('\n'));
+    }
+    ::usleep(10000);
+  }
+  return "";
+}
+
+std::string linkTarget(const std::string& link) {
+  char target[256] = {};
+  ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
+}
+
+// Every trace line is one telegram or one reply, whatever a client names the brick.
+TEST(Bricksim, TraceKeepsOneLinePerTelegramWhateverTheName) {
+  std::string link = scratch("name-dev");
+  std::string trace = scratch("name-trace");
+  std::string out = scratch("name-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--link", link, "--trace", trace, "--step", "10"}, out);
+  ASSERT_FALSE(devicePrinted(out).empty());
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    char name[] = "a\n< 02 0B\r\x1b[2J";
+    block.setName(name);
+    char back[256];
+    block.getName(back);
+    block.disconnect();
+  }
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 10), 0);
+  std::istringstream lines(readFile(trace));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_TRUE(line.rfind("> ", 0) == 0 || line.rfind("< ", 0) == 0) << line;
+    EXPECT_EQ(line.find_first_of("\r\x1b"), std::string::npos) << line;
+  }
+  EXPECT_EQ(count, 4);  // SETBRICKNAME, GETDEVICEINFO and their replies
+  EXPECT_NE(readFile(trace).find("name=\"a\\n< 02 0B\\r\\x1B[2J\""), std::string::npos)
+      << readFile(trace);
+  for (const std::string& f : {trace, out}) {
+    std::remove(f.c_str());
+  }
+}
+
+TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
+  // A file that is not a link stays as it is, and bricksim refuses to start.
+  std::string file = scratch("precious");
+  std::ofstream(file) << "keep me\n";
+  std::string out = scratch("link-out");
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link", file, "--duration", "0"}, out), 10), 1);
+  EXPECT_EQ(readFile(file), "keep me\n");
+  std::remove(file.c_str());
+
+  // A second simulator takes the link over (a stale link is replaced); the first, ending,
+  // leaves the second one's link alone.
+  std::string link = scratch("shared-dev");
+  std::string out2 = scratch("link-out2");
+  pid_t first = spawn({BRICKSIM_PATH, "--link", link}, out);
+  std::string firstDevice = devicePrinted(out);
+  ASSERT_FALSE(firstDevice.empty());
+  pid_t second = spawn({BRICKSIM_PATH, "--link", link}, out2);
+  std::string secondDevice = devicePrinted(out2);
+  ASSERT_FALSE(secondDevice.empty());
+  EXPECT_EQ(linkTarget(link), secondDevice);
+  ::kill(first, SIGTERM);
+  EXPECT_EQ(finish(first, 10), 0);
+  EXPECT_EQ(linkTarget(link), secondDevice);
+  ::kill(second, SIGTERM);
+  EXPECT_EQ(finish(second, 10), 0);
+  struct stat st;
+  EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the last one removes it";
+  for (const std::string& f : {out, out2}) {
+    std::remove(f.c_str());
+  }
+}
+
+// A SIGTERM as soon as the link is there (a script that gives up at once) still ends the run
+// cleanly: the handlers are in place before anything shows that bricksim is up.
+TEST(Bricksim, EndsCleanlyOnASigtermTheMomentItIsUp) {
+  std::string link = scratch("early-dev");
+  std::string out = scratch("early-out");
+  for (int run = 0; run < 20; ++run) {
+    pid_t pid = spawn({BRICKSIM_PATH, "--link", link}, out);
+    struct stat st;
+    for (int spin = 0; spin < 20000000 && ::lstat(link.c_str(), &st) != 0; ++spin) {
+    }
+    ::kill(pid, SIGTERM);
+    ASSERT_EQ(finish(pid, 10), 0) << "run " << run;
+    ASSERT_NE(::lstat(link.c_str(), &st), 0) << "run " << run;
+  }
+  std::remove(out.c_str());
+}
+
 TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   std::string out = scratch("help");
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--help"}, out), 10), 0);
@@ -126,6 +228,94 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--frobnicate"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
+  // A step the world can never take would hang it at the first telegram.
+  // Nor can it take none: a world whose clock never moves never finishes a sonar reading.
+  for (const char* step : {"inf", "1e300", "nan", "0"}) {
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--step", step}, out), 3), 2) << step;
+  }
+  std::remove(out.c_str());
+}
+
+// A client that leaves half a telegram behind and goes: the next client's telegrams are not
+// read as the rest of it. A telegram split across writes a moment apart is still one.
+TEST(PtyServing, HalfATelegramLeftByAClientThatWentIsDropped) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  const unsigned char prefix[] = {0x02, 0x00};
+  const unsigned char battery[] = {0x00, 0x0B};
+  ASSERT_EQ(::write(fd, prefix, sizeof prefix), 2);
+  ::usleep(50000);
+  ASSERT_EQ(::write(fd, battery, sizeof battery), 2);
+  unsigned char reply[7] = {};
+  std::size_t got = 0;
+  for (int i = 0; i < 100 && got < sizeof reply; ++i) {
+    ssize_t n = ::read(fd, reply + got, sizeof reply - got);
+    got += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  EXPECT_EQ(test::hex(Sim::Bytes(reply, reply + got)), "05 00 02 0B 00 28 23");
+  const unsigned char half[] = {0x06, 0x00, 0x00, 0x03, 0xB8};  // PLAYTONE, 3 of its 6 bytes
+  ASSERT_EQ(::write(fd, half, sizeof half), 5);
+  ::close(fd);
+  ::usleep(400000);
+
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  block.disconnect();
+  auto guard = server.lock();
+  EXPECT_TRUE(brick.tones.empty());
+}
+
+// A client that sends and never reads fills the pseudo-terminal with replies; stopping the
+// server (bricksim on SIGTERM) must still end its thread.
+TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  int stalled = 0;
+  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
+    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
+      ++stalled;  // the server has stopped reading: its replies have nowhere to go
+      ::usleep(2000);
+    }
+  }
+  EXPECT_EQ(stalled, 50);
+  auto start = std::chrono::steady_clock::now();
+  server.stop();
+  EXPECT_LT(test::secondsSince(start), 2.0);
+  ::close(fd);
+}
+
+// A brick that goes (out of range, switched off) ends the explorer with a reason, instead of
+// driving on what pre-filled reply buffers say: a bumper always closed, for every step left.
+TEST(ExploreDemo, StopsWhenTheBrickGoes) {
+  Sim::SteppedClock clock(0.01);
+  Sim::VirtualBrick brick;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  robot.attach(brick);
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  std::string out = scratch("explore-gone");
+  pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "100000", "1"}, out);
+  for (int i = 0; i < 1000; ++i) {  // gone once the explorer is well under way
+    auto guard = server.lock();
+    if (brick.received().size() > 100) {
+      break;
+    }
+    guard.unlock();
+    ::usleep(10000);
+  }
+  server.setFault(Sim::PtyServer::Fault::Hangup, 1);
+  EXPECT_EQ(finish(pid, 5), 1);
+  server.stop();
+  EXPECT_NE(readFile(out).find("lost the brick"), std::string::npos) << readFile(out);
   std::remove(out.c_str());
 }
 

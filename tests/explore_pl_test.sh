@@ -22,6 +22,33 @@ run() {  # run NAME COMMAND...: the explorer against a fresh bricksim; its summa
   return "$rc"
 }
 
+# A device where no brick answers ends the explorer at once with a reason, as the C++ one
+# does; it must not drive a robot made of pre-filled reply bytes for 600 steps.
+rc=0
+out="$(timeout 20 swipl -p library="$library" -p foreign="$foreign" "$explore_pl" \
+  "$work/no-such-device" 5 0 2>&1)" || rc=$?
+[ "$rc" -eq 1 ] || { echo "FAIL: exit code $rc without a brick; output:"; echo "$out"; exit 1; }
+grep -q "no brick answers" <<<"$out" || { echo "FAIL: no reason given: $out"; exit 1; }
+
+# A brick that goes mid-run ends the explorer with a reason, not after every step left.
+"$bricksim" --step 10 --link "$work/gone.dev" --trace "$work/gone.trace" >/dev/null &
+sim=$!
+for _ in $(seq 100); do [ -e "$work/gone.dev" ] && break; sleep 0.05; done
+timeout 20 swipl -p library="$library" -p foreign="$foreign" "$explore_pl" "$work/gone.dev" \
+  100000 1 >"$work/gone.out" 2>&1 &
+explorer=$!
+# Gone once the explorer is well under way: some hundred telegrams in.
+for _ in $(seq 200); do
+  [ "$(wc -l <"$work/gone.trace")" -gt 200 ] && break
+  sleep 0.05
+done
+kill -TERM "$sim"
+wait "$sim" || true
+rc=0
+wait "$explorer" || rc=$?
+[ "$rc" -eq 1 ] || { echo "FAIL: exit code $rc after the brick went"; tail -5 "$work/gone.out"; exit 1; }
+grep -q "lost the brick" "$work/gone.out" || { echo "FAIL: no reason given"; tail -5 "$work/gone.out"; exit 1; }
+
 run cpp "$explore_cpp" >/dev/null
 run pl swipl -p library="$library" -p foreign="$foreign" "$explore_pl"
 for what in "found the line" "turning away" "leaving the line" "done:"; do

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
@@ -35,6 +36,9 @@ line 2 100 10 100 190
 area red 20 20 20 160
 robot 50 100 0
 )";
+
+// The 16 data bytes of an LSREAD reply that read nothing.
+const std::string kNoData = " 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
 
 Sim::World room() {
   Sim::World world;
@@ -213,6 +217,48 @@ TEST(SimBus, DistanceTransactionKeepsTheBusBusyForItsLatency) {
   EXPECT_EQ(hex(sim.answer(hex("00 10 03"))).substr(0, 14), "02 10 00 01 5D");  // 93 cm
 }
 
+// An I2C address where nothing answers: the brick only queues the write, and the missing
+// acknowledge shows when the bus is polled. Nothing of the transaction before survives it.
+TEST(SimBus, AnAddressNobodyAnswersFailsTheTransactionNotTheWrite) {
+  Sim::VirtualBrick sim;
+  sim.answer(hex("00 05 03 0B 00"));
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");  // done, left unread
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 04 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E DD 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 DD 00" + kNoData);
+  // The next transaction to the sensor's address goes through again.
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 01");
+}
+
+// LSGETSTATUS and LSREAD replies keep their layout whatever the status: a host that reads the
+// bytes-ready count of a refusal must read 0, not whatever its buffer held. A port beyond the
+// four inputs (port 4, counting from 1 by mistake) is no low-speed channel at all.
+TEST(SimBus, RefusalsKeepTheReplyLayoutAndPortFourIsNoChannel) {
+  Sim::VirtualBrick sim;
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 04 02 01 02 42"))), "02 0F DF");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 04"))), "02 0E DF 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 04"))), "02 10 DF 00" + kNoData);
+  // Port 0 is not set for the bus.
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 00 02 01 02 42"))), "02 0F E0");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 00"))), "02 0E E0 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 00"))), "02 10 E0 00" + kNoData);
+}
+
+// An LSREAD with nothing waiting (after a command write, or a second time) reads 0 bytes; the
+// bus did nothing wrong.
+TEST(SimBus, ReadingWithNothingWaitingIsNoBusError) {
+  Sim::VirtualBrick sim;
+  sim.answer(hex("00 05 03 0B 00"));
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 03 00 02 41 02"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 03"))), "02 0E 00 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 00 00" + kNoData);
+  sim.ultrasonic[3].distance = 42;
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 03 02 01 02 42"))), "02 0F 00");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))).substr(0, 14), "02 10 00 01 2A");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 03"))), "02 10 00 00" + kNoData);
+}
+
 TEST_F(SimRobot, LightSensorSeesTheLineAndColourSensorTheMats) {
   Sensor light;
   light.setSensorType(Brick::Lib::SENSOR_LIGHT_ACTIVE);
@@ -297,6 +343,30 @@ TEST_F(SimRobot, SoundIsTheRoomUntilTheSpeakerPlaysAndTheBatteryDrains) {
   EXPECT_GT(later, full - 100) << "slowly";
 }
 
+// A touch sensor's readings in each mode follow from its raw value as every analog sensor's
+// do: in percent mode a closed switch (raw 183) reads (1023 - 183) * 100 / 1023 = 82.
+TEST(SimSensors, TouchReadsInEveryModeFromItsRawValue) {
+  Sim::World world;
+  std::string error;
+  ASSERT_TRUE(Sim::World::parse("arena 100 100\nrobot 50 90.5 90\n", world, error)) << error;
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(world, clock);
+  robot.attach(sim);
+  ASSERT_TRUE(robot.bumperPressed());
+  const std::pair<const char*, const char*> modes[] = {
+      {"20", "B7 00 B7 00 01 00"},  // boolean: 1
+      {"80", "B7 00 B7 00 52 00"},  // percent: 82
+      {"00", "B7 00 B7 00 B7 00"},  // raw: the raw value
+  };
+  for (const auto& mode : modes) {
+    sim.answer(hex(std::string("00 05 00 01 ") + mode.first));
+    std::string reply = hex(sim.answer(hex("00 07 00")));
+    // Raw, normalized, scaled and calibrated value, the reply's last eight bytes.
+    EXPECT_EQ(reply.substr(reply.size() - 23), mode.second + std::string(" 00 00")) << mode.first;
+  }
+}
+
 TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
   Sim::World world;
   std::string error;
@@ -313,6 +383,12 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
       {"robot 10 10 nan\n", "line 1: robot X Y HEADING"},
       {"arena 100 100\n", "no robot line"},
       {"arena 100 100\nrobot 5 50 0\n", "the robot starts inside a wall"},
+      // The robot's line, not the last one, even when the wall comes later.
+      {"robot 5 50 0\narena 100 100\n\n\n", "line 1: the robot starts inside a wall"},
+      {"", "no robot line"},
+      // Sizes no floor has: the picture would say "inf", the physics lose every centimetre.
+      {"robot 10 10 0\narena 1e308 1e308\n", "line 2: numbers run from -100000 to 100000"},
+      {"robot 10 10 0\nbuild 1e300 12 9\n", "line 2: numbers run from -100000 to 100000"},
   };
   for (const auto& row : bad) {
     EXPECT_FALSE(Sim::World::parse(row.first, world, error)) << row.first;
@@ -324,6 +400,17 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
     EXPECT_TRUE(Sim::World::load(std::string(WORLDS_DIR) + "/" + file, world, error)) << error;
   }
   EXPECT_FALSE(Sim::World::load("/nonexistent/x.world", world, error));
+}
+
+// What is not a world file at all is refused with a reason, and an endless one is not read
+// to its end.
+TEST(SimWorld, LoadRefusesDirectoriesAndEndlessFiles) {
+  Sim::World world;
+  std::string error;
+  EXPECT_FALSE(Sim::World::load(WORLDS_DIR, world, error));
+  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+  EXPECT_FALSE(Sim::World::load("/dev/zero", world, error));
+  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
 }
 
 TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
@@ -340,6 +427,39 @@ TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
   EXPECT_NE(text.find("tone, 440 Hz, 100 ms"), std::string::npos);
   EXPECT_GT(robot->path().size(), 50u);
   EXPECT_NE(robot->summary().find("35 cm driven"), std::string::npos) << robot->summary();
+}
+
+// A picture that cannot be put in place leaves nothing behind.
+TEST(SimPicture, AFailedSaveLeavesNoPartialFile) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string directory =
+      std::string(::testing::TempDir()) + "picture-" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(directory.c_str(), 0700), 0);
+  EXPECT_FALSE(Sim::SvgPicture::save(robot, directory));  // a directory is in the way
+  EXPECT_NE(::access((directory + ".part").c_str(), F_OK), 0);
+  std::remove((directory + ".part").c_str());
+  ::rmdir(directory.c_str());
+}
+
+// A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a
+// picture an XML parser reads: UTF-8 throughout, no control characters.
+TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
+  Sim::World world;
+  std::string error;
+  ASSERT_TRUE(
+      Sim::World::parse("name K\xFC"
+                        "che \x01<&> \xE2\x82\xAC\nrobot 50 50 0\n",
+                        world, error))
+      << error;
+  Sim::SteppedClock clock;
+  Sim::Robot robot(world, clock);
+  std::ostringstream svg;
+  Sim::SvgPicture::write(robot, svg);
+  std::string text = svg.str();
+  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC: the robot's run</title>"),
+            std::string::npos)
+      << text.substr(0, 400);
 }
 
 }  // namespace

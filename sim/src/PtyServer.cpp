@@ -12,6 +12,12 @@
 
 namespace Sim {
 
+namespace {
+
+const int kStaleMs = 250;
+
+}  // namespace
+
 PtyServer::PtyServer(VirtualBrick& brick) : target(brick) {}
 
 PtyServer::~PtyServer() {
@@ -85,8 +91,16 @@ void PtyServer::run() {
   Bytes pending;
   while (running) {
     pollfd fds[2] = {{wakeup[0], POLLIN, 0}, {master, POLLIN, 0}};
-    if (::poll(fds, master >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+    // The bytes of one telegram follow each other within milliseconds. Part of one that waits
+    // longer for the rest was left by a client that has gone (a pseudo-terminal does not say
+    // when a client closes it): the next client's telegrams must not complete it.
+    int ready = ::poll(fds, master >= 0 ? 2 : 1, pending.empty() ? -1 : kStaleMs);
+    if (ready < 0 && errno != EINTR) {
       break;
+    }
+    if (ready == 0) {
+      pending.clear();
+      continue;
     }
     if (master < 0 || (fds[0].revents & POLLIN) != 0) {
       if (!running) {
@@ -175,7 +189,9 @@ void PtyServer::handle(const Bytes& telegram) {
 
 void PtyServer::send(const Bytes& frame) {
   std::size_t done = 0;
-  while (done < frame.size() && master >= 0) {
+  // A client that never reads leaves the pseudo-terminal full; waiting for room must not
+  // outlast the server.
+  while (done < frame.size() && master >= 0 && running) {
     ssize_t put = ::write(master, frame.data() + done, frame.size() - done);
     if (put > 0) {
       done += static_cast<std::size_t>(put);

@@ -295,7 +295,8 @@ void Robot::readInput(int port, InputState& in) {
       in.scaled =
           (in.mode & 0xE0) == Nxt::kRawMode ? static_cast<std::int16_t>(in.raw) : (closed ? 1 : 0);
       if ((in.mode & 0xE0) == Nxt::kPctFullScaleMode) {
-        in.scaled = closed ? 100 : 0;
+        // Scaled from the raw value as for any analog sensor: a closed switch is not 100.
+        in.scaled = static_cast<std::int16_t>(std::lround((1023 - in.raw) * 100 / 1023.0));
       }
       break;
     }

@@ -1,5 +1,6 @@
 #include "sim/SvgPicture.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -27,9 +28,45 @@ std::string number(double v) {
   return text;
 }
 
+// Length of the well-formed UTF-8 sequence starting at text[i], or 0.
+std::size_t utf8Length(const std::string& text, std::size_t i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (n == 0 || i + n > text.size()) {
+    return 0;
+  }
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8 either.
+  unsigned char second = byte(i + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
+    return 0;
+  }
+  return n;
+}
+
+// Text as XML character data in a UTF-8 file: markup escaped, and what XML forbids or UTF-8
+// cannot hold (control characters, bytes of another encoding) shown as '?'.
 std::string escape(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x80) {
+      std::size_t n = utf8Length(text, i);
+      out += n == 0 ? std::string("?") : text.substr(i, n);
+      i += n == 0 ? 0 : n - 1;
+      continue;
+    }
+    if (u < 0x20 || u == 0x7F) {
+      out += '?';
+      continue;
+    }
     switch (c) {
       case '<':
         out += "&lt;";
@@ -147,17 +184,22 @@ void SvgPicture::write(const Robot& robot, std::ostream& out) {
 
 bool SvgPicture::save(const Robot& robot, const std::string& path) {
   std::string temporary = path + ".part";
+  bool written = false;
   {
     std::ofstream file(temporary);
     if (!file) {
       return false;
     }
     write(robot, file);
-    if (!file.flush()) {
-      return false;
-    }
+    written = static_cast<bool>(file.flush());
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
+    return true;
+  }
+  int why = errno;
+  std::remove(temporary.c_str());  // half a picture, or one that cannot be put in place
+  errno = why;                     // the caller reports the reason
+  return false;
 }
 
 }  // namespace Sim

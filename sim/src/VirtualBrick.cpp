@@ -19,6 +19,21 @@ Bytes status(std::uint8_t opcode, std::uint8_t code) {
   return Bytes{Nxt::kReply, opcode, code};
 }
 
+// 0xDF: the low-speed channel named does not exist (Nxt.h has no name for it yet).
+const std::uint8_t kStatusBadChannel = 0xDF;
+
+// An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
+Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
+  Bytes reply = status(opcode, code);
+  if (opcode == Nxt::kLsGetStatus || opcode == Nxt::kLsRead) {
+    reply.push_back(0);
+  }
+  if (opcode == Nxt::kLsRead) {
+    reply.insert(reply.end(), 16, 0);
+  }
+  return reply;
+}
+
 bool isLowSpeed(const InputState& in) {
   return in.type == Nxt::kLowSpeed || in.type == Nxt::kLowSpeed9V;
 }
@@ -246,7 +261,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   }
   std::uint8_t port = t[2];
   if (port > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return status(t[1], kStatusBadChannel);
   }
   std::size_t tx = t[3];
   std::size_t rx = t[4];
@@ -261,17 +276,20 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
   }
   const std::uint8_t* data = t + 5;
-  if (tx < 2 || data[0] != Nxt::kUltrasonicAddress) {
-    return status(t[1], Nxt::kStatusBusError);  // nobody answers at that address
-  }
-  std::uint8_t reg = data[1];
-  if (reg == Nxt::kUltrasonicCommand && tx >= 3) {
+  // Nobody acknowledges another address (nor a write too short to name a register). The brick
+  // cannot know that yet: it queues the write all the same, and the bus error shows when the
+  // transaction has run.
+  bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
+  std::uint8_t reg = acknowledged ? data[1] : 0;
+  if (acknowledged && reg == Nxt::kUltrasonicCommand && tx >= 3) {
     us.measuring = data[2] != Nxt::kUltrasonicOff;
   }
   // A new transaction replaces the data of the last one, read or not.
-  us.bytesReady = static_cast<std::uint8_t>(rx);
+  us.busError = !acknowledged;
+  us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
   std::memset(us.data, 0, sizeof us.data);
-  if (rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 && reg < Nxt::kUltrasonicMeasurement0 + 8) {
+  if (acknowledged && rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 &&
+      reg < Nxt::kUltrasonicMeasurement0 + 8) {
     if (us.measuring) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
@@ -291,16 +309,15 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return lsRefusal(t[1], kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    Bytes reply = status(t[1], Nxt::kStatusChannelBusy);
-    reply.push_back(0);
-    return reply;
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   std::deque<int>& script = lsStatusScript[t[2]];
   bool running = true;
+  bool failed = false;
   std::uint8_t ready = 0;
   if (!script.empty()) {
     // A scripted 0 keeps the transaction running; a count ends it.
@@ -315,9 +332,12 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
   } else {
     us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
     running = false;
+    failed = us.busError;
     ready = us.bytesReady;
   }
-  Bytes reply = status(t[1], running ? Nxt::kStatusPending : Nxt::kStatusOk);
+  Bytes reply = status(t[1], running  ? Nxt::kStatusPending
+                             : failed ? Nxt::kStatusBusError
+                                      : Nxt::kStatusOk);
   reply.push_back(ready);
   return reply;
 }
@@ -327,23 +347,26 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusOutOfRange);
+    return lsRefusal(t[1], kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    return status(t[1], Nxt::kStatusChannelBusy);
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   if (transactionRunning(us)) {
-    // Nothing to read before the bus is done.
-    Bytes reply = status(t[1], Nxt::kStatusPending);
-    reply.push_back(0);
-    reply.insert(reply.end(), 16, 0);
-    return reply;
+    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }
-  Bytes reply = status(t[1], us.bytesReady > 0 ? Nxt::kStatusOk : Nxt::kStatusBusError);
+  if (us.busError) {
+    return lsRefusal(t[1], Nxt::kStatusBusError);
+  }
+  // What the last transaction brought back, once: nothing waits to be read after that, nor
+  // after a write that asked for nothing back. That is no fault of the bus.
+  Bytes reply = status(t[1], Nxt::kStatusOk);
   reply.push_back(us.bytesReady);
-  reply.insert(reply.end(), us.data, us.data + 16);
+  reply.insert(reply.end(), us.data, us.data + us.bytesReady);
+  reply.insert(reply.end(), 16 - us.bytesReady, 0);
   us.bytesReady = 0;
+  std::memset(us.data, 0, sizeof us.data);
   us.pendingPolls = -1;
   return reply;
 }

@@ -1,8 +1,10 @@
 #include "sim/World.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <sstream>
 
@@ -50,6 +52,21 @@ bool numbers(std::istringstream& in, std::vector<double>& out, std::size_t least
   return out.size() >= least && out.size() <= most;
 }
 
+// No world is larger than a kilometre. Beyond that the picture's sizes overflow to "inf" and
+// the physics, adding millimetres to huge coordinates, lose them.
+bool withinReach(const std::string& line) {
+  std::istringstream in(line);
+  std::string word;
+  while (in >> word) {
+    char* end = nullptr;
+    double value = std::strtod(word.c_str(), &end);
+    if (end != word.c_str() && *end == '\0' && std::fabs(value) > 100000) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* World::builtInText() {
@@ -84,7 +101,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
   std::istringstream lines(text);
   std::string raw;
   int number = 0;
-  bool robotGiven = false;
+  int robotLine = 0;  // 0: no robot line yet
   auto fail = [&](const std::string& why) {
     error = "line " + std::to_string(number) + ": " + why;
     return false;
@@ -96,6 +113,9 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
     std::string keyword;
     if (!(in >> keyword)) {
       continue;
+    }
+    if (keyword != "name" && !withinReach(line)) {
+      return fail("numbers run from -100000 to 100000 (a kilometre)");
     }
     std::vector<double> v;
     if (keyword == "name") {
@@ -155,7 +175,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       world.robot.x = v[0];
       world.robot.y = v[1];
       world.robot.heading = v[2];
-      robotGiven = true;
+      robotLine = number;
     } else if (keyword == "wheels") {
       if (!numbers(in, v, 2, 2) || v[0] != std::floor(v[0]) || v[1] != std::floor(v[1]) ||
           v[0] < 0 || v[0] > 2 || v[1] < 0 || v[1] > 2 || v[0] == v[1]) {
@@ -179,10 +199,12 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       return fail("unknown keyword \"" + keyword + "\"");
     }
   }
-  if (!robotGiven) {
-    return fail("no robot line: where does the robot start?");
+  if (robotLine == 0) {
+    error = "no robot line: where does the robot start?";
+    return false;
   }
   if (world.wallDistance(Point{world.robot.x, world.robot.y}) < world.robot.bodyRadius) {
+    number = robotLine;  // walls may come later; the start is what to move
     return fail("the robot starts inside a wall");
   }
   out = world;
@@ -190,14 +212,31 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
 }
 
 bool World::load(const std::string& path, World& out, std::string& error) {
-  std::ifstream file(path);
-  if (!file) {
-    error = "cannot read " + path;
+  // Read by hand rather than by stream: a directory must say so, and a device that never ends
+  // (/dev/zero) must not be read until memory runs out.
+  const std::size_t kMostBytes = 1 << 20;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::stringstream text;
-  text << file.rdbuf();
-  if (!parse(text.str(), out, error)) {
+  std::string text;
+  char buffer[4096];
+  std::size_t got = 0;
+  while (text.size() <= kMostBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text.append(buffer, got);
+  }
+  int failure = std::ferror(file) != 0 ? errno : 0;
+  std::fclose(file);
+  if (failure != 0) {
+    error = "cannot read " + path + ": " + std::strerror(failure);
+    return false;
+  }
+  if (text.size() > kMostBytes) {
+    error = path + ": larger than 1 MiB, not a world file";
+    return false;
+  }
+  if (!parse(text, out, error)) {
     error = path + ": " + error;
     return false;
   }

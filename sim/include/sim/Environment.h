@@ -36,6 +36,7 @@ struct UltrasonicState {
   int pendingPolls = -1;  // -1: bus idle; else status polls still answered 0 before it is done
   double readyAt = 0;     // world time (seconds) at which a timed transaction completes
   std::uint8_t bytesReady = 0;
+  bool busError = false;  // the last transaction's address went unacknowledged
   std::uint8_t data[16] = {};
 };
 

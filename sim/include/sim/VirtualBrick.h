@@ -49,7 +49,7 @@ class VirtualBrick {
   int ultrasonicLatencyPolls = 0;
   // With an Environment: how long, on the world's clock, a distance transaction takes. While it
   // runs LSGETSTATUS reports 0 bytes ready (status 0x20) and another LSWRITE is refused with
-  // 0x20 instead of restarting it, so a host polling as fast as it can still gets its data.
+  // 0xE0 instead of restarting it, so a host polling as fast as it can still gets its data.
   double ultrasonicLatencySeconds = 0.0;
 
   // Scripting. A queued reply is sent, as given, instead of the next computed reply to that
