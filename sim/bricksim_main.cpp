@@ -92,32 +92,6 @@ std::string linkTarget(const std::string& link) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-// Decoded text as one line of the trace: a brick name may hold any byte, and a newline or a
-// terminal's escape sequence in it must not forge or hide a line. Control characters and the
-// backslash are written as C escapes.
-std::string oneLine(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (u < 0x20 || u == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 void writePicture(Sim::PtyServer& server, Sim::Robot& robot, const std::string& path) {
   auto guard = server.lock();
   if (!Sim::SvgPicture::save(robot, path)) {
@@ -214,10 +188,10 @@ int main(int argc, char** argv) {
   if (trace != nullptr) {
     server.setTrace([trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
       std::fprintf(trace, "> %s  %s\n", Nxt::hexText(telegram.data(), telegram.size()).c_str(),
-                   oneLine(Nxt::describeCommand(telegram.data(), telegram.size())).c_str());
+                   Nxt::describeCommand(telegram.data(), telegram.size()).c_str());
       if (!reply.empty()) {
         std::fprintf(trace, "< %s  %s\n", Nxt::hexText(reply.data(), reply.size()).c_str(),
-                     oneLine(Nxt::describeReply(reply.data(), reply.size())).c_str());
+                     Nxt::describeReply(reply.data(), reply.size()).c_str());
       }
       std::fflush(trace);
     });

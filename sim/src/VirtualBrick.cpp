@@ -19,9 +19,6 @@ Bytes status(std::uint8_t opcode, std::uint8_t code) {
   return Bytes{Nxt::kReply, opcode, code};
 }
 
-// 0xDF: the low-speed channel named does not exist (Nxt.h has no name for it yet).
-const std::uint8_t kStatusBadChannel = 0xDF;
-
 // An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
 Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
   Bytes reply = status(opcode, code);
@@ -261,7 +258,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   }
   std::uint8_t port = t[2];
   if (port > 3) {
-    return status(t[1], kStatusBadChannel);
+    return status(t[1], Nxt::kStatusBadChannel);
   }
   std::size_t tx = t[3];
   std::size_t rx = t[4];
@@ -309,7 +306,7 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return lsRefusal(t[1], kStatusBadChannel);
+    return lsRefusal(t[1], Nxt::kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
     return lsRefusal(t[1], Nxt::kStatusChannelBusy);
@@ -347,7 +344,7 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return lsRefusal(t[1], kStatusBadChannel);
+    return lsRefusal(t[1], Nxt::kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
     return lsRefusal(t[1], Nxt::kStatusChannelBusy);

@@ -44,6 +44,7 @@ const std::uint8_t kStatusUnknownOpcode = 0xBE;
 const std::uint8_t kStatusInsanePacket = 0xBF;
 const std::uint8_t kStatusOutOfRange = 0xC0;
 const std::uint8_t kStatusBusError = 0xDD;
+const std::uint8_t kStatusBadChannel = 0xDF;
 const std::uint8_t kStatusChannelBusy = 0xE0;
 const std::uint8_t kStatusIllegalSize = 0xED;
 const std::uint8_t kStatusBadPort = 0xF0;

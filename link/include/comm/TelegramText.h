@@ -24,6 +24,32 @@ inline std::string hexText(const std::uint8_t* bytes, std::size_t n) {
   return out;
 }
 
+// A brick's name as one line of text: it may hold any byte, and a newline or a terminal's escape
+// sequence in it must not forge or hide a trace line. Control characters and the backslash are
+// written as C escapes; the name ends at its first NUL.
+inline std::string nameText(const std::uint8_t* bytes, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n && bytes[i] != 0; ++i) {
+    unsigned char c = bytes[i];
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 inline const char* opcodeName(std::uint8_t type, std::uint8_t opcode) {
   if ((type & 0x7F) == kSystemCommand) {
     switch (opcode) {
@@ -246,11 +272,7 @@ inline std::string describeCommand(const std::uint8_t* t, std::size_t n) {
   std::size_t args = n - 2;
   if ((t[0] & 0x7F) == kSystemCommand) {
     if (t[1] == kSetBrickName && args > 0) {
-      std::string name;
-      for (std::size_t i = 0; i < args && a[i] != 0; ++i) {
-        name += static_cast<char>(a[i]);
-      }
-      field(out, "name", "\"" + name + "\"");
+      field(out, "name", "\"" + nameText(a, args) + "\"");
     }
     return out;
   }
@@ -373,11 +395,7 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
       break;
   }
   if (system && r[1] == kGetDeviceInfo && args >= 15) {
-    std::string name;
-    for (std::size_t i = 0; i < 15 && a[i] != 0; ++i) {
-      name += static_cast<char>(a[i]);
-    }
-    field(out, "name", "\"" + name + "\"");
+    field(out, "name", "\"" + nameText(a, 15) + "\"");
   }
   return out;
 }
