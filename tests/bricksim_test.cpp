@@ -293,15 +293,23 @@ TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
   ::close(fd);
 }
 
+// The built-in arena's robot on a stepped clock, served on a pseudo-terminal, for the explorer.
+class ExploreDemo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    robot.attach(brick);
+    ASSERT_TRUE(server.start());
+  }
+
+  Sim::SteppedClock clock{0.01};
+  Sim::VirtualBrick brick;
+  Sim::Robot robot{Sim::World::builtIn(), clock};
+  Sim::PtyServer server{brick};
+};
+
 // A brick that goes (out of range, switched off) ends the explorer with a reason, instead of
 // driving on what pre-filled reply buffers say: a bumper always closed, for every step left.
-TEST(ExploreDemo, StopsWhenTheBrickGoes) {
-  Sim::SteppedClock clock(0.01);
-  Sim::VirtualBrick brick;
-  Sim::Robot robot(Sim::World::builtIn(), clock);
-  robot.attach(brick);
-  Sim::PtyServer server(brick);
-  ASSERT_TRUE(server.start());
+TEST_F(ExploreDemo, StopsWhenTheBrickGoes) {
   std::string out = scratch("explore-gone");
   pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "100000", "1"}, out);
   for (int i = 0; i < 1000; ++i) {  // gone once the explorer is well under way
@@ -321,13 +329,7 @@ TEST(ExploreDemo, StopsWhenTheBrickGoes) {
 
 // The demo in its short form: the C++ explorer in the built-in arena, on a stepped clock so
 // that the route is the same every run.
-TEST(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
-  Sim::SteppedClock clock(0.01);
-  Sim::VirtualBrick brick;
-  Sim::Robot robot(Sim::World::builtIn(), clock);
-  robot.attach(brick);
-  Sim::PtyServer server(brick);
-  ASSERT_TRUE(server.start());
+TEST_F(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
   std::string out = scratch("explore");
   pid_t pid = spawn({EXPLORE_PATH, server.devicePath(), "400", "0"}, out);
   ASSERT_EQ(finish(pid, 60), 0) << readFile(out);
