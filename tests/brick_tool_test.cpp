@@ -156,6 +156,17 @@ TEST_F(ToolOnPty, InfoPrintsNameBatteryAndLinkWithOneTelegramEach) {
   EXPECT_EQ(wire(), (std::vector<std::string>{"01 9B", "00 0B"}));
 }
 
+TEST_F(ToolOnPty, InfoCannotBeMadeToWriteControlCharacters) {
+  // A name set by another program may hold anything; an escape sequence must not reach the
+  // terminal as one.
+  auto guard = server.lock();
+  sim.name = "a\x1b[2Jb\nc";
+  guard.unlock();
+  Outcome r = brick({"info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n', 10) + 1), "name:    a\\x1B[2Jb\\nc\n");
+}
+
 TEST_F(ToolOnPty, BatteryToneAndRename) {
   auto guard = server.lock();
   sim.batteryMillivolts = 8100;

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -200,6 +201,11 @@ bool integerArgument(const std::string& text, long low, long high, long& value) 
 // ---------------------------------------------------------------------------------------------
 // The link
 
+// A brick's name as the terminal may show it: control characters escaped, as in traces.
+std::string printable(const char* name) {
+  return Nxt::nameText(reinterpret_cast<const std::uint8_t*>(name), std::strlen(name));
+}
+
 // Prints every telegram and reply the link carries, hex then decoded.
 void traceTo(Block& block, std::ostream& err) {
   block.getCommunication().setTracer([&err](bool sent, const std::uint8_t* t, std::size_t n) {
@@ -328,7 +334,7 @@ int doInfo(Run& run) {
   if ((status = checkLink(run, block)) != kExitOk) {
     return status;
   }
-  run.out << "name:    " << (name[0] != '\0' ? name : "(none given)") << "\n"
+  run.out << "name:    " << (name[0] != '\0' ? printable(name) : "(none given)") << "\n"
           << "battery: " << battery << " mV\n"
           << "link:    " << linkName(run.options) << "\n";
   return kExitOk;
@@ -398,10 +404,11 @@ int doRename(Run& run) {
     return status;
   }
   if (name != now) {
-    run.err << "brick: the brick did not take the name; it is still called '" << now << "'.\n";
+    run.err << "brick: the brick did not take the name; it is still called '" << printable(now)
+            << "'.\n";
     return kExitFailed;
   }
-  run.out << "name: " << now << "\n";
+  run.out << "name: " << printable(now) << "\n";
   return kExitOk;
 }
 
@@ -643,7 +650,7 @@ Probe probe(Run& run, const std::string& path) {
 }
 
 std::string quoted(const std::string& text) {
-  return "\"" + text + "\"";
+  return "\"" + printable(text.c_str()) + "\"";
 }
 
 int doList(Run& run) {
