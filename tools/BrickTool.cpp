@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -425,6 +426,20 @@ bool outputPort(const std::string& text, int& port) {
   return true;
 }
 
+// Connects, attaches a motor at an output port, lets `act` drive it, and says whether the
+// brick was reached.
+int onMotor(Run& run, int port, const std::function<void(Brick::Lib::Motor&)>& act) {
+  Block block;
+  int status = connect(run, block);
+  if (status != kExitOk) {
+    return status;
+  }
+  Brick::Lib::Motor motor;
+  block.setMotor(&motor, port);
+  act(motor);
+  return checkLink(run, block);
+}
+
 int doMotor(Run& run) {
   const Command* command = run.options.command;
   int port = 0;
@@ -440,21 +455,16 @@ int doMotor(Run& run) {
   if (limited && !integerArgument(run.options.arguments[2], 1, INT_MAX, degrees)) {
     return usageError(run.err, command, "DEGREES must be a whole number above 0");
   }
-  Block block;
-  int status = connect(run, block);
-  if (status != kExitOk) {
-    return status;
-  }
-  Brick::Lib::Motor motor;
-  block.setMotor(&motor, port);
   int p = static_cast<int>(power);
-  if (limited) {
-    p >= 0 ? motor.moveForwardDegrees(p, static_cast<int>(degrees))
-           : motor.moveBackwardDegrees(-p, static_cast<int>(degrees));
-  } else {
-    p >= 0 ? motor.moveForward(p) : motor.moveBackward(-p);
-  }
-  if ((status = checkLink(run, block)) != kExitOk) {
+  int status = onMotor(run, port, [&](Brick::Lib::Motor& motor) {
+    if (limited) {
+      p >= 0 ? motor.moveForwardDegrees(p, static_cast<int>(degrees))
+             : motor.moveBackwardDegrees(-p, static_cast<int>(degrees));
+    } else {
+      p >= 0 ? motor.moveForward(p) : motor.moveBackward(-p);
+    }
+  });
+  if (status != kExitOk) {
     return status;
   }
   run.out << "motor " << static_cast<char>('A' + port) << ": power " << power;
@@ -470,15 +480,9 @@ int doStop(Run& run) {
   if (!outputPort(run.options.arguments[0], port)) {
     return usageError(run.err, run.options.command, "PORT must be A, B or C");
   }
-  Block block;
-  int status = connect(run, block);
+  int status =
+      onMotor(run, port, [&](Brick::Lib::Motor& motor) { motor.setBrake(run.options.brake); });
   if (status != kExitOk) {
-    return status;
-  }
-  Brick::Lib::Motor motor;
-  block.setMotor(&motor, port);
-  motor.setBrake(run.options.brake);
-  if ((status = checkLink(run, block)) != kExitOk) {
     return status;
   }
   run.out << "motor " << static_cast<char>('A' + port) << ": "
