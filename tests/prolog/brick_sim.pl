@@ -11,10 +11,12 @@
             sim_signal/2,               % +Sim, +Signal
             sim_kill/1,                 % +Sim
             sim_commands/2,             % +Sim, -Hex
-            wait_until/1                % :Goal
+            wait_until/1,               % :Goal
+            brick_rig/4                 % +Link, -Brick, -Motor, -Touch
           ]).
 
 :- use_module(library(process)).
+:- use_module(library(brickmod)).
 :- use_module(library(readutil)).
 :- use_module(library(apply)).
 :- use_module(library(lists)).
@@ -27,6 +29,17 @@
 :- prolog_load_context(directory, Dir),
    directory_file_path(Dir, 'open.world', World),
    asserta(world_file(World)).
+
+% brick_rig(+Link, -Brick, -Motor, -Touch): a brick connected at Link with a motor at output 1
+% and a touch sensor at input 0, the set-up most tests start from.
+brick_rig(Link, B, M, Touch) :-
+    'Block'(B),
+    connectBluetooth(B, Link),
+    'Motor'(M),
+    setMotor(B, M, 1),
+    'Sensor'(Touch),
+    setSensorType(Touch, 802),
+    setSensor(B, Touch, 0).
 
 % sim_start(+Exe, -Sim): starts bricksim and waits until its link exists. Its clock is
 % stepped (10 ms a telegram), so every reading is repeatable.

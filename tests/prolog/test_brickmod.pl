@@ -130,13 +130,7 @@ raises(Goal, Type, Culprit) :-
 % A brick linked to the virtual brick, with a motor at output 1 and a touch sensor at input 0.
 rig(B, M, S) :-
     link(Link),
-    'Block'(B),
-    connectBluetooth(B, Link),
-    'Motor'(M),
-    setMotor(B, M, 1),
-    'Sensor'(S),
-    setSensorType(S, 802),
-    setSensor(B, S, 0),
+    brick_rig(Link, B, M, S),
     wire_reset.
 
 		 /*******************************

@@ -33,13 +33,7 @@ new_sim(Sim) :-
 % sensor at input 3.
 rig(Sim, B, M, Touch, Sonar) :-
     sim_link(Sim, Link),
-    'Block'(B),
-    connectBluetooth(B, Link),
-    'Motor'(M),
-    setMotor(B, M, 1),
-    'Sensor'(Touch),
-    setSensorType(Touch, 802),
-    setSensor(B, Touch, 0),
+    brick_rig(Link, B, M, Touch),
     'Sensor'(Sonar),
     setSensorType(Sonar, 805),
     setSensor(B, Sonar, 3).
