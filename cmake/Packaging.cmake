@@ -38,33 +38,42 @@ set(brick_exact "(= ${PROJECT_VERSION}-1)")
 set(CPACK_DEBIAN_LIB_PACKAGE_NAME libbrickctl0)
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
 set(CPACK_COMPONENT_LIB_DESCRIPTION "NXT brick control library
- libbrickctl drives an NXT programmable brick from a Linux PC over USB or Bluetooth: motors,
- sensors, tones, the battery and the brick's name. libcomm, the link it is built on, carries
- the telegrams over USB, an RFCOMM socket or a serial device.")
+ libbrickctl drives an NXT programmable brick from a Linux PC over USB or
+ Bluetooth: motors, sensors, tones, the battery and the brick's name.
+ libcomm, the link it is built on, carries the telegrams over USB, an
+ RFCOMM socket or a serial device.")
+# The loader cache is refreshed by a trigger rather than by ldconfig in the scripts.
+set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/libbrickctl0/triggers
+  ${PROJECT_SOURCE_DIR}/packaging/libbrickctl0/postinst
+  ${PROJECT_SOURCE_DIR}/packaging/libbrickctl0/postrm)
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libbrickctl-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}")
 set(CPACK_COMPONENT_DEV_DESCRIPTION "NXT brick control library: development files
- Headers, the CMake package (find_package(brickctl) gives brick::brickctl) and the
- pkg-config file (brickctl) for building programs on libbrickctl.")
+ Headers, the CMake package (find_package(brickctl) gives
+ brick::brickctl) and the pkg-config file (brickctl) for building
+ programs on libbrickctl.")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME brick-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "swi-prolog-brick, libbrickctl-dev")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "NXT brick command-line tool and virtual brick
- brick checks and pokes an NXT brick from the shell (list, doctor, info, battery, tone, motor,
- read ...). bricksim is a virtual brick inside a simulated two-wheel robot that answers as a
- brick does, so robot programs can be tried without one. Also: the udev rule that lets a
- user open the brick on USB, example worlds and programs, man pages and bash completion.")
+ brick checks and pokes an NXT brick from the shell (list, doctor, info,
+ battery, tone, motor, read ...). bricksim is a virtual brick inside a
+ simulated two-wheel robot that answers as a brick does, so robot
+ programs can be tried without one. Also: the udev rule that lets a user
+ open the brick on USB, example worlds and programs, man pages and bash
+ completion.")
 
 set(CPACK_DEBIAN_PROLOG_PACKAGE_NAME swi-prolog-brick)
 set(CPACK_DEBIAN_PROLOG_PACKAGE_SECTION interpreters)
 set(CPACK_DEBIAN_PROLOG_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}, swi-prolog-core")
 set(CPACK_COMPONENT_PROLOG_DESCRIPTION "NXT brick control from SWI-Prolog
- The SWI-Prolog pack brickmod: use_module(library(brickmod)) in a plain swipl gives the
- predicates that drive an NXT brick (motors, sensors, tones, battery, name).")
+ The SWI-Prolog pack brickmod: use_module(library(brickmod)) in a plain
+ swipl gives the predicates that drive an NXT brick (motors, sensors,
+ tones, battery, name).")
 
 # cpack's DEB generator leaves the description to one variable per component; Debian wants a
 # short line and a body, which the first line and the rest above are.
@@ -87,6 +96,11 @@ foreach(component lib dev tools prolog)
   list(APPEND brick_changelogs ${changelog})
   install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package}
     COMPONENT ${component})
+  # What lintian says of a package that we mean (packaging/lintian/<package>).
+  if(EXISTS ${PROJECT_SOURCE_DIR}/packaging/lintian/${package})
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${package}
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT ${component})
+  endif()
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${brick_changelogs})
 
