@@ -23,6 +23,23 @@ namespace {
 const int kRfcommChannel = 1;
 const std::size_t kMaxDeviceText = 255;
 const int kNameBuffer = 256;
+// This file as the status record names it, from the source tree's top. The build maps the
+// tree's absolute path away; a compiler cache may instead give the compiler a path relative to
+// the build directory ("../../link/src/..."), whose leading steps are dropped here.
+const char* sourceName(const char* file) {
+  for (;;) {
+    if (std::strncmp(file, "../", 3) == 0) {
+      file += 3;
+    } else if (std::strncmp(file, "./", 2) == 0) {
+      file += 2;
+    } else {
+      return file;
+    }
+  }
+}
+
+const char* const kThisFile = sourceName(__FILE__);
+
 // Whether a reply as the link hands it (from the opcode on) is the brick's success at `opcode`.
 bool answered(const unsigned char* reply, std::uint8_t opcode) {
   return Nxt::get(reply, Nxt::Reply::kOpcode, Nxt::kFromOpcode) == opcode &&
@@ -85,7 +102,7 @@ bool SerialCommunication::open() {
   if (usb == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(usb, new PacketFraming());
@@ -106,7 +123,7 @@ bool SerialCommunication::openBT(char* device) {
   if (stream == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(stream, new LengthPrefixFraming());
@@ -130,7 +147,7 @@ bool SerialCommunication::openBT() {
   }
   close();
   status.clear();
-  fail(kLinkNoDevice, __FILE__, __LINE__);
+  fail(kLinkNoDevice, kThisFile, __LINE__);
   return false;
 }
 
@@ -195,11 +212,11 @@ void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned
 void SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength) {
   if (transport == nullptr || framing == nullptr) {
-    fail(kLinkNotOpen, __FILE__, __LINE__);
+    fail(kLinkNotOpen, kThisFile, __LINE__);
     return;
   }
   if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
-    fail(kLinkBadArgument, __FILE__, __LINE__);
+    fail(kLinkBadArgument, kThisFile, __LINE__);
     return;
   }
   Deadline deadline(kReplyTimeoutMs);
@@ -217,7 +234,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   long rc = framing->send(*transport, telegram, static_cast<std::size_t>(length) + 1, deadline);
   if (rc < 0) {
     framing->outOfStep = true;
-    fail(rc, __FILE__, __LINE__);
+    fail(rc, kThisFile, __LINE__);
     return;
   }
   if ((type & 0x80) != 0) {
@@ -233,7 +250,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     rc = framing->receive(*transport, telegram, sizeof telegram, got, deadline);
     if (rc < 0) {
       framing->outOfStep = true;
-      fail(rc, __FILE__, __LINE__);
+      fail(rc, kThisFile, __LINE__);
       return;
     }
     if (answers(telegram, got, command[0])) {
@@ -245,7 +262,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     // here too: a line that streams foreign replies costs no more than a silent one.
     if (deadline.expired()) {
       framing->outOfStep = true;
-      fail(kLinkTimeout, __FILE__, __LINE__);
+      fail(kLinkTimeout, kThisFile, __LINE__);
       return;
     }
   }

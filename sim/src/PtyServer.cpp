@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "protocol/LengthPrefix.h"
+#include "protocol/Replies.h"
 
 namespace Sim {
 
@@ -168,7 +169,7 @@ void PtyServer::handle(const Bytes& telegram) {
       reply.insert(reply.end(), 40, 0xAA);
       break;
     case Fault::WrongOpcode:
-      reply[1] ^= 0x55;
+      reply[Nxt::Reply::kOpcode.offset] ^= 0x55;
       break;
     case Fault::BadPrefix:
       send(Bytes{0x00, 0x00});

@@ -28,8 +28,9 @@ const int kConnectTimeoutMs = 10000;
 const int kRfcommScanTimeoutMs = Nxt::kRfcommDeviceCount * kReplyTimeoutMs;
 
 // Reading the ultrasonic sensor: how long the class library keeps asking for a measurement
-// before it gives up on a sensor that never reports data ready. Each pass is made of exchanges
-// bounded by kReplyTimeoutMs, so a silent brick can stretch the last pass by that much.
+// before it gives up on a sensor that never reports data ready. The limit is checked between
+// passes; each pass is two exchanges (LSWRITE, LSGETSTATUS) bounded by kReplyTimeoutMs each, so
+// a brick that stops answering can stretch the last pass by up to twice that.
 const int kUltrasonicTimeoutMs = 1000;
 
 }  // namespace Comm
