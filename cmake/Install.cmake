@@ -5,12 +5,12 @@
 # configure-time prefix, so an installed tree may be moved as a whole.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS comm brickctl EXPORT brickctlTargets
+# protocol: the header-only telegram layouts the public headers build on.
+install(TARGETS protocol comm brickctl EXPORT brickctlTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 set(brick_header_dirs link/include/comm brickctl/include/brick)
 if(EXISTS ${PROJECT_SOURCE_DIR}/protocol/include)
-  # The header-only telegram layouts the public headers build on.
   file(GLOB protocol_headers LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/protocol/include/*)
   list(APPEND brick_header_dirs ${protocol_headers})
 endif()
