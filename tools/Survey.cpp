@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
-#include "comm/Nxt.h"
+#include "BrickIds.h"
 
 namespace BrickTool {
 
 namespace {
-
-const std::uint16_t kFirmwareUpdateVendor = 0x03EB;
-const std::uint16_t kFirmwareUpdateProduct = 0x6124;
 
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -54,6 +52,12 @@ bool matchesBrick(const std::string& line) {
 
 }  // namespace
 
+std::string Survey::place(const Comm::UsbDeviceInfo& device) {
+  char text[64];
+  std::snprintf(text, sizeof text, "bus %03d device %03d", device.bus, device.address);
+  return text;
+}
+
 const std::vector<std::string>& Survey::ruleDirectories() {
   static const std::vector<std::string> directories{"/etc/udev/rules.d", "/run/udev/rules.d",
                                                     "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
@@ -65,7 +69,7 @@ Survey::Survey(const Host& host) {
   usbEnumerated = Comm::UsbBackend::current().enumerate(devices);
   usbDeviceCount = devices.size();
   for (const Comm::UsbDeviceInfo& device : devices) {
-    bool brick = device.vendor == Nxt::kUsbVendor && device.product == Nxt::kUsbProduct;
+    bool brick = device.vendor == kBrickVendor && device.product == kBrickProduct;
     bool waiting =
         device.vendor == kFirmwareUpdateVendor && device.product == kFirmwareUpdateProduct;
     if (brick || waiting) {
@@ -97,8 +101,8 @@ Survey::Survey(const Host& host) {
     }
   }
 
-  for (int i = 0; i < 10; ++i) {
-    std::string path = "/dev/rfcomm" + std::to_string(i);
+  for (int i = 0; i < kRfcommDeviceCount; ++i) {
+    std::string path = rfcommDevicePath(i);
     if (host.exists(path)) {
       RfcommDevice device;
       device.path = path;
