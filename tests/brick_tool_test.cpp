@@ -324,6 +324,8 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
       {{"motor", "A", "101"}, "POWER must be"},
       {{"motor", "A", "50", "0"}, "DEGREES must be"},
       {{"stop", "A", "--watch"}, "unknown option '--watch'"},
+      {{"read", "1", "touch", "--brake"}, "unknown option '--brake'"},
+      {{"--brake", "stop", "A"}, "unknown option '--brake'"},
       {{"read", "5", "touch"}, "PORT must be 1, 2, 3 or 4"},
       {{"read", "1", "smell"}, "unknown KIND 'smell'"},
       {{"info", "--usb"}, "give one of --usb"},

@@ -143,6 +143,20 @@ void checkGroup(Doctor& d, Findings& found) {
   }
 }
 
+// Whether a brick answers at a serial device or a Bluetooth address.
+void checkAnswer(Doctor& d, const Target& target, const std::string& fix, Findings& found) {
+  std::string where = linkName(target);
+  Probe answer = probe(d.run, target);
+  if (answer.answered) {
+    d.usable = true;
+    found.push_back({Finding::Ok, where + ": a brick answers as " + quoted(answer.name), {}});
+  } else {
+    found.push_back({Finding::Fail,
+                     where + ": no brick answers (" + Comm::linkCodeText(answer.code) + ")",
+                     {fix}});
+  }
+}
+
 // A serial device: bound RFCOMM, or any path named.
 void checkSerial(Doctor& d, const std::string& path, Findings& found) {
   const Host& host = d.run.host;
@@ -165,16 +179,10 @@ void checkSerial(Doctor& d, const std::string& path, Findings& found) {
   Target target;
   target.kind = Target::Device;
   target.text = path;
-  Probe answer = probe(d.run, target);
-  if (answer.answered) {
-    d.usable = true;
-    found.push_back({Finding::Ok, path + ": a brick answers as " + quoted(answer.name), {}});
-  } else {
-    found.push_back({Finding::Fail,
-                     path + ": no brick answers (" + Comm::linkCodeText(answer.code) + ")",
-                     {"switch the brick on and bring it in range; check that the address bound "
-                      "(rfcomm -a) is the brick's"}});
-  }
+  checkAnswer(d, target,
+              "switch the brick on and bring it in range; check that the address bound "
+              "(rfcomm -a) is the brick's",
+              found);
 }
 
 void checkRfcomm(Doctor& d, Findings& found) {
@@ -214,17 +222,10 @@ void checkNamed(Doctor& d, Findings& found) {
   if (target.kind == Target::Device && !checked) {
     checkSerial(d, target.text, found);
   } else if (target.kind == Target::Bluetooth) {
-    Probe answer = probe(d.run, target);
-    std::string where = linkName(target);
-    if (answer.answered) {
-      d.usable = true;
-      found.push_back({Finding::Ok, where + ": a brick answers as " + quoted(answer.name), {}});
-    } else {
-      found.push_back({Finding::Fail,
-                       where + ": no brick answers (" + Comm::linkCodeText(answer.code) + ")",
-                       {"pair the brick (bluetoothctl pair " + target.text +
-                        "), switch it on and bring it in range"}});
-    }
+    checkAnswer(d, target,
+                "pair the brick (bluetoothctl pair " + target.text +
+                    "), switch it on and bring it in range",
+                found);
   }
 }
 
