@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "comm/LinkCode.h"
-#include "comm/TelegramText.h"
+#include "protocol/TelegramText.h"
 
 namespace BrickTool {
 

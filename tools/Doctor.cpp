@@ -3,9 +3,9 @@
 // to that link.
 #include <algorithm>
 
-#include "BrickIds.h"
 #include "Connection.h"
 #include "Survey.h"
+#include "UdevRule.h"
 #include "comm/LinkCode.h"
 
 namespace BrickTool {

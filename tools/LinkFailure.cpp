@@ -1,8 +1,8 @@
 // What the user is told when the link fails: one message per kind of failure with what to do,
 // and, under --trace, what the machine shows about why opening failed.
-#include "BrickIds.h"
 #include "Connection.h"
 #include "Survey.h"
+#include "UdevRule.h"
 #include "comm/LinkCode.h"
 
 namespace BrickTool {
@@ -144,7 +144,9 @@ void traceOpenFailure(Run& run, const Block& block) {
       break;
     case Target::Bluetooth:
       err << "trace:   the RFCOMM connection to " << run.target.text << " (channel 1) failed"
-          << (code == Comm::kLinkTimeout ? ": the brick did not take it within 10 s" : "")
+          << (code == Comm::kLinkTimeout ? ": the brick did not take it within " +
+                                               std::to_string(Comm::kConnectTimeoutMs / 1000) + " s"
+                                         : "")
           << "; is the brick paired, switched on and in range?\n";
       break;
   }

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "BrickIds.h"
+#include "protocol/RfcommDevices.h"
+#include "protocol/UsbIds.h"
 
 namespace BrickTool {
 
@@ -69,9 +70,9 @@ Survey::Survey(const Host& host) {
   usbEnumerated = Comm::UsbBackend::current().enumerate(devices);
   usbDeviceCount = devices.size();
   for (const Comm::UsbDeviceInfo& device : devices) {
-    bool brick = device.vendor == kBrickVendor && device.product == kBrickProduct;
+    bool brick = device.vendor == Nxt::kUsbVendor && device.product == Nxt::kUsbProduct;
     bool waiting =
-        device.vendor == kFirmwareUpdateVendor && device.product == kFirmwareUpdateProduct;
+        device.vendor == Nxt::kUsbFirmwareVendor && device.product == Nxt::kUsbFirmwareProduct;
     if (brick || waiting) {
       UsbBrick found;
       found.device = device;
@@ -101,8 +102,8 @@ Survey::Survey(const Host& host) {
     }
   }
 
-  for (int i = 0; i < kRfcommDeviceCount; ++i) {
-    std::string path = rfcommDevicePath(i);
+  for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
+    std::string path = Nxt::rfcommDevicePath(i);
     if (host.exists(path)) {
       RfcommDevice device;
       device.path = path;
