@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -202,4 +203,26 @@ TEST(Terminal, SettingsAreRestoredOnClose) {
   EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
   ::close(watcher);
   ::close(master);
+}
+
+// libusb starts a thread with its context: once the link has closed its device (or found
+// none), the program is left with no thread and no memory of ours (the leak checker sees the
+// rest).
+TEST(LibusbContext, GoesWithTheLastDevice) {
+  auto threads = [] {
+    std::size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+      (void)entry;
+      ++n;
+    }
+    return n;
+  };
+  std::size_t before = threads();
+  for (int round = 0; round < 2; ++round) {
+    Comm::SerialCommunication link;
+    if (link.open()) {  // a brick plugged into this machine
+      link.close();
+    }
+    EXPECT_EQ(threads(), before) << "round " << round;
+  }
 }
