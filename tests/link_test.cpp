@@ -216,13 +216,8 @@ TEST(Link, BluetoothAddressesAreRecognised) {
 class RawPty : public ::testing::Test {
  protected:
   void SetUp() override {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    master = test::openPtyMaster(path);
     ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    char name[128];
-    ASSERT_EQ(::ptsname_r(master, name, sizeof name), 0);
-    path = name;
   }
   void TearDown() override { ::close(master); }
   // Reads exactly n bytes the host wrote.

@@ -173,13 +173,10 @@ TEST_F(MemoryBrick, TwoThreadsOnOneBlockEachGetTheirOwnReplies) {
 // Closing the link gives a terminal back as it was: `brick --device` on a real terminal must
 // not leave it raw.
 TEST(Terminal, SettingsAreRestoredOnClose) {
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  std::string path;
+  int master = test::openPtyMaster(path);
   ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  char path[128];
-  ASSERT_EQ(::ptsname_r(master, path, sizeof path), 0);
-  int watcher = ::open(path, O_RDWR | O_NOCTTY);
+  int watcher = ::open(path.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(watcher, 0);
   termios before{};
   ASSERT_EQ(::tcgetattr(watcher, &before), 0);
@@ -189,7 +186,7 @@ TEST(Terminal, SettingsAreRestoredOnClose) {
   ASSERT_EQ(::tcsetattr(watcher, TCSANOW, &before), 0);
   ASSERT_EQ(::tcgetattr(watcher, &before), 0);
   Comm::SerialCommunication link;
-  ASSERT_TRUE(link.openBT(path));
+  ASSERT_TRUE(link.openBT(const_cast<char*>(path.c_str())));
   termios during{};
   ASSERT_EQ(::tcgetattr(watcher, &during), 0);
   EXPECT_EQ(during.c_lflag & ICANON, 0u);  // raw while open

@@ -13,7 +13,8 @@
 // call. The brick answers in order, so after a failed exchange the link remembers which replies
 // it still owes; before a command whose opcode such a late reply would echo, it first sends a
 // keep-alive (or another harmless command with a reply) and passes over everything before that
-// answer. That exchange may so take up to one more kReplyTimeoutMs.
+// answer. That exchange may so take up to one more kReplyTimeoutMs (two, when the probes
+// themselves went unanswered).
 //
 // Threads: any number of threads may use one link, and copies of it, at once. Each command and
 // its reply form one exchange that no other thread's exchange on the same device interleaves
@@ -23,7 +24,8 @@
 // read it while no other thread uses the link. Copies of a link share the open device.
 //
 // Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
-// framing, in the caller's thread. It stays across closes and opens.
+// framing, in the caller's thread, while the link is locked: a tracer must not call the link. It
+// stays across closes and opens.
 #ifndef COMM_SERIALCOMMUNICATION_H
 #define COMM_SERIALCOMMUNICATION_H
 
