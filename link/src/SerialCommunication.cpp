@@ -10,9 +10,13 @@
 #include "comm/FdTransport.h"
 #include "comm/LengthPrefixFraming.h"
 #include "comm/LinkCode.h"
-#include "comm/Nxt.h"
 #include "comm/PacketFraming.h"
+#include "comm/TimeLimits.h"
 #include "comm/UsbTransport.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
+#include "protocol/RfcommDevices.h"
 
 namespace Comm {
 
@@ -21,6 +25,35 @@ namespace {
 const int kRfcommChannel = 1;
 const std::size_t kMaxDeviceText = 255;
 const int kNameBuffer = 256;
+
+// This file as the status record names it, from the source tree's top. The build maps the
+// tree's absolute path away; a compiler cache may instead give the compiler a path relative to
+// the build directory ("../../link/src/..."), whose leading steps are dropped here.
+const char* sourceName(const char* file) {
+  for (;;) {
+    if (std::strncmp(file, "../", 3) == 0) {
+      file += 3;
+    } else if (std::strncmp(file, "./", 2) == 0) {
+      file += 2;
+    } else {
+      return file;
+    }
+  }
+}
+
+const char* const kThisFile = sourceName(__FILE__);
+
+// Whether a reply as the link hands it (from the opcode on) is the brick's success at `opcode`.
+bool answered(const unsigned char* reply, std::uint8_t opcode) {
+  return Nxt::get(reply, Nxt::Reply::kOpcode, Nxt::kFromOpcode) == opcode &&
+         Nxt::get(reply, Nxt::Reply::kStatus, Nxt::kFromOpcode) == Nxt::kStatusOk;
+}
+
+// Whether a received telegram is a reply to a command with this opcode.
+bool answers(const std::uint8_t* telegram, std::size_t n, std::uint8_t opcode) {
+  return n >= Nxt::Reply::kOpcode.end() && telegram[Nxt::Reply::kType.offset] == Nxt::kReply &&
+         telegram[Nxt::Reply::kOpcode.offset] == opcode;
+}
 
 // Harmless commands with a reply, any of which brings the link back in step: whatever the
 // brick sends before its answer to one of them answers something earlier.
@@ -61,7 +94,7 @@ long roundTrip(Transport& transport, Framing& framing, const std::uint8_t* teleg
     if (rc != kLinkOk) {
       break;
     }
-    if (got >= 2 && reply[0] == Nxt::kReply && reply[1] == opcode) {
+    if (answers(reply, got, opcode)) {
       // The brick answers in order: whatever was owed from before has come, or never will.
       transport.settleAll();
       replyLength = got;
@@ -153,7 +186,7 @@ bool SerialCommunication::open() {
   if (usb == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(usb, new PacketFraming());
@@ -175,7 +208,7 @@ bool SerialCommunication::openBT(char* device) {
   if (stream == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(stream, new LengthPrefixFraming());
@@ -185,10 +218,9 @@ bool SerialCommunication::openBT(char* device) {
 bool SerialCommunication::openBT() {
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   long reason = kLinkNoDevice;
-  for (int i = 0; i < 10; ++i) {
-    char path[32];
-    std::snprintf(path, sizeof path, "/dev/rfcomm%d", i);
-    if (!openBT(path)) {
+  for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
+    std::string path = Nxt::rfcommDevicePath(i);
+    if (!openBT(&path[0])) {
       continue;
     }
     // A bound device opens whether or not its brick is in reach: ask it for its name.
@@ -196,7 +228,7 @@ bool SerialCommunication::openBT() {
     unsigned char info[Nxt::kReplyGetDeviceInfo];
     std::memset(info, 0x01, sizeof info);
     exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
-    if (status.isSuccess() && info[1] == Nxt::kStatusOk) {
+    if (status.isSuccess() && answered(info, Nxt::kGetDeviceInfo)) {
       return true;
     }
     if (status.isSuccess()) {
@@ -205,7 +237,7 @@ bool SerialCommunication::openBT() {
   }
   close();
   status.clear();
-  fail(reason, __FILE__, __LINE__);
+  fail(reason, kThisFile, __LINE__);
   return false;
 }
 
@@ -238,30 +270,32 @@ void SerialCommunication::getName(char* name) {
   if (!exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info)) {
     return;
   }
-  if (info[1] != Nxt::kStatusOk) {
-    fail(kLinkBadReply, __FILE__, __LINE__);
+  if (!answered(info, Nxt::kGetDeviceInfo)) {
+    fail(kLinkBadReply, kThisFile, __LINE__);
     return;
   }
-  std::size_t n = strnlen(reinterpret_cast<const char*>(info + 2), Nxt::kDeviceNameBytes);
-  std::memcpy(name, info + 2, n);
+  const unsigned char* text = info + Nxt::GetDeviceInfoReply::kName - Nxt::kFromOpcode;
+  std::size_t n = strnlen(reinterpret_cast<const char*>(text), Nxt::kDeviceNameBytes);
+  std::memcpy(name, text, n);
   name[n] = '\0';
   static_assert(Nxt::kDeviceNameBytes < kNameBuffer, "a name always fits the caller's buffer");
 }
 
 bool SerialCommunication::setName(char* name) {
   // 0x98, then the name in 16 bytes: at most 15 characters, NUL-padded.
-  unsigned char command[2 + Nxt::kDeviceNameBytes] = {Nxt::kSetBrickName};
+  unsigned char command[Nxt::SetBrickNameCommand::kLength - Nxt::kFromOpcode] = {
+      Nxt::kSetBrickName};
   if (name != nullptr) {
     std::size_t n = strnlen(name, Nxt::kDeviceNameBytes);
-    std::memcpy(command + 1, name, n);
+    std::memcpy(command + Nxt::SetBrickNameCommand::kName - Nxt::kFromOpcode, name, n);
   }
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
-  unsigned char reply[2] = {0x01, 0x01};
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   if (!exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply)) {
     return false;
   }
-  if (reply[1] != Nxt::kStatusOk) {
-    fail(kLinkBadReply, __FILE__, __LINE__);
+  if (!answered(reply, Nxt::kSetBrickName)) {
+    fail(kLinkBadReply, kThisFile, __LINE__);
     return false;
   }
   return true;
@@ -284,11 +318,11 @@ void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned
 bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength) {
   if (transport == nullptr || framing == nullptr) {
-    fail(kLinkNotOpen, __FILE__, __LINE__);
+    fail(kLinkNotOpen, kThisFile, __LINE__);
     return false;
   }
   if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
-    fail(kLinkBadArgument, __FILE__, __LINE__);
+    fail(kLinkBadArgument, kThisFile, __LINE__);
     return false;
   }
   std::lock_guard<std::mutex> whole(transport->exchangeLock);
@@ -302,7 +336,7 @@ bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   if (wantsReply && transport->owes(command[0])) {
     long rc = resync(*transport, *framing);
     if (rc != kLinkOk) {
-      fail(rc, __FILE__, __LINE__);
+      fail(rc, kThisFile, __LINE__);
       return false;
     }
   }
@@ -314,24 +348,24 @@ bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   long rc = roundTrip(*transport, *framing, telegram, static_cast<std::size_t>(length) + 1, ours,
                       oursLength);
   if (rc != kLinkOk) {
-    fail(rc, __FILE__, __LINE__);
+    fail(rc, kThisFile, __LINE__);
     return false;
   }
   if (!wantsReply) {
     return true;
   }
-  std::size_t take = oursLength - 1;
+  std::size_t take = oursLength - Nxt::kFromOpcode;
   if (replyLength < 0) {
     take = 0;
   } else if (take < static_cast<std::size_t>(replyLength)) {
     // Bytes the reply should have carried would read as values the brick never sent.
-    fail(kLinkShortReply, __FILE__, __LINE__);
+    fail(kLinkShortReply, kThisFile, __LINE__);
     return false;
   } else if (take > static_cast<std::size_t>(replyLength)) {
     take = static_cast<std::size_t>(replyLength);
   }
   if (take > 0 && reply != nullptr) {
-    std::memcpy(reply, ours + 1, take);
+    std::memcpy(reply, ours + Nxt::kFromOpcode, take);
   }
   return true;
 }

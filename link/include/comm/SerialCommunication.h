@@ -6,8 +6,13 @@
 // than its command's, a refusal where the link itself reads the brick's status byte) is
 // recorded in the status record with the file and line where it arose, and the first fatal
 // code stays until the next successful open. A command whose reply does not come, or comes
-// short, leaves the caller's reply buffer exactly as it was. Every wait is bounded by
-// kReplyTimeoutMs.
+// short, leaves the caller's reply buffer exactly as it was.
+//
+// Time limits (all in comm/TimeLimits.h): each command's exchange, send and reply together, is
+// bounded by kReplyTimeoutMs. Opening USB does not wait on the brick. Opening a Bluetooth
+// address waits up to kConnectTimeoutMs to connect; opening a device path does not wait.
+// openBT() with no device tries each bound RFCOMM device with one exchange, at most
+// kRfcommScanTimeoutMs in all. getName and setName are one exchange each.
 //
 // Replies: a call returns its own reply or records a failure, never the late reply to an earlier
 // call. The brick answers in order, so after a failed exchange the link remembers which replies
