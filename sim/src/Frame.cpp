@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
 #include "sim/Robot.h"
 #include "sim/VirtualBrick.h"
 

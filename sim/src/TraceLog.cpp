@@ -1,6 +1,6 @@
 #include "sim/TraceLog.h"
 
-#include "comm/TelegramText.h"
+#include "protocol/TelegramText.h"
 
 namespace Sim {
 
