@@ -18,16 +18,9 @@
 #include "sim/SteppedClock.h"
 #include "sim/World.h"
 
-namespace {
+using test::kRoom;
 
-// A robot facing a wall 100 cm ahead, a line and a red mat on the floor.
-const char kRoom[] = R"(name room
-arena 300 200
-wall 150 60 150 140
-line 2 100 10 100 190
-area red 20 20 20 160
-robot 50 100 0
-)";
+namespace {
 
 class SceneRun : public ::testing::Test {
  protected:
