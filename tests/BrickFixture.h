@@ -23,6 +23,16 @@
 
 namespace test {
 
+// A 300 x 200 room; the robot starts at (50, 100) facing +x, a wall 100 cm ahead of its
+// centre, a dark line across its way at x = 100 and a red mat at x = 20..40.
+inline constexpr char kRoom[] = R"(name room
+arena 300 200
+wall 150 60 150 140
+line 2 100 10 100 190
+area red 20 20 20 160
+robot 50 100 0
+)";
+
 // "03 B8 01" -> {0x03, 0xB8, 0x01}
 inline Sim::Bytes hex(const std::string& text) {
   Sim::Bytes out;
