@@ -7,6 +7,9 @@
 % (which goes first alternates), each call timed; prints the medians as "name seconds-per-call":
 %   paired.brickmod.battery, paired.brick.battery          getBatteryLevel/2 and battery/2
 %   paired.brickmod.position, paired.brick.position        getRotationCount/2, motor_position/2
+%   local.brickmod.kind, local.brick.kind    getSensorType/2 and sensor_kind/2, which send
+%       nothing: the per-call cost of each binding's own work (argument checks, the lock),
+%       without the noise of a round trip; mean of a million calls.
 % Each loop is a clause of its own, so that no meta-call sits between the loop and the goal.
 
 :- use_module(library(brickmod)).
@@ -29,8 +32,29 @@ main :-
     position_pairs(N, OldMotor, Motor, true, OP, NP),
     report_median('paired.brickmod.position', OP),
     report_median('paired.brick.position', NP),
+    'Sensor'(OldSensor),
+    setSensorType(OldSensor, 802),
+    setSensor(Old, OldSensor, 0),
+    brick_sensor(Brick, 1, touch, Sensor),
+    Local = 1000000,
+    measure('local.brickmod.kind', old_kind_loop(Local, OldSensor), Local),
+    measure('local.brick.kind', new_kind_loop(Local, Sensor), Local),
     brick_close(Brick),
     disconnect(Old).
+
+measure(Name, Goal, N) :-
+    garbage_collect,
+    get_time(T0),
+    call(Goal),
+    get_time(T1),
+    PerCall is (T1 - T0) / N,
+    format("~w ~9e~n", [Name, PerCall]).
+
+old_kind_loop(0, _) :- !.
+old_kind_loop(N, Sensor) :- getSensorType(_, Sensor), N1 is N - 1, old_kind_loop(N1, Sensor).
+
+new_kind_loop(0, _) :- !.
+new_kind_loop(N, Sensor) :- sensor_kind(Sensor, _), N1 is N - 1, new_kind_loop(N1, Sensor).
 
 report_median(Name, Times) :-
     msort(Times, Sorted),

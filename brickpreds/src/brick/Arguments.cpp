@@ -2,9 +2,7 @@
 
 #include "Arguments.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "BrickErrors.h"
 #include "Frame.h"
@@ -27,30 +25,45 @@ int writeBrick(IOSTREAM* out, atom_t blob, int) {
 }
 
 struct Kind {
-  const char* text;  // the atom, or name(argument) for a compound
+  const char* name;      // the atom or the compound's name ...
+  const char* argument;  // ... and its argument, or null for an atom
   int code;
 };
 
 // The first row for a code is how sensor_kind/2 names it; the others are accepted spellings.
 constexpr Kind kKinds[] = {
-    {"touch", Lib::SENSOR_TOUCH},
-    {"light", Lib::SENSOR_LIGHT_ACTIVE},
-    {"light(reflected)", Lib::SENSOR_LIGHT_ACTIVE},
-    {"light(ambient)", Lib::SENSOR_LIGHT_INACTIVE},
-    {"sound", Lib::SENSOR_SOUND_DB},
-    {"sound(db)", Lib::SENSOR_SOUND_DB},
-    {"sound(dba)", Lib::SENSOR_SOUND_DBA},
-    {"ultrasonic", Lib::SENSOR_ULTRASONIC},
-    {"color", Lib::SENSOR_COLOR_FULL},
-    {"color(full)", Lib::SENSOR_COLOR_FULL},
-    {"color(red)", Lib::SENSOR_COLOR_RED},
-    {"color(green)", Lib::SENSOR_COLOR_GREEN},
-    {"color(blue)", Lib::SENSOR_COLOR_BLUE},
-    {"color(ambient)", Lib::SENSOR_COLOR_NONE},
+    {"touch", nullptr, Lib::SENSOR_TOUCH},
+    {"light", nullptr, Lib::SENSOR_LIGHT_ACTIVE},
+    {"light", "reflected", Lib::SENSOR_LIGHT_ACTIVE},
+    {"light", "ambient", Lib::SENSOR_LIGHT_INACTIVE},
+    {"sound", nullptr, Lib::SENSOR_SOUND_DB},
+    {"sound", "db", Lib::SENSOR_SOUND_DB},
+    {"sound", "dba", Lib::SENSOR_SOUND_DBA},
+    {"ultrasonic", nullptr, Lib::SENSOR_ULTRASONIC},
+    {"color", nullptr, Lib::SENSOR_COLOR_FULL},
+    {"color", "full", Lib::SENSOR_COLOR_FULL},
+    {"color", "red", Lib::SENSOR_COLOR_RED},
+    {"color", "green", Lib::SENSOR_COLOR_GREEN},
+    {"color", "blue", Lib::SENSOR_COLOR_BLUE},
+    {"color", "ambient", Lib::SENSOR_COLOR_NONE},
 };
 
 // The colour sensor's colour numbers 1 to 6.
 constexpr const char* kColours[] = {"black", "blue", "green", "yellow", "red", "white"};
+
+// Looked up once: the checks below run on every call and compare handles, not texts.
+struct Names {
+  functor_t motor = PL_new_functor(PL_new_atom("motor"), 2);
+  functor_t sensor = PL_new_functor(PL_new_atom("sensor"), 2);
+  atom_t ports[BrickHandle::kMotorPorts] = {PL_new_atom("a"), PL_new_atom("b"), PL_new_atom("c")};
+  atom_t yes = PL_new_atom("true");
+  atom_t no = PL_new_atom("false");
+};
+
+const Names& names() {
+  static const Names* known = new Names();  // never freed: atoms and functors live for ever
+  return *known;
+}
 
 PlTerm argOf(const PlTerm& term, int index) {
   term_t arg = PL_new_term_ref();
@@ -73,15 +86,12 @@ BrickHandle& brickOf(const PlTerm& term, const PlTerm& whole, const char* type) 
   return handle;
 }
 
-BrickHandle& deviceArgument(const PlTerm& arg, const char* name, const char* type, int& port,
+BrickHandle& deviceArgument(const PlTerm& arg, functor_t functor, const char* type, int& port,
                             int (*portOf)(const PlTerm&)) {
   if (PL_is_variable(arg.C_)) {
     throwInstantiation();
   }
-  atom_t functor = 0;
-  std::size_t arity = 0;
-  if (!PL_get_name_arity(arg.C_, &functor, &arity) || arity != 2 ||
-      std::strcmp(PL_atom_chars(functor), name) != 0) {
+  if (!PL_is_functor(arg.C_, functor)) {
     throwTypeError(type, arg);
   }
   BrickHandle& handle = brickOf(argOf(arg, 1), arg, type);
@@ -113,26 +123,28 @@ BrickHandle& brickArgument(const PlTerm& arg) {
 }
 
 BrickHandle& motorArgument(const PlTerm& arg, int& port) {
-  return deviceArgument(arg, "motor", "motor", port, motorPort);
+  return deviceArgument(arg, names().motor, "motor", port, motorPort);
 }
 
 BrickHandle& sensorArgument(const PlTerm& arg, int& port) {
-  return deviceArgument(arg, "sensor", "sensor", port, sensorPort);
+  return deviceArgument(arg, names().sensor, "sensor", port, sensorPort);
 }
 
 int motorPort(const PlTerm& arg) {
   if (PL_is_variable(arg.C_)) {
     throwInstantiation();
   }
-  char* name = nullptr;
-  if (!PL_get_atom_chars(arg.C_, &name)) {
+  atom_t name = 0;
+  if (!PL_get_atom(arg.C_, &name)) {
     if (PL_is_integer(arg.C_)) {
       throwDomainError("motor_port", arg);  // counted as the brick prints them: a, b, c
     }
     throwTypeError("atom", arg);
   }
-  if (name[0] >= 'a' && name[0] <= 'c' && name[1] == '\0') {
-    return name[0] - 'a';
+  for (int port = 0; port < BrickHandle::kMotorPorts; ++port) {
+    if (name == names().ports[port]) {
+      return port;
+    }
   }
   throwDomainError("motor_port", arg);
 }
@@ -159,15 +171,14 @@ bool boolArgument(const PlTerm& arg) {
   if (PL_is_variable(arg.C_)) {
     throwInstantiation();
   }
-  char* name = nullptr;
-  if (!PL_get_atom_chars(arg.C_, &name)) {
-    throwTypeError("bool", arg);
-  }
-  if (std::strcmp(name, "true") == 0) {
-    return true;
-  }
-  if (std::strcmp(name, "false") == 0) {
-    return false;
+  atom_t name = 0;
+  if (PL_get_atom(arg.C_, &name)) {
+    if (name == names().yes) {
+      return true;
+    }
+    if (name == names().no) {
+      return false;
+    }
   }
   throwTypeError("bool", arg);
 }
@@ -176,37 +187,44 @@ int sensorKindArgument(const PlTerm& arg) {
   if (PL_is_variable(arg.C_)) {
     throwInstantiation();
   }
-  char text[48] = "";
   atom_t name = 0;
   std::size_t arity = 0;
   char* argument = nullptr;
-  if (PL_get_atom(arg.C_, &name)) {
-    std::snprintf(text, sizeof text, "%.40s", PL_atom_chars(name));
-  } else if (PL_get_name_arity(arg.C_, &name, &arity) && arity == 1 &&
-             PL_get_atom_chars(argOf(arg, 1).C_, &argument)) {
-    std::snprintf(text, sizeof text, "%.20s(%.20s)", PL_atom_chars(name), argument);
-  }
-  for (const Kind& kind : kKinds) {
-    if (std::strcmp(kind.text, text) == 0) {
-      return kind.code;
+  if (PL_get_name_arity(arg.C_, &name, &arity) &&
+      (arity == 0 || (arity == 1 && PL_get_atom_chars(argOf(arg, 1).C_, &argument)))) {
+    const char* text = PL_atom_chars(name);
+    for (const Kind& kind : kKinds) {
+      if (std::strcmp(kind.name, text) == 0 &&
+          (argument == nullptr
+               ? kind.argument == nullptr
+               : kind.argument != nullptr && std::strcmp(kind.argument, argument) == 0)) {
+        return kind.code;
+      }
     }
   }
   throwDomainError("sensor_kind", arg);
 }
 
-PlTerm sensorKindTerm(int code) {
+foreign_t unifySensorKind(const PlTerm& result, int code) {
+  int ok = FALSE;
+  const Kind* found = nullptr;
   for (const Kind& kind : kKinds) {
     if (kind.code == code) {
-      const char* open = std::strchr(kind.text, '(');
-      if (open == nullptr) {
-        return PlTerm_atom(kind.text);
-      }
-      std::string name(kind.text, open);
-      std::string argument(open + 1, std::strlen(open + 1) - 1);
-      return PlCompound(name.c_str(), PlTermv(PlTerm_atom(argument.c_str())));
+      found = &kind;
+      break;
     }
   }
-  return PlTerm_atom("none");
+  if (found == nullptr) {
+    ok = PL_unify_atom_chars(result.C_, "none");
+  } else if (found->argument == nullptr) {
+    ok = PL_unify_atom_chars(result.C_, found->name);
+  } else {
+    ok = PL_unify_term(result.C_, PL_FUNCTOR_CHARS, found->name, 1, PL_CHARS, found->argument);
+  }
+  if (!ok && PL_exception(0) != 0) {
+    throwPending();
+  }
+  return ok ? TRUE : FALSE;
 }
 
 foreign_t unifyReading(const PlTerm& result, int kind, int value) {

@@ -33,9 +33,9 @@ int sensorPort(const PlTerm& arg);
 long rangeArgument(const PlTerm& arg, long low, long high, const char* domain);
 bool boolArgument(const PlTerm& arg);
 
-// A sensor kind: the class library's kind code; the term for a code.
+// A sensor kind: the class library's kind code; the term for a code (none for 0).
 int sensorKindArgument(const PlTerm& arg);
-PlTerm sensorKindTerm(int kind);
+foreign_t unifySensorKind(const PlTerm& result, int kind);
 // How a reading of `kind` shows in Prolog: a colour number becomes its colour's name.
 foreign_t unifyReading(const PlTerm& result, int kind, int value);
 

@@ -322,7 +322,7 @@ foreign_t sensorKind(const PlTermv& a) {
     std::lock_guard<std::mutex> guard(handle.lock());
     kind = handle.sensorKind(port);
   }
-  return PL_unify(a[1].C_, sensorKindTerm(kind).C_) ? TRUE : FALSE;
+  return unifySensorKind(a[1], kind);
 }
 
 struct Entry {
