@@ -15,6 +15,7 @@
 :- use_module(library(brickmod)).
 :- use_module(library(brick)).
 :- use_module(library(lists)).
+:- use_module(timing).
 :- initialization(main, main).
 
 main :-
@@ -42,26 +43,11 @@ main :-
     brick_close(Brick),
     disconnect(Old).
 
-measure(Name, Goal, N) :-
-    garbage_collect,
-    get_time(T0),
-    call(Goal),
-    get_time(T1),
-    PerCall is (T1 - T0) / N,
-    format("~w ~9e~n", [Name, PerCall]).
-
 old_kind_loop(0, _) :- !.
 old_kind_loop(N, Sensor) :- getSensorType(_, Sensor), N1 is N - 1, old_kind_loop(N1, Sensor).
 
 new_kind_loop(0, _) :- !.
 new_kind_loop(N, Sensor) :- sensor_kind(Sensor, _), N1 is N - 1, new_kind_loop(N1, Sensor).
-
-report_median(Name, Times) :-
-    msort(Times, Sorted),
-    length(Sorted, Length),
-    Middle is Length // 2,
-    nth0(Middle, Sorted, Median),
-    format("~w ~9e~n", [Name, Median]).
 
 battery_pairs(0, _, _, _, [], []) :- !.
 battery_pairs(N, Old, Brick, OldFirst, [O|Os], [B|Bs]) :-
@@ -87,5 +73,3 @@ position_pairs(N, Old, Motor, OldFirst, [O|Os], [B|Bs]) :-
     N1 is N - 1,
     position_pairs(N1, Old, Motor, Next, Os, Bs).
 
-flip(true, false).
-flip(false, true).
