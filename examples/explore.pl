@@ -14,7 +14,7 @@
         scripts/swipl-brick examples/explore.pl /dev/rfcomm0
         scripts/swipl-brick examples/explore.pl 00:16:53:01:02:03
     Optional further arguments: the number of steps (default 600) and the pause after each
-    step in milliseconds (default 30).
+    step in milliseconds (default 30; the wheels are polled as often, at most every 20 ms).
 
     examples/explore_brickmod.pl is the same explorer on module brickmod.
 */
@@ -63,6 +63,8 @@ lost(timeout_error(_, Device), Device).
 
 run(Brick, Steps, PauseMs) :-
     robot(Brick, Robot),
+    Poll is min(0.02, PauseMs / 1000),
+    nb_setval(poll_seconds, Poll),
     nb_setval(explore_started, true),
     explore(Robot, PauseMs, 0, Steps, searching, stats(0, 0), stats(Turns, Bumps)),
     finish(Robot, Turns, Bumps).
@@ -168,7 +170,8 @@ turn_wheels(robot(_, Left, Right, _, _, _, _), LeftPower, RightPower, Degrees) :
 
 % A wheel held back by a wall never gets there: give up on it after five seconds.
 wait_wheel(Wheel) :-
-    catch(motor_wait(Wheel, [timeout(5)]),
+    nb_getval(poll_seconds, Poll),
+    catch(motor_wait(Wheel, [timeout(5), poll(Poll)]),
           error(timeout_error(motor_wait(_), _), _),
           true).
 

@@ -199,9 +199,12 @@ motor_stop(Motor, Options) :-
 %
 %   Waits until the motor has come to rest: after motor_turn/3, until it
 %   has got under way (at least half the turn) and stopped; otherwise until
-%   it stops turning. The position is read every 20 ms. Options:
+%   it stops turning. Options:
 %
-%     - timeout(+Seconds): give up after Seconds (default 30).
+%     - timeout(+Seconds): give up after Seconds (default 30);
+%     - poll(+Seconds): read the position every Seconds (default 0.02).
+%       Two equal readings this far apart mean the motor is at rest, so
+%       keep it long enough for a slow motor to turn a degree.
 %
 %   @error timeout_error(motor_wait(Port), Device) when the motor is still
 %   turning, or held back before half its turn, after the time-out.
@@ -212,14 +215,16 @@ motor_wait(Motor) :-
 motor_wait(Motor, Options) :-
     must_be(list, Options),
     option(timeout(Timeout), Options, 30),
-    must_be(nonneg, Timeout),
+    seconds(Timeout),
+    option(poll(Poll), Options, 0.02),
+    seconds(Poll),
     get_time(Now),
     Deadline is Now + Timeout,
     '$motor_progress'(Motor, Position, _),
-    wait_at_rest(Motor, Position, Deadline).
+    wait_at_rest(Motor, Position, Poll, Deadline).
 
-wait_at_rest(Motor, Before, Deadline) :-
-    sleep(0.02),
+wait_at_rest(Motor, Before, Poll, Deadline) :-
+    sleep(Poll),
     '$motor_progress'(Motor, Position, Goal),
     (   Position =:= Before,
         reached(Goal, Position)
@@ -229,7 +234,14 @@ wait_at_rest(Motor, Before, Deadline) :-
     ->  Motor = motor(Brick, Port),
         brick_device(Brick, Device),
         throw(error(timeout_error(motor_wait(Port), Device), _))
-    ;   wait_at_rest(Motor, Position, Deadline)
+    ;   wait_at_rest(Motor, Position, Poll, Deadline)
+    ).
+
+seconds(Seconds) :-
+    must_be(number, Seconds),
+    (   Seconds >= 0
+    ->  true
+    ;   domain_error(nonneg, Seconds)
     ).
 
 reached(none, _).

@@ -125,6 +125,9 @@ refused((brick_motor(B, a, M), motor_run(M, 1.5)), B, type_error(integer, 1.5)).
 refused((brick_motor(B, a, M), motor_run(M, _)), B, instantiation_error).
 refused((brick_motor(B, a, M), motor_turn(M, 50, 0)), B, domain_error(motor_degrees, 0)).
 refused((brick_motor(B, a, M), motor_stop(M, [brake(yes)])), B, type_error(bool, yes)).
+refused((brick_motor(B, a, M), motor_wait(M, [poll(-1)])), B, domain_error(nonneg, -1)).
+refused((brick_motor(B, a, M), motor_wait(M, [timeout(soon)])), B, type_error(number, soon)).
+refused(tone(B, 440, 100, nowait), B, type_error(list, nowait)).
 refused(motor_run(foo, 50), _, type_error(motor, foo)).
 refused(brick_sensor(B, 0, touch, _), B, domain_error(sensor_port, 0)).
 refused(brick_sensor(B, 5, touch, _), B, domain_error(sensor_port, 5)).
