@@ -321,6 +321,11 @@ brick_message(domain_error(Domain, Culprit)) -->
 refusal_hint(bus_error) -->
     !,
     [ ' Is a digital sensor plugged in at that port?' ].
+refusal_hint(channel_busy) -->
+    !,
+    [ ' The port is not set up for a digital sensor: call brick_sensor/4 again ',
+      '(did another program reconfigure it?).'
+    ].
 refusal_hint(_) --> [].
 
 domain_hint(motor_port, Port) -->

@@ -229,6 +229,7 @@ closes(Sim) :-
 message(existence_error(brick, '/dev/x'), "No brick answers at '/dev/x'").
 message(timeout_error(battery, '/dev/x'), "stopped answering during battery").
 message(brick_refused(sensor_value, 0xDD, bus_error), "status 0xdd (bus_error)").
+message(brick_refused(sensor_value, 0xE0, channel_busy), "call brick_sensor/4 again").
 message(domain_error(motor_port, 1), "they are a, b and c, as printed on the brick").
 message(domain_error(sensor_port, 0), "they are 1 to 4").
 message(domain_error(motor_power, 200), "from -100 to 100").

@@ -9,6 +9,7 @@
 #ifndef BRICKPREDS_BRICK_BRICKHANDLE_H
 #define BRICKPREDS_BRICK_BRICKHANDLE_H
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -69,7 +70,9 @@ class BrickHandle {
   int kinds[kSensorPorts] = {0, 0, 0, 0};
   long targets[kMotorPorts] = {0, 0, 0};
   int directions[kMotorPorts] = {0, 0, 0};
-  bool opened = false;
+  // Read without the lock by the argument checks; a close that comes between a check and the
+  // exchange leaves a closed link, which the exchange reports as such.
+  std::atomic<bool> opened{false};
   bool trace = false;
   int replyStatus = kNoReply;
   int refusal = 0;
