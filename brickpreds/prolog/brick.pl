@@ -4,6 +4,7 @@
             brick_close/1,              % +Brick
             with_brick/3,               % +Device, -Brick, :Goal
             brick_device/2,             % +Brick, -Device
+            brick_status/2,             % +Brick, -Status
             brick_trace/2,              % +Brick, +Bool
             battery/2,                  % +Brick, -Millivolts
             brick_name/2,               % +Brick, -Name
@@ -113,6 +114,23 @@ with_brick(Device, Brick, Goal) :-
 %!  brick_device(+Brick, -Device) is det.
 %
 %   The device Brick was opened at.
+
+%!  brick_status(+Brick, -Status) is det.
+%
+%   Status is `open`, or `closed` once brick_close/1 (or the end of
+%   with_brick/3) closed it. A brick that went away stays `open` until it is
+%   closed: the next predicate on it raises existence_error(brick, Device).
+
+brick_status(Brick, Status) :-
+    (   blob(Brick, brick)
+    ->  catch(( brick_device(Brick, _), Status0 = open ),
+              error(existence_error(brick, Brick), _),
+              Status0 = closed),
+        Status = Status0
+    ;   var(Brick)
+    ->  instantiation_error(Brick)
+    ;   type_error(brick, Brick)
+    ).
 
 %!  brick_trace(+Brick, +Bool) is det.
 %

@@ -89,10 +89,12 @@ test(telegrams, [forall(wire(Goal, B, Hex))]) :-
     assertion(Got == Hex).
 
 test(open_asks_for_the_name) :-
-    with_sim(Sim, B, (sim_commands(Sim, Hex), brick_device(B, Device))),
+    with_sim(Sim, B, (sim_commands(Sim, Hex), brick_device(B, Device), brick_status(B, S0))),
+    brick_status(B, S1),
     sim_link(Sim, Link),
     assertion(Hex == ["01 9B"]),
-    assertion(Device == Link).
+    assertion(Device == Link),
+    assertion(S0-S1 == open-closed).
 
 test(trace_on_and_off) :-
     with_sim(_, B, user_error_text(( brick_trace(B, true), battery(B, _),
@@ -147,6 +149,7 @@ refused(set_brick_name(B, 'a\u0100'), B, domain_error(brick_name, 'a\u0100')).
 refused(set_brick_name(B, f(x)), B, type_error(text, f(x))).
 refused(battery(42, _), _, type_error(brick, 42)).
 refused(battery(_, _), _, instantiation_error).
+refused(brick_status(42, _), _, type_error(brick, 42)).
 
 test(nothing_sent, [forall(refused(Goal, B, Formal))]) :-
     with_sim(Sim, B, sent(Sim, raises(Goal, Got), Hex)),
