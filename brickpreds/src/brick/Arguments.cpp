@@ -206,20 +206,30 @@ int sensorKindArgument(const PlTerm& arg) {
 }
 
 foreign_t unifySensorKind(const PlTerm& result, int code) {
-  int ok = FALSE;
-  const Kind* found = nullptr;
-  for (const Kind& kind : kKinds) {
-    if (kind.code == code) {
-      found = &kind;
-      break;
+  // The terms' atoms, made once: a reading loop may ask for the kind every time round.
+  static const struct Atoms {
+    atom_t name[sizeof kKinds / sizeof kKinds[0]];
+    atom_t argument[sizeof kKinds / sizeof kKinds[0]];
+    atom_t none = PL_new_atom("none");
+    Atoms() {
+      for (std::size_t i = 0; i < sizeof kKinds / sizeof kKinds[0]; ++i) {
+        name[i] = PL_new_atom(kKinds[i].name);
+        argument[i] = kKinds[i].argument != nullptr ? PL_new_atom(kKinds[i].argument) : 0;
+      }
     }
+  }* atoms = new Atoms();
+  int ok = FALSE;
+  std::size_t row = 0;
+  while (row < sizeof kKinds / sizeof kKinds[0] && kKinds[row].code != code) {
+    ++row;
   }
-  if (found == nullptr) {
-    ok = PL_unify_atom_chars(result.C_, "none");
-  } else if (found->argument == nullptr) {
-    ok = PL_unify_atom_chars(result.C_, found->name);
+  if (row == sizeof kKinds / sizeof kKinds[0]) {
+    ok = PL_unify_atom(result.C_, atoms->none);
+  } else if (atoms->argument[row] == 0) {
+    ok = PL_unify_atom(result.C_, atoms->name[row]);
   } else {
-    ok = PL_unify_term(result.C_, PL_FUNCTOR_CHARS, found->name, 1, PL_CHARS, found->argument);
+    ok = PL_unify_term(result.C_, PL_FUNCTOR, PL_new_functor(atoms->name[row], 1), PL_ATOM,
+                       atoms->argument[row]);
   }
   if (!ok && PL_exception(0) != 0) {
     throwPending();
@@ -229,7 +239,20 @@ foreign_t unifySensorKind(const PlTerm& result, int code) {
 
 foreign_t unifyReading(const PlTerm& result, int kind, int value) {
   if (kind == Lib::SENSOR_COLOR_FULL && value >= 1 && value <= 6) {
-    return unifyAtom(result, kColours[value - 1]);
+    static const atom_t* colours = [] {
+      atom_t* made = new atom_t[6];
+      for (int i = 0; i < 6; ++i) {
+        made[i] = PL_new_atom(kColours[i]);
+      }
+      return made;
+    }();
+    if (PL_unify_atom(result.C_, colours[value - 1])) {
+      return TRUE;
+    }
+    if (PL_exception(0) != 0) {
+      throwPending();
+    }
+    return FALSE;
   }
   return unifyInteger(result, value);
 }
