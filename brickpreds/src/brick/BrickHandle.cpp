@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "comm/Nxt.h"
-#include "comm/TelegramText.h"
+#include "protocol/Nxt.h"
+#include "protocol/TelegramText.h"
 
 namespace Brick {
 namespace Prolog {
