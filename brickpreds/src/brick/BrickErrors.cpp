@@ -46,7 +46,9 @@ void throwOpenFailed(long linkCode, const char* device) {
 }
 
 void throwLinkFailed(long linkCode, const char* operation, const char* device) {
-  if (linkCode == Comm::kLinkTimeout || linkCode == Comm::kLinkBadFrame) {
+  // A reply cut short or garbled is no answer to the command either.
+  if (linkCode == Comm::kLinkTimeout || linkCode == Comm::kLinkBadFrame ||
+      linkCode == Comm::kLinkShortReply) {
     throwTimeout(operation, device);
   }
   throwExistence(device);

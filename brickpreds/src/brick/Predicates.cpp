@@ -26,12 +26,13 @@ class Exchange {
   }
   // Raises the error for what went wrong since the exchange began, if anything did.
   void check() {
+    // A refusal first: the link records it too, as a failure of its own (kLinkBadReply).
+    if (handle.firstRefusal() != 0) {
+      throwRefused(name, handle.firstRefusal());
+    }
     const nFANTOM100::tStatus& status = handle.block().getStatus();
     if (status.isFatal()) {
       throwLinkFailed(status.getCode(), name, handle.device().c_str());
-    }
-    if (handle.firstRefusal() != 0) {
-      throwRefused(name, handle.firstRefusal());
     }
   }
 
