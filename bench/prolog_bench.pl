@@ -17,6 +17,7 @@
 
 :- use_module(library(brickmod)).
 :- use_foreign_library(foreign(benchnop)).
+:- use_module(timing).
 :- initialization(main, main).
 
 main :-
@@ -45,21 +46,6 @@ main :-
     measure('prolog.local.getBatteryLevel', battery_loop(Local, Closed), Local),
     measure('prolog.loop', empty_loop(Local), Local),
     disconnect(Brick).
-
-measure(Name, Goal, N) :-
-    garbage_collect,
-    get_time(T0),
-    call(Goal),
-    get_time(T1),
-    PerCall is (T1 - T0) / N,
-    format("~w ~9e~n", [Name, PerCall]).
-
-report_median(Name, Times) :-
-    msort(Times, Sorted),
-    length(Sorted, Length),
-    Middle is Length // 2,
-    nth0(Middle, Sorted, Median),
-    format("~w ~9e~n", [Name, Median]).
 
 battery_times(0, _, []) :- !.
 battery_times(N, Brick, [T|Ts]) :-
@@ -103,9 +89,6 @@ paired_rotation(N, Motor, PrologFirst, [P|Ps], [C|Cs]) :-
     flip(PrologFirst, Next),
     N1 is N - 1,
     paired_rotation(N1, Motor, Next, Ps, Cs).
-
-flip(true, false).
-flip(false, true).
 
 battery_loop(0, _) :- !.
 battery_loop(N, Brick) :-

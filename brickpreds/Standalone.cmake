@@ -28,3 +28,14 @@ target_link_options(brickpreds PRIVATE
 # not one the loader searches anyway.
 set_target_properties(brickpreds PROPERTIES PREFIX "" OUTPUT_NAME brickpreds
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${module_dir})
+
+# library(brick)'s foreign library, with the frame it shares with brickmod's.
+file(GLOB brick_sources ${CMAKE_CURRENT_SOURCE_DIR}/src/brick/*.cpp)
+add_library(brick4pl MODULE ${brick_sources} ${CMAKE_CURRENT_SOURCE_DIR}/src/Frame.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/HandleRegistry.cpp)
+target_include_directories(brick4pl PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+target_link_libraries(brick4pl PRIVATE brick::brickctl swipl::libswipl)
+target_link_options(brick4pl PRIVATE
+  -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/src/exports.map)
+set_target_properties(brick4pl PROPERTIES PREFIX "" OUTPUT_NAME brick4pl
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${module_dir})

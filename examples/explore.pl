@@ -1,44 +1,32 @@
-/*  explore.pl: a robot explores its arena.
+/*  explore.pl: a robot explores its arena, on library(brick).
 
     It drives ahead, turns away from walls the ultrasonic sensor sees, backs off when the
     bumper closes, follows the dark line with the light sensor for a while when it finds it,
     and plays a tone at the end, printing what it does and what it reads as it goes.
 
-    The robot: wheels on outputs B (left, port 1) and C (right, port 2); touch sensor on
-    input 1 (port 0), light sensor on input 2 (port 1), colour sensor on input 3 (port 2),
-    ultrasonic sensor on input 4 (port 3).
+    The robot: wheels on motor ports b (left) and c (right); touch sensor on sensor port 1,
+    light sensor on 2, colour sensor on 3, ultrasonic sensor on 4.
 
     Run it against the virtual brick (scripts/demo does all of this):
         bricksim --link /tmp/brick &
-        swipl -p library=DIR_OF_BRICKMOD -p foreign=DIR_OF_LIBBRICKPREDS \
-              examples/explore.pl /tmp/brick
+        scripts/swipl-brick examples/explore.pl /tmp/brick
     and against a real brick by giving its device or its Bluetooth address instead:
-        swipl ... examples/explore.pl /dev/rfcomm0
-        swipl ... examples/explore.pl 00:16:53:01:02:03
+        scripts/swipl-brick examples/explore.pl /dev/rfcomm0
+        scripts/swipl-brick examples/explore.pl 00:16:53:01:02:03
     Optional further arguments: the number of steps (default 600) and the pause after each
-    step in milliseconds (default 30).
+    step in milliseconds (default 30; the wheels are polled as often, at most every 20 ms).
+
+    examples/explore_brickmod.pl is the same explorer on module brickmod.
 */
 
-:- use_module(library(brickmod)).
+:- use_module(library(brick)).
+:- use_module(library(lists)).
 :- initialization(main, main).
-
-% Sensor kinds.
-kind(light, 800).
-kind(touch, 802).
-kind(ultrasonic, 805).
-kind(colour, 806).
 
 cruise_power(50).
 wall_cm(20).            % turn away from a wall this close
 dark(40).               % the light sensor reads below this over the line
 follow_steps(200).      % how long to follow the line once found
-
-colour_name(1, black).
-colour_name(2, blue).
-colour_name(3, green).
-colour_name(4, yellow).
-colour_name(5, red).
-colour_name(6, white).
 
 main :-
     current_prolog_flag(argv, Argv),
@@ -50,11 +38,7 @@ main :-
     ),
     number_argument(Rest, 1, 600, Steps),
     number_argument(Rest, 2, 30, PauseMs),
-    nb_setval(pause_ms, PauseMs),
-    nb_setval(lost_readings, 0),
-    setup(Device, Robot),
-    explore(Robot, 0, Steps, searching, stats(0, 0), stats(Turns, Bumps)),
-    finish(Robot, Turns, Bumps).
+    catch(with_brick(Device, Brick, run(Brick, Steps, PauseMs)), Error, stopped(Error)).
 
 number_argument(Args, N, Default, Value) :-
     (   nth1(N, Args, Text)
@@ -62,76 +46,74 @@ number_argument(Args, N, Default, Value) :-
     ;   Value = Default
     ).
 
-%!  setup(+Device, -Robot) is det.
-%   Connects to the brick and attaches the motors and sensors.
-setup(Device, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
-    'Block'(Brick),
-    connectBluetooth(Brick, Device),
-    getName(Name, Brick),
-    getBatteryLevel(Millivolts, Brick),
-    answered(Device, Millivolts),
+% No brick at the device, or a brick that went away or stopped answering: say so, exit 1.
+stopped(error(Formal, _)) :-
+    lost(Formal, Device),
+    !,
+    (   nb_current(explore_started, true)
+    ->  format("lost the brick, stopping~n")
+    ;   format(user_error, "explore.pl: no brick answers on ~w~n", [Device])
+    ),
+    halt(1).
+stopped(Error) :-
+    throw(Error).
+
+lost(existence_error(brick, Device), Device).
+lost(timeout_error(_, Device), Device).
+
+run(Brick, Steps, PauseMs) :-
+    robot(Brick, Robot),
+    Poll is min(0.02, PauseMs / 1000),
+    nb_setval(poll_seconds, Poll),
+    nb_setval(explore_started, true),
+    explore(Robot, PauseMs, 0, Steps, searching, stats(0, 0), stats(Turns, Bumps)),
+    finish(Robot, Turns, Bumps).
+
+%!  robot(+Brick, -Robot) is det.
+%   Names the brick's motors and sensors, and says hello.
+robot(Brick, robot(Brick, Left, Right, Touch, Light, Colour, Sonar)) :-
+    brick_name(Brick, Name),
+    battery(Brick, Millivolts),
+    brick_device(Brick, Device),
     format("connected to ~w on ~w, battery ~d mV~n", [Name, Device, Millivolts]),
-    'Motor'(Left),
-    setMotor(Brick, Left, 1),
-    'Motor'(Right),
-    setMotor(Brick, Right, 2),
-    sensor(Brick, touch, 0, Touch),
-    sensor(Brick, light, 1, Light),
-    sensor(Brick, colour, 2, Colour),
-    sensor(Brick, ultrasonic, 3, Sonar),
-    enableSonar(Sonar),
-    setBrake(Left, 1),
-    setBrake(Right, 1),
-    resetRotationCount(Left),
-    resetRotationCount(Right).
+    brick_motor(Brick, b, Left),
+    brick_motor(Brick, c, Right),
+    brick_sensor(Brick, 1, touch, Touch),
+    brick_sensor(Brick, 2, light, Light),
+    brick_sensor(Brick, 3, color, Colour),
+    brick_sensor(Brick, 4, ultrasonic, Sonar),
+    motor_reset(Left),
+    motor_reset(Right).
 
-%   connectBluetooth/2 succeeds whether or not a brick answered, and a reply that never came
-%   leaves getBatteryLevel/2 its pre-filled 257 mV: no brick runs on that. Without this check
-%   the robot would be driven by pre-filled bytes (a bumper always closed) for every step.
-answered(Device, Millivolts) :-
-    (   Millivolts =:= 257
-    ->  format(user_error, "explore.pl: no brick answers on ~w~n", [Device]),
-        halt(1)
-    ;   true
-    ).
-
-sensor(Brick, Name, Port, Sensor) :-
-    kind(Name, Kind),
-    'Sensor'(Sensor),
-    setSensorType(Sensor, Kind),
-    setSensor(Brick, Sensor, Port).
-
-%!  explore(+Robot, +Step, +Steps, +Follow0, +Stats0, -Stats) is det.
+%!  explore(+Robot, +PauseMs, +Step, +Steps, +Follow0, +Stats0, -Stats) is det.
 %   One step a call: bumper first, then the wall ahead, then the floor. Follow is searching,
 %   following(StepsLeft) or done.
-explore(_, Step, Steps, _, Stats, Stats) :-
+explore(_, _, Step, Steps, _, Stats, Stats) :-
     Step >= Steps,
     !.
-explore(Robot, Step, Steps, Follow0, Stats0, Stats) :-
+explore(Robot, PauseMs, Step, Steps, Follow0, Stats0, Stats) :-
     Robot = robot(_, _, _, Touch, Light, _, Sonar),
-    getValue(Pressed, Touch),
-    (   Pressed =:= 1
+    wall_cm(Near),
+    (   sensor_value(Touch, 1)
     ->  format("step ~d: bumper closed, backing off~n", [Step]),
         turn_wheels(Robot, -40, -40, 200),
         turn_wheels(Robot, 40, -40, 200),
         Follow = Follow0,
         count_bump(Stats0, Stats1)
-    ;   getValue(Distance, Sonar),
-        wall_cm(Near),
-        (   Distance >= 0, Distance < Near
-        ->  format("step ~d: wall ~d cm ahead, turning away~n", [Step, Distance]),
-            turn_wheels(Robot, 40, -40, 230),
-            Follow = Follow0,
-            count_turn(Stats0, Stats1)
-        ;   getValue(Brightness, Light),
-            drive(Robot, Step, Brightness, Follow0, Follow),
-            report(Robot, Step, Distance, Brightness),
-            Stats1 = Stats0
-        )
+    ;   sensor_value(Sonar, Distance),
+        Distance < Near
+    ->  format("step ~d: wall ~d cm ahead, turning away~n", [Step, Distance]),
+        turn_wheels(Robot, 40, -40, 230),
+        Follow = Follow0,
+        count_turn(Stats0, Stats1)
+    ;   sensor_value(Light, Brightness),
+        drive(Robot, Step, Brightness, Follow0, Follow),
+        report(Robot, Step, Brightness),
+        Stats1 = Stats0
     ),
-    pause,
+    pause(PauseMs),
     Next is Step + 1,
-    explore(Robot, Next, Steps, Follow, Stats1, Stats).
+    explore(Robot, PauseMs, Next, Steps, Follow, Stats1, Stats).
 
 count_turn(stats(T0, B), stats(T, B)) :- T is T0 + 1.
 count_bump(stats(T, B0), stats(T, B)) :- B is B0 + 1.
@@ -163,73 +145,37 @@ drive(Robot, _, _, Follow, Follow) :-
     powers(Robot, Power, Power).
 
 powers(robot(_, Left, Right, _, _, _, _), LeftPower, RightPower) :-
-    moveForward(Left, LeftPower),
-    moveForward(Right, RightPower).
+    motor_run(Left, LeftPower),
+    motor_run(Right, RightPower).
 
-report(robot(_, Left, Right, _, _, Colour, _), Step, Distance, Brightness) :-
+report(robot(_, Left, Right, _, _, Colour, Sonar), Step, Brightness) :-
     (   Step mod 25 =:= 0
-    ->  getValue(C, Colour),
-        (   colour_name(C, Floor) -> true ; Floor = '?' ),
-        getRotationCount(L, Left),
-        getRotationCount(R, Right),
+    ->  sensor_value(Colour, Floor),
+        sensor_value(Sonar, Distance),
+        motor_position(Left, L),
+        motor_position(Right, R),
         format("step ~d: sonar ~d cm, light ~d, floor ~w, wheels ~d/~d~n",
                [Step, Distance, Brightness, Floor, L, R])
     ;   true
     ).
 
 %!  turn_wheels(+Robot, +LeftPower, +RightPower, +Degrees) is det.
-%   Turns both wheels by Degrees (powers signed) and waits until the left one has got
-%   there, or for at most five seconds.
+%   Turns both wheels by Degrees (powers signed) and waits until both have stopped, for at
+%   most five seconds each.
 turn_wheels(robot(_, Left, Right, _, _, _, _), LeftPower, RightPower, Degrees) :-
-    getRotationCount(Start, Left),
-    still_there(Start),
-    wheel(Left, LeftPower, Degrees),
-    wheel(Right, RightPower, Degrees),
-    get_time(Now),
-    Deadline is Now + 5,
-    wait_wheel(Left, Start, Degrees, Deadline, 1000).
+    motor_turn(Left, LeftPower, Degrees),
+    motor_turn(Right, RightPower, Degrees),
+    wait_wheel(Left),
+    wait_wheel(Right).
 
-wheel(Motor, Power, Degrees) :-
-    (   Power >= 0
-    ->  moveForwardDegrees(Motor, Power, Degrees)
-    ;   Back is -Power,
-        moveBackwardDegrees(Motor, Back, Degrees)
-    ).
+% A wheel held back by a wall never gets there: give up on it after five seconds.
+wait_wheel(Wheel) :-
+    nb_getval(poll_seconds, Poll),
+    catch(motor_wait(Wheel, [timeout(5), poll(Poll)]),
+          error(timeout_error(motor_wait(_), _), _),
+          true).
 
-wait_wheel(_, _, _, _, 0) :- !.
-wait_wheel(Motor, Start, Degrees, Deadline, Polls) :-
-    getRotationCount(Count, Motor),
-    still_there(Count),
-    get_time(Now),
-    (   abs(Count - Start) >= Degrees - 2
-    ->  true
-    ;   Now > Deadline
-    ->  true
-    ;   pause,
-        Left is Polls - 1,
-        wait_wheel(Motor, Start, Degrees, Deadline, Left)
-    ).
-
-%!  still_there(+RotationCount) is det.
-%   A brick that has gone (out of range, switched off) leaves every reply buffer as it was
-%   pre-filled, and a rotation count then reads 16843009 (bytes 01 01 01 01); the touch
-%   sensor reads closed, so the explorer would back off at every step it has left. One such
-%   reading may be a reply lost in the air; three in a row, the brick is gone.
-still_there(Count) :-
-    (   Count =:= 16843009
-    ->  nb_getval(lost_readings, Lost0),
-        Lost is Lost0 + 1,
-        nb_setval(lost_readings, Lost),
-        (   Lost >= 3
-        ->  format("lost the brick, stopping~n", []),
-            halt(1)
-        ;   true
-        )
-    ;   nb_setval(lost_readings, 0)
-    ).
-
-pause :-
-    nb_getval(pause_ms, Ms),
+pause(Ms) :-
     (   Ms > 0
     ->  Seconds is Ms / 1000,
         sleep(Seconds)
@@ -237,12 +183,11 @@ pause :-
     ).
 
 finish(robot(Brick, Left, Right, _, _, _, _), Turns, Bumps) :-
-    stop(Left),
-    stop(Right),
-    playTone(Brick, 880, 300),
-    getRotationCount(L, Left),
-    getRotationCount(R, Right),
-    getBatteryLevel(Millivolts, Brick),
+    motor_stop(Left),
+    motor_stop(Right),
+    tone(Brick, 880, 300),
+    motor_position(Left, L),
+    motor_position(Right, R),
+    battery(Brick, Millivolts),
     format("done: ~d wall turns, ~d bumps, wheels ~d/~d, battery ~d mV~n",
-           [Turns, Bumps, L, R, Millivolts]),
-    disconnect(Brick).
+           [Turns, Bumps, L, R, Millivolts]).

@@ -1,5 +1,6 @@
 % A Prolog program that uses the installed pack only, as a user's would: it loads
-% library(brickmod), connects to the brick at the path given and plays a tone.
+% library(brickmod), connects to the brick at the path given and plays a tone; then it reads the
+% battery through library(brick), and finds no brick at a device that does not exist.
 %
 % Run: swipl -p pack=PREFIX/share/swi-prolog/pack consumer.pl PREFIX DEVICE
 %
@@ -7,6 +8,7 @@
 % come from PREFIX, so that a build tree left on the search paths cannot pass for the install.
 
 :- use_module(library(brickmod)).
+:- use_module(library(brick)).
 :- use_module(library(readutil)).
 :- use_module(library(lists)).
 
@@ -22,9 +24,15 @@ main :-
     disconnect(B),
     format("~w ~w~n", [Name, Millivolts]),
     must(Millivolts > 0, "the brick did not answer"),
-    module_property(brickmod, file(ModuleFile)),
-    must(under(Prefix, ModuleFile), ModuleFile),
-    forall(member(Lib, ['libbrickpreds.so', 'libbrickctl.so', 'libcomm.so']),
+    with_brick(Device, Brick, battery(Brick, Again)),
+    must(Again > 0, "the brick did not answer library(brick)"),
+    catch(with_brick('/dev/nxt-missing', _, true), error(Missing, _), true),
+    must(Missing == existence_error(brick, '/dev/nxt-missing'), Missing),
+    forall(member(Module, [brickmod, brick]),
+           (   module_property(Module, file(ModuleFile)),
+               must(under(Prefix, ModuleFile), ModuleFile)
+           )),
+    forall(member(Lib, ['libbrickpreds.so', 'libbrick4pl.so', 'libbrickctl.so', 'libcomm.so']),
            (   mapped(Lib, Path)
            ->  must(under(Prefix, Path), Path)
            ;   must(fail, Lib)

@@ -1,0 +1,85 @@
+// One brick as library(brick) sees it: the Block and what is attached to its ports, the device
+// it was opened at, and the lock that makes each predicate's exchanges one unit on the wire.
+//
+// Prolog holds a BrickHandle as a blob. Every predicate runs its operation inside an Exchange,
+// which takes the lock, clears the link's status record and watches the replies go by, then
+// tells the truth about the outcome: a Prolog error when the brick is gone, silent or refused.
+// Two Prolog threads may share a brick: the lock keeps one predicate's request and its reply
+// together, so neither thread can see the other's reply.
+#ifndef BRICKPREDS_BRICK_BRICKHANDLE_H
+#define BRICKPREDS_BRICK_BRICKHANDLE_H
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "brick/Block.h"
+#include "brick/Motor.h"
+#include "brick/Sensor.h"
+
+namespace Brick {
+namespace Prolog {
+
+class BrickHandle {
+ public:
+  static constexpr int kMotorPorts = 3;
+  static constexpr int kSensorPorts = 4;
+  // A reply status this handle has not seen: no reply came since the exchange began.
+  static constexpr int kNoReply = -1;
+
+  explicit BrickHandle(std::string device);
+  ~BrickHandle();
+  BrickHandle(const BrickHandle&) = delete;
+  BrickHandle& operator=(const BrickHandle&) = delete;
+
+  // Opens the link and makes sure a brick answers there; false when none does. Fills the name.
+  bool open();
+  void close();
+  bool isOpen() const { return opened; }
+
+  const std::string& device() const { return deviceText; }
+  Lib::Block& block() { return brick; }
+  Lib::Motor& motor(int port) { return motors[port]; }
+  Lib::Sensor& sensor(int port) { return sensors[port]; }
+  // The kind last set on an input port, 0 for none.
+  int& sensorKind(int port) { return kinds[port]; }
+  // The rotation count a limited turn on an output port passes half way, and the turn's
+  // direction: 1 forwards, -1 backwards, 0 for no turn pending.
+  long& turnTarget(int port) { return targets[port]; }
+  int& turnDirection(int port) { return directions[port]; }
+
+  void setTrace(bool on) { trace = on; }
+  bool tracing() const { return trace; }
+
+  std::mutex& lock() { return mutex; }
+  // Forgets the outcome of the previous exchange.
+  void beginExchange();
+  // The status byte of the last reply since beginExchange, or kNoReply.
+  int lastReplyStatus() const { return replyStatus; }
+  // The first refusal (a status other than success or pending) since beginExchange, or 0.
+  int firstRefusal() const { return refusal; }
+
+ private:
+  void watch(bool sent, const std::uint8_t* telegram, std::size_t n);
+
+  std::string deviceText;
+  Lib::Block brick;
+  Lib::Motor motors[kMotorPorts];
+  Lib::Sensor sensors[kSensorPorts];
+  int kinds[kSensorPorts] = {0, 0, 0, 0};
+  long targets[kMotorPorts] = {0, 0, 0};
+  int directions[kMotorPorts] = {0, 0, 0};
+  // Read without the lock by the argument checks; a close that comes between a check and the
+  // exchange leaves a closed link, which the exchange reports as such.
+  std::atomic<bool> opened{false};
+  bool trace = false;
+  int replyStatus = kNoReply;
+  int refusal = 0;
+  std::mutex mutex;
+};
+
+}  // namespace Prolog
+}  // namespace Brick
+
+#endif

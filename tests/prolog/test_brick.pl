@@ -1,0 +1,273 @@
+% library(brick) against the virtual brick on a pseudo-terminal: the telegrams each predicate
+% sends (hex, type byte first), every error term, with_brick/3's clean-up, and two threads
+% sharing one brick.
+%
+% Run: swipl -p library=PACK/prolog -p foreign=PACK/lib/ARCH -g main test_brick.pl -- BRICKSIM
+
+:- use_module(library(plunit)).
+:- use_module(library(lists)).
+:- use_module(library(apply)).
+:- use_module(library(thread)).
+:- use_module(library(memfile)).
+:- use_module(library(brickmod), []).
+:- use_module(library(brick)).
+:- use_module(brick_sim).
+
+main :-
+    current_prolog_flag(argv, [Exe|_]),
+    nb_setval(bricksim, Exe),
+    (   run_tests
+    ->  halt(0)
+    ;   halt(1)
+    ).
+
+% with_sim(-Sim, -Brick, :Goal): Goal with a fresh virtual brick, open as Brick; both go after.
+:- meta_predicate with_sim(-, -, 0).
+with_sim(Sim, Brick, Goal) :-
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(sim_start(Exe, Sim),
+                       ( sim_link(Sim, Link),
+                         with_brick(Link, Brick, Goal)
+                       ),
+                       sim_stop(Sim)).
+
+% sent(+Sim, :Goal, -Hex): the telegrams Goal sent, and nothing else.
+:- meta_predicate sent(+, 0, -).
+sent(Sim, Goal, Hex) :-
+    sim_commands(Sim, Before),
+    call(Goal),
+    sim_commands(Sim, After),
+    append(Before, Hex, After).
+
+% raises(:Goal, -Formal): Goal raised error(Formal, _).
+:- meta_predicate raises(0, -).
+raises(Goal, Formal) :-
+    catch(Goal, error(Formal, _), true),
+    nonvar(Formal).
+
+% The longest a failing call may take: the link's reply time limit (1 s), with slack for a
+% loaded machine.
+limit(1.8).
+
+elapsed(Goal, Seconds) :-
+    get_time(T0),
+    call(Goal),
+    get_time(T1),
+    Seconds is T1 - T0.
+
+:- begin_tests(brick_wire).
+
+% Goal with the brick B, motor b M and touch sensor at 1 T configured, and what it sends.
+wire(battery(B, 9000), B, ["00 0B"]).
+wire(brick_name(B, 'NXT'), B, ["01 9B"]).
+wire(set_brick_name(B, robo), B,
+     ["01 98 72 6F 62 6F 00 00 00 00 00 00 00 00 00 00 00 00"]).
+wire(tone(B, 440, 500), B, ["00 03 B8 01 F4 01"]).
+wire(tone(B, 440, 0, [wait(true)]), B, ["00 03 B8 01 00 00"]).
+wire(stop_tone(B), B, ["00 0C"]).
+wire((brick_motor(B, a, M), motor_run(M, 75)), B, ["00 04 00 4B 05 01 00 20 00 00 00 00"]).
+wire((brick_motor(B, c, M), motor_run(M, -100)), B, ["00 04 02 9C 05 01 00 20 00 00 00 00"]).
+wire((brick_motor(B, b, M), motor_turn(M, 75, 360)), B,
+     ["00 06 01", "00 04 01 4B 05 01 00 20 68 01 00 00"]).
+wire((brick_motor(B, b, M), motor_stop(M)), B, ["00 04 01 00 07 01 00 20 00 00 00 00"]).
+wire((brick_motor(B, b, M), motor_stop(M, [brake(false)])), B,
+     ["00 04 01 00 00 00 00 00 00 00 00 00"]).
+wire((brick_motor(B, b, M), motor_position(M, 0)), B, ["00 06 01"]).
+wire((brick_motor(B, b, M), motor_reset(M)), B, ["00 0A 01 00"]).
+wire((brick_motor(B, a, M), motor_wait(M)), B, ["00 06 00", "00 06 00"]).
+wire((brick_sensor(B, 1, touch, S), sensor_value(S, 0)), B, ["00 05 00 01 20", "00 07 00"]).
+wire((brick_sensor(B, 2, light(ambient), S), sensor_kind(S, light(ambient))), B,
+     ["00 05 01 06 80"]).
+wire((brick_sensor(B, 3, sound(dba), S), brick_sensor(B, 3, sound, S)), B,
+     ["00 05 02 08 80", "00 05 02 07 80"]).
+wire((brick_sensor(B, 4, ultrasonic, S), sensor_value(S, 255)), B,
+     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 0E 03", "00 10 03"]).
+wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["00 05 00 0D 80", "00 07 00"]).
+
+test(telegrams, [forall(wire(Goal, B, Hex))]) :-
+    with_sim(Sim, B, sent(Sim, Goal, Got)),
+    assertion(Got == Hex).
+
+test(open_asks_for_the_name) :-
+    with_sim(Sim, B, (sim_commands(Sim, Hex), brick_device(B, Device), brick_status(B, S0))),
+    brick_status(B, S1),
+    sim_link(Sim, Link),
+    assertion(Hex == ["01 9B"]),
+    assertion(Device == Link),
+    assertion(S0-S1 == open-closed).
+
+test(trace_on_and_off) :-
+    with_sim(_, B, user_error_text(( brick_trace(B, true), battery(B, _),
+                                     brick_trace(B, false), battery(B, _) ), Text)),
+    split_string(Text, "\n", "", Lines),
+    assertion(Lines == ["> 00 0B  GETBATTERYLEVEL",
+                        "< 02 0B 00 28 23  reply GETBATTERYLEVEL SUCCESS millivolts=9000",
+                        ""]).
+
+user_error_text(Goal, Text) :-
+    stream_property(Old, alias(user_error)),
+    new_memory_file(File),
+    open_memory_file(File, write, Out),
+    setup_call_cleanup(set_stream(Out, alias(user_error)),
+                       Goal,
+                       ( set_stream(Old, alias(user_error)), close(Out) )),
+    memory_file_to_string(File, Text).
+
+:- end_tests(brick_wire).
+
+:- begin_tests(brick_errors).
+
+% Each goal is refused before anything is sent, with the error given.
+refused(motor_run(motor(B, d), 50), B, domain_error(motor_port, d)).
+refused(brick_motor(B, 1, _), B, domain_error(motor_port, 1)).
+refused(brick_motor(B, "a", _), B, type_error(atom, "a")).
+refused((brick_motor(B, a, M), motor_run(M, 200)), B, domain_error(motor_power, 200)).
+refused((brick_motor(B, a, M), motor_run(M, -101)), B, domain_error(motor_power, -101)).
+refused((brick_motor(B, a, M), motor_run(M, 1.5)), B, type_error(integer, 1.5)).
+refused((brick_motor(B, a, M), motor_run(M, _)), B, instantiation_error).
+refused((brick_motor(B, a, M), motor_turn(M, 50, 0)), B, domain_error(motor_degrees, 0)).
+refused((brick_motor(B, a, M), motor_stop(M, [brake(yes)])), B, type_error(bool, yes)).
+refused((brick_motor(B, a, M), motor_wait(M, [poll(-1)])), B, domain_error(nonneg, -1)).
+refused((brick_motor(B, a, M), motor_wait(M, [timeout(soon)])), B, type_error(number, soon)).
+refused(tone(B, 440, 100, nowait), B, type_error(list, nowait)).
+refused(motor_run(foo, 50), _, type_error(motor, foo)).
+refused(brick_sensor(B, 0, touch, _), B, domain_error(sensor_port, 0)).
+refused(brick_sensor(B, 5, touch, _), B, domain_error(sensor_port, 5)).
+refused(brick_sensor(B, b, touch, _), B, type_error(integer, b)).
+refused(brick_sensor(B, 1, 802, _), B, domain_error(sensor_kind, 802)).
+refused(brick_sensor(B, 1, light(lamp), _), B, domain_error(sensor_kind, light(lamp))).
+refused(sensor_value(sensor(B, 2), _), B, existence_error(sensor, sensor(B, 2))).
+refused(tone(B, 199, 100), B, domain_error(tone_frequency, 199)).
+refused(tone(B, 14001, 100), B, domain_error(tone_frequency, 14001)).
+refused(tone(B, 440, 65536), B, domain_error(tone_duration, 65536)).
+refused(tone(B, 440, -1), B, domain_error(tone_duration, -1)).
+refused(tone(B, 440, 100000000000000000000), B,
+        domain_error(tone_duration, 100000000000000000000)).
+refused(set_brick_name(B, ''), B, domain_error(brick_name, '')).
+refused(set_brick_name(B, abcdefghijklmnop), B, domain_error(brick_name, abcdefghijklmnop)).
+refused(set_brick_name(B, 'a\u0100'), B, domain_error(brick_name, 'a\u0100')).
+refused(set_brick_name(B, f(x)), B, type_error(text, f(x))).
+refused(battery(42, _), _, type_error(brick, 42)).
+refused(battery(_, _), _, instantiation_error).
+refused(brick_status(42, _), _, type_error(brick, 42)).
+
+test(nothing_sent, [forall(refused(Goal, B, Formal))]) :-
+    with_sim(Sim, B, sent(Sim, raises(Goal, Got), Hex)),
+    assertion(Got =@= Formal),
+    assertion(Hex == []).
+
+test(no_brick_at_device) :-
+    elapsed(raises(with_brick('/dev/nxt-missing', B, battery(B, _)), Formal), Seconds),
+    assertion(Formal == existence_error(brick, '/dev/nxt-missing')),
+    limit(Limit),
+    assertion(Seconds < Limit).
+
+test(silent_device) :-
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(
+        sim_start(Exe, Silent),
+        ( sim_signal(Silent, stop),
+          sim_link(Silent, Link),
+          elapsed(raises(brick_open(Link, _), Formal), Seconds)
+        ),
+        sim_stop(Silent)),
+    assertion(Formal == existence_error(brick, Link)),
+    limit(Limit),
+    assertion(Seconds < Limit).
+
+test(brick_falls_silent) :-
+    with_sim(Sim, B,
+             ( sim_signal(Sim, stop),
+               elapsed(raises(battery(B, _), Formal), Seconds),
+               sim_signal(Sim, cont)
+             )),
+    sim_link(Sim, Link),
+    assertion(Formal == timeout_error(battery, Link)),
+    limit(Limit),
+    assertion(Seconds < Limit).
+
+test(brick_vanishes) :-
+    with_sim(Sim, B,
+             ( battery(B, _),
+               sim_kill(Sim),
+               raises(battery(B, _), First),
+               raises((brick_motor(B, a, M), motor_run(M, 50)), Second)
+             )),
+    sim_link(Sim, Link),
+    assertion(First == existence_error(brick, Link)),
+    assertion(Second == existence_error(brick, Link)).
+
+% Another program reconfigures the port under the ultrasonic sensor: the brick refuses the
+% low-speed exchange, and says why.
+test(refusal) :-
+    with_sim(Sim, B,
+             ( brick_sensor(B, 4, ultrasonic, S),
+               sim_link(Sim, Link),
+               brickmod:'Block'(Other),
+               brickmod:connectBluetooth(Other, Link),
+               brickmod:'Sensor'(Touch),
+               brickmod:setSensorType(Touch, 802),
+               brickmod:setSensor(Other, Touch, 3),
+               brickmod:disconnect(Other),
+               raises(sensor_value(S, _), Formal)
+             )),
+    assertion(Formal == brick_refused(sensor_value, 0xE0, channel_busy)).
+
+test(with_brick_closes_on_exception) :-
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(sim_start(Exe, Sim), closes(Sim), sim_stop(Sim)).
+
+closes(Sim) :-
+    sim_link(Sim, Link),
+    catch(with_brick(Link, B0, (nb_setval(kept, B0), throw(oops))), oops, true),
+    nb_getval(kept, B),
+    assertion(raises(battery(B, _), existence_error(brick, B))),
+    assertion(\+ with_brick(Link, B1, (nb_setval(kept, B1), fail))),
+    nb_getval(kept, B2),
+    assertion(raises(battery(B2, _), existence_error(brick, B2))),
+    brick_close(B2),
+    nb_delete(kept).
+
+% Each error reads as a sentence.
+message(existence_error(brick, '/dev/x'), "No brick answers at '/dev/x'").
+message(timeout_error(battery, '/dev/x'), "stopped answering during battery").
+message(brick_refused(sensor_value, 0xDD, bus_error), "status 0xdd (bus_error)").
+message(brick_refused(sensor_value, 0xE0, channel_busy), "call brick_sensor/4 again").
+message(domain_error(motor_port, 1), "they are a, b and c, as printed on the brick").
+message(domain_error(sensor_port, 0), "they are 1 to 4").
+message(domain_error(motor_power, 200), "from -100 to 100").
+
+test(messages, [forall(message(Formal, Text))]) :-
+    message_to_codes(error(Formal, _), Codes),
+    string_codes(String, Codes),
+    assertion(sub_string(String, _, _, _, Text)).
+
+message_to_codes(Term, Codes) :-
+    message_to_codes(Term, [], Codes0),
+    !,
+    Codes = Codes0.
+message_to_codes(Term, _, Codes) :-
+    phrase(prolog:message(Term), Lines),
+    format(codes(Codes), '~@', [print_message_lines(current_output, '', Lines)]).
+
+:- end_tests(brick_errors).
+
+:- begin_tests(brick_threads).
+
+% One thread reads the battery (which drains slowly on the stepped clock) while another asks for
+% the name: 10,000 calls, each of which would fail or read wrong if it got the other's reply.
+test(no_mixed_replies) :-
+    with_sim(_, B,
+             concurrent(2, [ check_calls(5000, battery(B, MV), between(8000, 9000, MV)),
+                             check_calls(5000, brick_name(B, Name), Name == 'NXT')
+                           ], [])).
+
+check_calls(0, _, _) :- !.
+check_calls(N, Goal, Check) :-
+    copy_term(Goal-Check, G-C),
+    call(G),
+    call(C),
+    N1 is N - 1,
+    check_calls(N1, Goal, Check).
+
+:- end_tests(brick_threads).
