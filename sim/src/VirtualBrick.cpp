@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "comm/FileTelegrams.h"
+#include "comm/MessageTelegrams.h"
 #include "comm/Nxt.h"
 
 namespace Sim {
@@ -29,6 +31,21 @@ Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
     reply.insert(reply.end(), 16, 0);
   }
   return reply;
+}
+
+// The ultrasonic sensor's identification: a read from each of these registers brings its text,
+// NUL-padded (the texts overlap in register space; the sensor answers each start address alone).
+void identification(std::uint8_t reg, std::uint8_t* data, std::size_t rx) {
+  static const struct {
+    std::uint8_t reg;
+    const char* text;
+  } kTexts[] = {{0x00, "V1.0"}, {0x08, "LEGO"}, {0x10, "Sonar"}, {0x14, "10E-2m"}};
+  for (const auto& entry : kTexts) {
+    if (entry.reg == reg) {
+      std::size_t n = std::min(rx, std::strlen(entry.text));
+      std::memcpy(data, entry.text, n);
+    }
+  }
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -72,6 +89,9 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (environment != nullptr) {
     environment->advance();
   }
+  if (sleep.off()) {
+    return Bytes();  // switched off: nothing answers
+  }
   Bytes reply = compute(t, n);
   auto queued = scripted.find(t[1]);
   if (queued != scripted.end() && !queued->second.empty()) {
@@ -87,7 +107,13 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
 Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
   std::uint8_t opcode = t[1];
   if (t[0] == Nxt::kSystemCommand || t[0] == Nxt::kSystemCommandNoReply) {
+    if (FlashStore::handles(opcode)) {
+      return flash.answer(t, n);
+    }
     switch (opcode) {
+      case Nxt::Files::kGetFirmwareVersion:
+        // As the last official firmware reports itself: protocol 1.124, firmware 1.31.
+        return Bytes{Nxt::kReply, opcode, Nxt::kStatusOk, 124, 1, 31, 1};
       case Nxt::kGetDeviceInfo:
         return deviceInfo();
       case Nxt::kSetBrickName:
@@ -96,7 +122,12 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return status(opcode, Nxt::kStatusUnknownOpcode);
     }
   }
+  if (BrickProgram::handles(opcode)) {
+    return program.answer(t, n, flash);
+  }
   switch (opcode) {
+    case Nxt::Messages::kPlaySoundFile:
+      return playSoundFile(t, n);
     case Nxt::kPlayTone:
       if (n < 6) {
         return status(opcode, Nxt::kStatusInsanePacket);
@@ -107,6 +138,8 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       }
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kStopSoundPlayback:
+      soundFile.clear();
+      soundLoop = false;
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetBatteryLevel: {
       Bytes reply = status(opcode, Nxt::kStatusOk);
@@ -114,8 +147,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return reply;
     }
     case Nxt::kKeepAlive: {
+      sleep.keepAlive();
       Bytes reply = status(opcode, Nxt::kStatusOk);
-      putLe(reply, 600000, 4);
+      putLe(reply, sleep.sleepMs, 4);
       return reply;
     }
     case Nxt::kSetOutputState:
@@ -142,6 +176,12 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     }
     case Nxt::kSetInputMode:
       return setInputMode(t, n);
+    case Nxt::kResetInputScaledValue:
+      if (n < 3 || t[2] > 3) {
+        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      }
+      inputs[t[2]].scaled = 0;
+      return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetInputValues:
       return getInputValues(t, n);
     case Nxt::kLsWrite:
@@ -291,6 +331,8 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
     us.data[0] = us.distance;
+  } else if (acknowledged && rx > 0) {
+    identification(reg, us.data, rx);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock.
   bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
@@ -391,8 +433,21 @@ Bytes VirtualBrick::deviceInfo() {
   const std::uint8_t address[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   reply.insert(reply.end(), address, address + 7);
   putLe(reply, 0, 4);      // Bluetooth signal strength
-  putLe(reply, 65536, 4);  // free flash
+  putLe(reply, static_cast<std::uint32_t>(flash.freeBytes()), 4);
   return reply;
+}
+
+Bytes VirtualBrick::playSoundFile(const std::uint8_t* t, std::size_t n) {
+  if (n < 4 + Nxt::Files::kNameField) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  std::string file = Nxt::Files::getName(t + 3);
+  if (flash.find(file) == nullptr) {
+    return status(t[1], 0xBD);  // request failed: no such sound file
+  }
+  soundFile = file;
+  soundLoop = t[2] != 0;
+  return status(t[1], Nxt::kStatusOk);
 }
 
 Bytes VirtualBrick::setName(const std::uint8_t* t, std::size_t n) {

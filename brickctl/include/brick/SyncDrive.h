@@ -41,6 +41,7 @@ class BRICKCTL_API SyncDrive {
   Output& second() { return b; }
 
  private:
+  Comm::SerialCommunication* link;
   Output a;
   Output b;
 };
