@@ -57,7 +57,8 @@ long Files::list(const std::string& pattern, std::vector<Entry>& out) {
   }
   std::uint8_t handle = reply[F::kReplyHandle];
   for (;;) {
-    out.push_back(Entry{F::getName(reply + F::kReplyFindName), F::getU32(reply + F::kReplyFindSize)});
+    out.push_back(
+        Entry{F::getName(reply + F::kReplyFindName), F::getU32(reply + F::kReplyFindSize)});
     std::uint8_t next[] = {F::kFindNext, handle};
     code = request(link, Kind::System, next, sizeof next, reply, sizeof reply, false);
     if (code == brickStatusCode(F::kFileNotFound) || code == brickStatusCode(F::kNoMoreFiles)) {

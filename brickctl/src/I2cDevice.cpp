@@ -32,9 +32,12 @@ namespace {
 long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, std::uint8_t reg,
               const std::vector<std::uint8_t>& data, std::size_t rx, int timeoutMs, int pollMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::uint8_t command[5 + 16] = {Nxt::kLsWrite, static_cast<std::uint8_t>(port),
+  std::uint8_t command[5 + 16] = {Nxt::kLsWrite,
+                                  static_cast<std::uint8_t>(port),
                                   static_cast<std::uint8_t>(2 + data.size()),
-                                  static_cast<std::uint8_t>(rx), address, reg};
+                                  static_cast<std::uint8_t>(rx),
+                                  address,
+                                  reg};
   for (std::size_t i = 0; i < data.size(); ++i) {
     command[6 + i] = data[i];
   }
@@ -45,7 +48,8 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
     if (code == kBrickOk) {
       break;
     }
-    if (code != brickStatusCode(Nxt::kStatusChannelBusy) || std::chrono::steady_clock::now() >= deadline) {
+    if (code != brickStatusCode(Nxt::kStatusChannelBusy) ||
+        std::chrono::steady_clock::now() >= deadline) {
       return isBrickStatus(code) ? BRICK_REFUSE(link, code) : code;
     }
     detail::pause(pollMs);

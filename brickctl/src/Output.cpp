@@ -104,8 +104,8 @@ long Output::waitUntilFinished(int timeoutMs, int pollMs) {
     if (code != kBrickOk) {
       return code;
     }
-    std::int64_t done = state.tachoCount < 0 ? -static_cast<std::int64_t>(state.tachoCount)
-                                             : state.tachoCount;
+    std::int64_t done =
+        state.tachoCount < 0 ? -static_cast<std::int64_t>(state.tachoCount) : state.tachoCount;
     // Idle, at its limit, or holding still under power 0 (a brake): nothing more will move.
     if (state.runState == Nxt::kRunStateIdle ||
         (state.tachoLimit != 0 && done >= static_cast<std::int64_t>(state.tachoLimit)) ||

@@ -13,8 +13,7 @@ namespace Lib {
 namespace detail {
 
 long request(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* command,
-             std::size_t length, std::uint8_t* reply, std::size_t replyLength,
-             bool recordRefusal) {
+             std::size_t length, std::uint8_t* reply, std::size_t replyLength, bool recordRefusal) {
   if (link == nullptr) {
     return kBrickNotAttached;
   }

@@ -40,9 +40,9 @@ long SyncDrive::waitUntilFinished(int timeoutMs, int pollMs) {
   if (code != kBrickOk) {
     return code;
   }
-  auto spent =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-          .count();
+  auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - start)
+                   .count();
   int left = timeoutMs - static_cast<int>(spent);
   return b.waitUntilFinished(left > 0 ? left : 0, pollMs);
 }

@@ -276,8 +276,8 @@ Bytes FlashStore::remove(const std::uint8_t* t, std::size_t n) {
   } else if (isOpen(name)) {
     reply[2] = F::kFileBusy;
   } else {
-    stored.erase(std::find_if(stored.begin(), stored.end(),
-                              [&](const File& f) { return f.name == name; }));
+    stored.erase(
+        std::find_if(stored.begin(), stored.end(), [&](const File& f) { return f.name == name; }));
   }
   return reply;
 }

@@ -149,9 +149,10 @@ void Robot::stepMotor(int port, double dt) {
       }
       // The limit is reached: the run is over, and the motor holds or coasts from here.
       m.angle = m.runStart + sign * m.limit;
+      int partner = m.partner;
       finishRun(port);
-      if (m.partner >= 0) {
-        finishRun(m.partner);  // a synchronised pair ends its move together
+      if (partner >= 0) {
+        finishRun(partner);  // a synchronised pair ends its move together
       }
       break;
     }

@@ -432,13 +432,13 @@ Bytes VirtualBrick::deviceInfo() {
   }
   const std::uint8_t address[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   reply.insert(reply.end(), address, address + 7);
-  putLe(reply, 0, 4);      // Bluetooth signal strength
+  putLe(reply, 0, 4);  // Bluetooth signal strength
   putLe(reply, static_cast<std::uint32_t>(flash.freeBytes()), 4);
   return reply;
 }
 
 Bytes VirtualBrick::playSoundFile(const std::uint8_t* t, std::size_t n) {
-  if (n < 4 + Nxt::Files::kNameField) {
+  if (n < 3 + Nxt::Files::kNameField) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   std::string file = Nxt::Files::getName(t + 3);

@@ -36,7 +36,7 @@ class BRICKCTL_API I2cDevice {
   };
 
   // The ultrasonic sensor's address, the usual one for the family's sensors.
-  static const std::uint8_t kDefaultAddress = 0x02;
+  static constexpr std::uint8_t kDefaultAddress = 0x02;
 
   I2cDevice(Block& block, int port, std::uint8_t address = kDefaultAddress);
   I2cDevice(Comm::SerialCommunication& link, int port, std::uint8_t address = kDefaultAddress);

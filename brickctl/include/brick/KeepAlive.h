@@ -46,7 +46,7 @@ class BRICKCTL_API KeepAlive {
   int periodMs() const;
 
   // When the brick reports no sleep time (0), KEEPALIVE goes this often anyway.
-  static const int kDefaultPeriodMs = 60000;
+  static constexpr int kDefaultPeriodMs = 60000;
 
  private:
   Comm::SerialCommunication* link;

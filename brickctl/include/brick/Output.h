@@ -25,12 +25,12 @@ class BRICKCTL_API Output {
  public:
   struct State {
     int port = 0;
-    int power = 0;         // -100 to 100
-    std::uint8_t mode = 0; // bits: 0x01 motor on, 0x02 brake, 0x04 regulated
-    std::uint8_t regulation = 0;  // 0 idle, 1 motor speed, 2 synchronisation
-    int turnRatio = 0;            // -100 to 100
-    std::uint8_t runState = 0;    // 0x00 idle, 0x10 ramp-up, 0x20 running, 0x40 ramp-down
-    std::uint32_t tachoLimit = 0; // degrees, 0: no limit
+    int power = 0;                     // -100 to 100
+    std::uint8_t mode = 0;             // bits: 0x01 motor on, 0x02 brake, 0x04 regulated
+    std::uint8_t regulation = 0;       // 0 idle, 1 motor speed, 2 synchronisation
+    int turnRatio = 0;                 // -100 to 100
+    std::uint8_t runState = 0;         // 0x00 idle, 0x10 ramp-up, 0x20 running, 0x40 ramp-down
+    std::uint32_t tachoLimit = 0;      // degrees, 0: no limit
     std::int32_t tachoCount = 0;       // since the last movement goal was set
     std::int32_t blockTachoCount = 0;  // since the last relative reset
     std::int32_t rotationCount = 0;    // since the last absolute reset

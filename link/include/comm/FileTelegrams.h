@@ -55,12 +55,12 @@ const std::size_t kMaxWriteChunk = 61;
 const std::size_t kMaxReadChunk = 58;
 
 // Reply layouts, offsets from the echoed opcode (as the link hands replies over).
-const std::size_t kReplyHandle = 2;      // every reply that carries a handle
-const std::size_t kReplyOpenSize = 3;    // OPEN READ: file size (u32)
-const std::size_t kReplyFindName = 3;    // FIND FIRST/NEXT: name (20)
-const std::size_t kReplyFindSize = 23;   // FIND FIRST/NEXT: size (u32)
-const std::size_t kReplyCount = 3;       // READ and WRITE: count (u16)
-const std::size_t kReplyReadData = 5;    // READ: the data
+const std::size_t kReplyHandle = 2;     // every reply that carries a handle
+const std::size_t kReplyOpenSize = 3;   // OPEN READ: file size (u32)
+const std::size_t kReplyFindName = 3;   // FIND FIRST/NEXT: name (20)
+const std::size_t kReplyFindSize = 23;  // FIND FIRST/NEXT: size (u32)
+const std::size_t kReplyCount = 3;      // READ and WRITE: count (u16)
+const std::size_t kReplyReadData = 5;   // READ: the data
 const std::size_t kReplyFindLength = 27;
 
 // True when `name` is a file name the brick accepts: 1 to 15 characters before one dot, 1 to 3

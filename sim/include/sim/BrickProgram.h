@@ -40,7 +40,9 @@ class BrickProgram {
   void post(int box, const Bytes& message);
   void post(int box, const std::string& text) { post(box, Bytes(text.begin(), text.end())); }
   // Messages waiting in a mailbox, oldest first.
-  const std::deque<Bytes>& mailbox(int box) const { return boxes.at(static_cast<std::size_t>(box)); }
+  const std::deque<Bytes>& mailbox(int box) const {
+    return boxes.at(static_cast<std::size_t>(box));
+  }
 
   std::vector<Rule> rules;
   Hook hook;

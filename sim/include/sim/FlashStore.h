@@ -16,10 +16,10 @@ using Bytes = std::vector<std::uint8_t>;
 class FlashStore {
  public:
   // What a freshly erased brick offers to user files, in bytes, and its page size.
-  static const std::size_t kCapacity = 112640;
-  static const std::size_t kPage = 256;
-  static const std::size_t kMaxHandles = 16;
-  static const std::size_t kMaxFiles = 127;
+  static constexpr std::size_t kCapacity = 112640;
+  static constexpr std::size_t kPage = 256;
+  static constexpr std::size_t kMaxHandles = 16;
+  static constexpr std::size_t kMaxFiles = 127;
 
   struct File {
     std::string name;
