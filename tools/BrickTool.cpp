@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "FlashCommands.h"
 #include "Survey.h"
 #include "SystemHost.h"
 #include "brick/Block.h"
@@ -320,25 +321,67 @@ int checkLink(Run& run, Block& block) {
 // ---------------------------------------------------------------------------------------------
 // Commands on one brick
 
+// The commands of FlashCommands.cpp, on a connected brick.
+Flash::Io flashIo(Run& run) {
+  Flash::Io io{run.out, run.err, [&run](long code) { return linkFailure(run, code); },
+               run.environment.interrupted, run.options.watch};
+  return io;
+}
+
+int onBrick(Run& run, int (*command)(Block&, const Flash::Arguments&, Flash::Io&)) {
+  std::string problem = Flash::checkArguments(run.options.command->name, run.options.arguments);
+  if (!problem.empty()) {
+    return usageError(run.err, run.options.command, problem);
+  }
+  Block block;
+  int status = connect(run, block);
+  if (status != kExitOk) {
+    return status;
+  }
+  Flash::Io io = flashIo(run);
+  return command(block, run.options.arguments, io);
+}
+
+int doLs(Run& run) {
+  return onBrick(run, Flash::ls);
+}
+int doUpload(Run& run) {
+  return onBrick(run, Flash::upload);
+}
+int doDownload(Run& run) {
+  return onBrick(run, Flash::download);
+}
+int doRm(Run& run) {
+  return onBrick(run, Flash::rm);
+}
+int doRunProgram(Run& run) {
+  return onBrick(run, Flash::runProgram);
+}
+int doStopProgram(Run& run) {
+  return onBrick(run, Flash::stopProgram);
+}
+int doSend(Run& run) {
+  return onBrick(run, Flash::send);
+}
+int doReceive(Run& run) {
+  return onBrick(run, Flash::receive);
+}
+int doKeepAlive(Run& run) {
+  return onBrick(run, Flash::keepAlive);
+}
+
 int doInfo(Run& run) {
   Block block;
   int status = connect(run, block);
   if (status != kExitOk) {
     return status;
   }
-  char name[256];
-  block.getName(name);
-  if ((status = checkLink(run, block)) != kExitOk) {
-    return status;
+  Flash::Io io = flashIo(run);
+  status = Flash::infoLines(block, io);
+  if (status == kExitOk) {
+    run.out << "link:    " << linkName(run.options) << "\n";
   }
-  int battery = block.getBatteryLevel();
-  if ((status = checkLink(run, block)) != kExitOk) {
-    return status;
-  }
-  run.out << "name:    " << (name[0] != '\0' ? printable(name) : "(none given)") << "\n"
-          << "battery: " << battery << " mV\n"
-          << "link:    " << linkName(run.options) << "\n";
-  return kExitOk;
+  return status;
 }
 
 int doBattery(Run& run) {
@@ -879,7 +922,14 @@ const std::vector<Command>& commands() {
        0,
        {},
        doDoctor},
-      {"info", "info", "Prints the brick's name and battery voltage.", 0, 0, {}, doInfo},
+      {"info",
+       "info",
+       "Prints the brick's name, battery voltage, firmware version, Bluetooth\naddress, free "
+       "flash and sleep time.",
+       0,
+       0,
+       {},
+       doInfo},
       {"battery", "battery", "Prints the battery voltage in millivolts.", 0, 0, {}, doBattery},
       {"tone", "tone FREQ MS", "Plays a tone of FREQ hertz for MS milliseconds.", 2, 2, {}, doTone},
       {"rename",
@@ -913,6 +963,67 @@ const std::vector<Command>& commands() {
        2,
        {"--watch"},
        doRead},
+      {"ls",
+       "ls [PATTERN]",
+       "Lists the files on the brick with their sizes; PATTERN may hold * wildcards\n(default "
+       "*.*, e.g. *.rxe).",
+       0,
+       1,
+       {},
+       doLs},
+      {"upload",
+       "upload FILE [NAME]",
+       "Copies FILE to the brick, as NAME (a 15.3 name) or under its own name.\nAn existing "
+       "file of that name is left alone: remove it first.",
+       1,
+       2,
+       {},
+       doUpload},
+      {"download",
+       "download NAME [FILE]",
+       "Copies the brick's file NAME to FILE (default: NAME here; - for stdout).",
+       1,
+       2,
+       {},
+       doDownload},
+      {"rm", "rm NAME", "Deletes the file NAME on the brick.", 1, 1, {}, doRm},
+      {"run",
+       "run PROGRAM",
+       "Starts the program PROGRAM (e.g. robot.rxe) on the brick.",
+       1,
+       1,
+       {},
+       doRunProgram},
+      {"stop-program",
+       "stop-program",
+       "Stops the program running on the brick.",
+       0,
+       0,
+       {},
+       doStopProgram},
+      {"send",
+       "send BOX TEXT",
+       "Sends TEXT (at most 58 bytes) to inbox BOX (0 to 9) of the running program.",
+       2,
+       2,
+       {},
+       doSend},
+      {"receive",
+       "receive BOX",
+       "Prints the oldest message in outbox BOX (10 to 19) of the running program\nand takes "
+       "it out.",
+       1,
+       1,
+       {},
+       doReceive},
+      {"keepalive",
+       "keepalive [--watch]",
+       "Resets the brick's sleep timer and prints its sleep time; with --watch keeps\nthe "
+       "brick awake until Ctrl-C.",
+       0,
+       0,
+       {"--watch"},
+       doKeepAlive},
   };
   return table;
 }
