@@ -13,8 +13,8 @@
 #include "brick/KeepAlive.h"
 #include "brick/Mailbox.h"
 #include "brick/Program.h"
-#include "comm/FileTelegrams.h"
-#include "comm/MessageTelegrams.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
 #include "comm/TelegramText.h"
 
 namespace BrickTool {

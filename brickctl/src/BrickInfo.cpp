@@ -5,10 +5,10 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/FileTelegrams.h"
-#include "comm/MessageTelegrams.h"
-#include "comm/Nxt.h"
-#include "comm/StateTelegrams.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
+#include "protocol/Nxt.h"
+#include "protocol/StateTelegrams.h"
 
 namespace Brick {
 namespace Lib {

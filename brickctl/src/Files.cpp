@@ -4,7 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/FileTelegrams.h"
+#include "protocol/FileTelegrams.h"
 
 namespace Brick {
 namespace Lib {

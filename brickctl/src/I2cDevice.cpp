@@ -4,8 +4,8 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/Nxt.h"
-#include "comm/StateTelegrams.h"
+#include "protocol/Nxt.h"
+#include "protocol/StateTelegrams.h"
 
 namespace Brick {
 namespace Lib {

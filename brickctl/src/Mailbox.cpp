@@ -4,7 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/MessageTelegrams.h"
+#include "protocol/MessageTelegrams.h"
 
 namespace Brick {
 namespace Lib {

@@ -4,9 +4,9 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/FileTelegrams.h"
-#include "comm/Nxt.h"
-#include "comm/StateTelegrams.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/Nxt.h"
+#include "protocol/StateTelegrams.h"
 
 namespace Brick {
 namespace Lib {

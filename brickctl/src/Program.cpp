@@ -2,8 +2,8 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/FileTelegrams.h"
-#include "comm/MessageTelegrams.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
 
 namespace Brick {
 namespace Lib {

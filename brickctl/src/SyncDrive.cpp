@@ -4,7 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
 
 namespace Brick {
 namespace Lib {

@@ -1,8 +1,8 @@
 #include "sim/BrickProgram.h"
 
-#include "comm/FileTelegrams.h"
-#include "comm/MessageTelegrams.h"
-#include "comm/Nxt.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
+#include "protocol/Nxt.h"
 #include "sim/FlashStore.h"
 
 namespace Sim {

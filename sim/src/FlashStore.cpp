@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "comm/FileTelegrams.h"
-#include "comm/Nxt.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/Nxt.h"
 
 namespace Sim {
 

@@ -8,7 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "comm/Nxt.h"
+#include "protocol/LengthPrefix.h"
+#include "protocol/Replies.h"
 
 namespace Sim {
 
@@ -114,17 +115,19 @@ void PtyServer::run() {
       continue;
     }
     pending.insert(pending.end(), buffer, buffer + got);
-    while (pending.size() >= 2) {
-      std::size_t n = pending[0] | static_cast<std::size_t>(pending[1]) << 8;
-      if (n == 0 || n > Nxt::kMaxTelegram) {
+    for (;;) {
+      std::size_t n = 0;
+      Nxt::LengthPrefix::Scan found = Nxt::LengthPrefix::scan(pending.data(), pending.size(), n);
+      if (found == Nxt::LengthPrefix::Scan::kOutOfStep) {
         pending.clear();  // a brick out of step drops what it has
         break;
       }
-      if (pending.size() < 2 + n) {
+      if (found == Nxt::LengthPrefix::Scan::kNeedMore) {
         break;
       }
-      Bytes telegram(pending.begin() + 2, pending.begin() + 2 + static_cast<long>(n));
-      pending.erase(pending.begin(), pending.begin() + 2 + static_cast<long>(n));
+      auto start = pending.begin() + static_cast<long>(Nxt::LengthPrefix::kPrefixBytes);
+      Bytes telegram(start, start + static_cast<long>(n));
+      pending.erase(pending.begin(), start + static_cast<long>(n));
       handle(telegram);
     }
   }
@@ -166,7 +169,7 @@ void PtyServer::handle(const Bytes& telegram) {
       reply.insert(reply.end(), 40, 0xAA);
       break;
     case Fault::WrongOpcode:
-      reply[1] ^= 0x55;
+      reply[Nxt::Reply::kOpcode.offset] ^= 0x55;
       break;
     case Fault::BadPrefix:
       send(Bytes{0x00, 0x00});
@@ -181,9 +184,9 @@ void PtyServer::handle(const Bytes& telegram) {
       slave = -1;
       return;
   }
-  Bytes frame{static_cast<std::uint8_t>(reply.size() & 0xFF),
-              static_cast<std::uint8_t>(reply.size() >> 8)};
-  frame.insert(frame.end(), reply.begin(), reply.end());
+  // A reply stretched by a fault may exceed one telegram: it is framed all the same.
+  Bytes frame(Nxt::LengthPrefix::kPrefixBytes + reply.size());
+  Nxt::LengthPrefix::encode(reply.data(), reply.size(), frame.data());
   send(frame);
 }
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <sstream>
 
-#include "comm/FileTelegrams.h"
+#include "protocol/FileTelegrams.h"
 
 namespace Sim {
 

@@ -1,108 +1,11 @@
-// Constants of the brick's published telegram protocol, shared by the link, the class library
-// and the virtual brick.
+// The brick's protocol constants now live in protocol/; this header stays for hosts that
+// include it, and brings the constants, the telegram layouts and the USB identity.
 #ifndef COMM_NXT_H
 #define COMM_NXT_H
 
-#include <cstddef>
-#include <cstdint>
-
-namespace Nxt {
-
-// Telegram type, the first byte of every telegram.
-const std::uint8_t kDirectCommand = 0x00;
-const std::uint8_t kDirectCommandNoReply = 0x80;
-const std::uint8_t kSystemCommand = 0x01;
-const std::uint8_t kSystemCommandNoReply = 0x81;
-const std::uint8_t kReply = 0x02;
-
-// A telegram, type byte included, never exceeds one USB packet.
-const std::size_t kMaxTelegram = 64;
-
-// Direct command opcodes.
-const std::uint8_t kPlayTone = 0x03;
-const std::uint8_t kSetOutputState = 0x04;
-const std::uint8_t kSetInputMode = 0x05;
-const std::uint8_t kGetOutputState = 0x06;
-const std::uint8_t kGetInputValues = 0x07;
-const std::uint8_t kResetInputScaledValue = 0x08;
-const std::uint8_t kResetMotorPosition = 0x0A;
-const std::uint8_t kGetBatteryLevel = 0x0B;
-const std::uint8_t kStopSoundPlayback = 0x0C;
-const std::uint8_t kKeepAlive = 0x0D;
-const std::uint8_t kLsGetStatus = 0x0E;
-const std::uint8_t kLsWrite = 0x0F;
-const std::uint8_t kLsRead = 0x10;
-
-// System command opcodes.
-const std::uint8_t kSetBrickName = 0x98;
-const std::uint8_t kGetDeviceInfo = 0x9B;
-
-// Reply status bytes.
-const std::uint8_t kStatusOk = 0x00;
-const std::uint8_t kStatusPending = 0x20;
-const std::uint8_t kStatusUnknownOpcode = 0xBE;
-const std::uint8_t kStatusInsanePacket = 0xBF;
-const std::uint8_t kStatusOutOfRange = 0xC0;
-const std::uint8_t kStatusBusError = 0xDD;
-const std::uint8_t kStatusBadChannel = 0xDF;
-const std::uint8_t kStatusChannelBusy = 0xE0;
-const std::uint8_t kStatusIllegalSize = 0xED;
-const std::uint8_t kStatusBadPort = 0xF0;
-const std::uint8_t kStatusBadArguments = 0xFF;
-
-// SETOUTPUTSTATE mode bits, regulation modes and run states.
-const std::uint8_t kModeMotorOn = 0x01;
-const std::uint8_t kModeBrake = 0x02;
-const std::uint8_t kModeRegulated = 0x04;
-const std::uint8_t kRegulationIdle = 0x00;
-const std::uint8_t kRegulationMotorSpeed = 0x01;
-const std::uint8_t kRegulationMotorSync = 0x02;
-const std::uint8_t kRunStateIdle = 0x00;
-const std::uint8_t kRunStateRampUp = 0x10;
-const std::uint8_t kRunStateRunning = 0x20;
-const std::uint8_t kRunStateRampDown = 0x40;
-
-// Sensor types.
-const std::uint8_t kNoSensor = 0x00;
-const std::uint8_t kSwitch = 0x01;
-const std::uint8_t kLightActive = 0x05;
-const std::uint8_t kLightInactive = 0x06;
-const std::uint8_t kSoundDb = 0x07;
-const std::uint8_t kSoundDba = 0x08;
-const std::uint8_t kLowSpeed = 0x0A;
-const std::uint8_t kLowSpeed9V = 0x0B;
-const std::uint8_t kColorFull = 0x0D;
-const std::uint8_t kColorRed = 0x0E;
-const std::uint8_t kColorGreen = 0x0F;
-const std::uint8_t kColorBlue = 0x10;
-const std::uint8_t kColorNone = 0x11;
-
-// Sensor modes.
-const std::uint8_t kRawMode = 0x00;
-const std::uint8_t kBooleanMode = 0x20;
-const std::uint8_t kPctFullScaleMode = 0x80;
-
-// The ultrasonic sensor on the low-speed bus.
-const std::uint8_t kUltrasonicAddress = 0x02;
-const std::uint8_t kUltrasonicCommand = 0x41;
-const std::uint8_t kUltrasonicMeasurement0 = 0x42;
-const std::uint8_t kUltrasonicOff = 0x00;
-const std::uint8_t kUltrasonicSingleShot = 0x01;
-const std::uint8_t kUltrasonicContinuous = 0x02;
-
-// Reply lengths without the leading 0x02, as the link hands them to callers.
-const int kReplyGetDeviceInfo = 32;
-const int kDeviceNameBytes = 15;
-
-// USB identity of a brick, and of one waiting for new firmware.
-const std::uint16_t kUsbVendor = 0x0694;
-const std::uint16_t kUsbProduct = 0x0002;
-const std::uint16_t kUsbFirmwareVendor = 0x03EB;
-const std::uint16_t kUsbFirmwareProduct = 0x6124;
-const std::uint8_t kUsbInterface = 0;
-const std::uint8_t kUsbOutEndpoint = 0x01;
-const std::uint8_t kUsbInEndpoint = 0x82;
-
-}  // namespace Nxt
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
+#include "protocol/UsbIds.h"
 
 #endif

@@ -1,7 +1,7 @@
 // The brick's file system commands (system telegrams, type 0x01): opcodes, status codes,
 // limits and the 20-byte file name field, shared by the class library and the virtual brick.
-#ifndef COMM_FILETELEGRAMS_H
-#define COMM_FILETELEGRAMS_H
+#ifndef PROTOCOL_FILETELEGRAMS_H
+#define PROTOCOL_FILETELEGRAMS_H
 
 #include <cstddef>
 #include <cstdint>

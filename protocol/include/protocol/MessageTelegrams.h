@@ -1,7 +1,7 @@
 // The direct commands that talk to the brick's programs: start, stop and name the running one,
 // play a sound file, and the mailboxes between a host and a program.
-#ifndef COMM_MESSAGETELEGRAMS_H
-#define COMM_MESSAGETELEGRAMS_H
+#ifndef PROTOCOL_MESSAGETELEGRAMS_H
+#define PROTOCOL_MESSAGETELEGRAMS_H
 
 #include <cstddef>
 #include <cstdint>

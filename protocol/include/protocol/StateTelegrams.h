@@ -1,7 +1,7 @@
 // Full reply layouts of the brick's state queries (outputs, inputs, keep-alive, firmware and
 // device info), as offsets from the echoed opcode, the way the link hands replies over.
-#ifndef COMM_STATETELEGRAMS_H
-#define COMM_STATETELEGRAMS_H
+#ifndef PROTOCOL_STATETELEGRAMS_H
+#define PROTOCOL_STATETELEGRAMS_H
 
 #include <cstddef>
 
