@@ -8,12 +8,12 @@
 #include "protocol/FileTelegrams.h"
 #include "protocol/MessageTelegrams.h"
 #include "protocol/Nxt.h"
-#include "protocol/StateTelegrams.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
 
-namespace S = Nxt::State;
+namespace D = Nxt::GetDeviceInfoReply;
 namespace F = Nxt::Files;
 using detail::Kind;
 using detail::request;
@@ -30,23 +30,22 @@ BrickInfo::BrickInfo(Comm::SerialCommunication& l) : link(&l) {}
 
 long BrickInfo::deviceInfo(Device& out) {
   std::uint8_t command[] = {Nxt::kGetDeviceInfo};
-  std::uint8_t reply[S::kInfoLength];
+  std::uint8_t reply[D::kLength - Nxt::kFromOpcode];
   long code = request(link, Kind::System, command, sizeof command, reply, sizeof reply);
   if (code != kBrickOk) {
     return code;
   }
-  out.name.assign(reinterpret_cast<const char*>(reply + S::kInfoName),
-                  strnlen(reinterpret_cast<const char*>(reply + S::kInfoName),
-                          static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
-  std::memcpy(out.address, reply + S::kInfoAddress, sizeof out.address);
-  out.signalStrength = F::getU32(reply + S::kInfoSignal);
-  out.freeFlash = F::getU32(reply + S::kInfoFreeFlash);
+  const char* name = reinterpret_cast<const char*>(reply + D::kName - Nxt::kFromOpcode);
+  out.name.assign(name, strnlen(name, static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
+  std::memcpy(out.address, reply + D::kAddress - Nxt::kFromOpcode, sizeof out.address);
+  out.signalStrength = Nxt::get(reply, D::kSignalStrength, Nxt::kFromOpcode);
+  out.freeFlash = Nxt::get(reply, D::kFreeFlash, Nxt::kFromOpcode);
   return kBrickOk;
 }
 
 long BrickInfo::firmwareVersion(Firmware& out) {
   std::uint8_t command[] = {F::kGetFirmwareVersion};
-  std::uint8_t reply[S::kFirmwareLength];
+  std::uint8_t reply[F::kReplyFirmwareLength];
   long code = request(link, Kind::System, command, sizeof command, reply, sizeof reply);
   if (code == kBrickOk) {
     out.protocolMinor = reply[2];
@@ -59,10 +58,10 @@ long BrickInfo::firmwareVersion(Firmware& out) {
 
 long BrickInfo::keepAlive(std::uint32_t& sleepMs) {
   std::uint8_t command[] = {Nxt::kKeepAlive};
-  std::uint8_t reply[S::kKeepAliveLength];
+  std::uint8_t reply[Nxt::KeepAliveReply::kLength - Nxt::kFromOpcode];
   long code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
   if (code == kBrickOk) {
-    sleepMs = F::getU32(reply + S::kKeepAliveSleep);
+    sleepMs = Nxt::get(reply, Nxt::KeepAliveReply::kSleepTime, Nxt::kFromOpcode);
   }
   return code;
 }

@@ -5,12 +5,11 @@
 #include "Request.h"
 #include "brick/Block.h"
 #include "protocol/Nxt.h"
-#include "protocol/StateTelegrams.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
 
-namespace S = Nxt::State;
 using detail::Kind;
 using detail::request;
 
@@ -41,7 +40,7 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
   for (std::size_t i = 0; i < data.size(); ++i) {
     command[6 + i] = data[i];
   }
-  std::uint8_t reply[3];
+  std::uint8_t reply[Nxt::LsGetStatusReply::kLength - Nxt::kFromOpcode];
   for (;;) {
     // A transaction still running refuses a new one with "busy": try again until it is over.
     long code = request(link, Kind::Direct, command, 6 + data.size(), reply, sizeof reply, false);
@@ -57,7 +56,8 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
   std::uint8_t ask[] = {Nxt::kLsGetStatus, static_cast<std::uint8_t>(port)};
   for (;;) {
     long code = request(link, Kind::Direct, ask, sizeof ask, reply, sizeof reply, false);
-    if (code == kBrickOk && reply[S::kLsReady] >= rx) {
+    if (code == kBrickOk &&
+        Nxt::get(reply, Nxt::LsGetStatusReply::kBytesReady, Nxt::kFromOpcode) >= rx) {
       return kBrickOk;
     }
     if (code != kBrickOk && code != brickStatusCode(Nxt::kStatusPending)) {
@@ -87,7 +87,7 @@ long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8
   if (port < 0 || port > 3) {
     return BRICK_REFUSE(link, kBrickBadPort);
   }
-  if (count < 1 || count > S::kLsMaxData) {
+  if (count < 1 || count > Nxt::LsReadReply::kDataBytes) {
     return BRICK_REFUSE(link, kBrickBadValue);
   }
   long code = transact(link, port, address, reg, {}, count, timeoutMs, pollMs);
@@ -95,16 +95,17 @@ long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8
     return code;
   }
   std::uint8_t command[] = {Nxt::kLsRead, static_cast<std::uint8_t>(port)};
-  std::uint8_t reply[S::kLsReadLength];
+  std::uint8_t reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];
   code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
   if (code != kBrickOk) {
     return code;
   }
-  std::size_t got = reply[S::kLsReadCount];
+  std::size_t got = Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode);
   if (got < count) {
     return BRICK_REFUSE(link, kBrickBadReply);
   }
-  out.assign(reply + S::kLsReadData, reply + S::kLsReadData + count);
+  const std::uint8_t* data = reply + Nxt::LsReadReply::kData - Nxt::kFromOpcode;
+  out.assign(data, data + count);
   return kBrickOk;
 }
 

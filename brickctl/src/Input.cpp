@@ -3,12 +3,12 @@
 #include "Request.h"
 #include "brick/Block.h"
 #include "protocol/Nxt.h"
-#include "protocol/StateTelegrams.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
 
-namespace S = Nxt::State;
+namespace R = Nxt::GetInputValuesReply;
 using detail::Kind;
 using detail::request;
 
@@ -16,10 +16,6 @@ namespace {
 
 bool validPort(int port) {
   return port >= 0 && port <= 3;
-}
-
-std::uint16_t u16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
 }  // namespace
@@ -41,20 +37,21 @@ long Input::getValues(Values& out) {
     return BRICK_REFUSE(link, kBrickBadPort);
   }
   std::uint8_t command[] = {Nxt::kGetInputValues, static_cast<std::uint8_t>(port)};
-  std::uint8_t r[S::kInLength];
+  std::uint8_t r[R::kLength - Nxt::kFromOpcode];
   long code = request(link, Kind::Direct, command, sizeof command, r, sizeof r);
   if (code != kBrickOk) {
     return code;
   }
-  out.port = r[S::kInPort];
-  out.valid = r[S::kInValid] != 0;
-  out.calibrated = r[S::kInCalibrated] != 0;
-  out.type = r[S::kInType];
-  out.mode = r[S::kInMode];
-  out.raw = u16(r + S::kInRaw);
-  out.normalized = u16(r + S::kInNormalized);
-  out.scaled = static_cast<std::int16_t>(u16(r + S::kInScaled));
-  out.calibratedValue = static_cast<std::int16_t>(u16(r + S::kInCalibratedValue));
+  auto field = [&r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
+  out.port = static_cast<int>(field(R::kPort));
+  out.valid = field(R::kValid) != 0;
+  out.calibrated = field(R::kCalibrated) != 0;
+  out.type = static_cast<std::uint8_t>(field(R::kSensorType));
+  out.mode = static_cast<std::uint8_t>(field(R::kSensorMode));
+  out.raw = static_cast<std::uint16_t>(field(R::kRaw));
+  out.normalized = static_cast<std::uint16_t>(field(R::kNormalized));
+  out.scaled = static_cast<std::int16_t>(field(R::kScaled));
+  out.calibratedValue = static_cast<std::int16_t>(field(R::kCalibratedValue));
   return kBrickOk;
 }
 

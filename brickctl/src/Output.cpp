@@ -6,12 +6,12 @@
 #include "brick/Block.h"
 #include "protocol/FileTelegrams.h"
 #include "protocol/Nxt.h"
-#include "protocol/StateTelegrams.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
 
-namespace S = Nxt::State;
+namespace R = Nxt::GetOutputStateReply;
 using detail::Kind;
 using detail::request;
 
@@ -68,21 +68,22 @@ long Output::getState(State& out) {
     return BRICK_REFUSE(link, kBrickBadPort);
   }
   std::uint8_t command[] = {Nxt::kGetOutputState, static_cast<std::uint8_t>(port)};
-  std::uint8_t r[S::kOutLength];
+  std::uint8_t r[R::kLength - Nxt::kFromOpcode];
   long code = request(link, Kind::Direct, command, sizeof command, r, sizeof r);
   if (code != kBrickOk) {
     return code;
   }
-  out.port = r[S::kOutPort];
-  out.power = static_cast<std::int8_t>(r[S::kOutPower]);
-  out.mode = r[S::kOutMode];
-  out.regulation = r[S::kOutRegulation];
-  out.turnRatio = static_cast<std::int8_t>(r[S::kOutTurnRatio]);
-  out.runState = r[S::kOutRunState];
-  out.tachoLimit = Nxt::Files::getU32(r + S::kOutTachoLimit);
-  out.tachoCount = static_cast<std::int32_t>(Nxt::Files::getU32(r + S::kOutTachoCount));
-  out.blockTachoCount = static_cast<std::int32_t>(Nxt::Files::getU32(r + S::kOutBlockTachoCount));
-  out.rotationCount = static_cast<std::int32_t>(Nxt::Files::getU32(r + S::kOutRotationCount));
+  auto field = [&r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
+  out.port = static_cast<int>(field(R::kPort));
+  out.power = static_cast<std::int8_t>(field(R::kPower));
+  out.mode = static_cast<std::uint8_t>(field(R::kMode));
+  out.regulation = static_cast<std::uint8_t>(field(R::kRegulation));
+  out.turnRatio = static_cast<std::int8_t>(field(R::kTurnRatio));
+  out.runState = static_cast<std::uint8_t>(field(R::kRunState));
+  out.tachoLimit = field(R::kTachoLimit);
+  out.tachoCount = static_cast<std::int32_t>(field(R::kTachoCount));
+  out.blockTachoCount = static_cast<std::int32_t>(field(R::kBlockTachoCount));
+  out.rotationCount = static_cast<std::int32_t>(field(R::kRotationCount));
   return kBrickOk;
 }
 

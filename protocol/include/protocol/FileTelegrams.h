@@ -62,6 +62,9 @@ const std::size_t kReplyFindSize = 23;  // FIND FIRST/NEXT: size (u32)
 const std::size_t kReplyCount = 3;      // READ and WRITE: count (u16)
 const std::size_t kReplyReadData = 5;   // READ: the data
 const std::size_t kReplyFindLength = 27;
+// GET FIRMWARE VERSION (a system command beside the file ones): protocol minor, major, firmware
+// minor, major after the status.
+const std::size_t kReplyFirmwareLength = 6;
 
 // True when `name` is a file name the brick accepts: 1 to 15 characters before one dot, 1 to 3
 // after it, printable, no path separator; with `pattern`, '*' wildcards are allowed too.
