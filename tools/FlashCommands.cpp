@@ -7,15 +7,17 @@
 #include <thread>
 
 #include "BrickTool.h"
+#include "Connection.h"
+#include "Tool.h"
 #include "brick/BrickCode.h"
 #include "brick/BrickInfo.h"
 #include "brick/Files.h"
 #include "brick/KeepAlive.h"
 #include "brick/Mailbox.h"
 #include "brick/Program.h"
+#include "comm/TelegramText.h"
 #include "protocol/FileTelegrams.h"
 #include "protocol/MessageTelegrams.h"
-#include "comm/TelegramText.h"
 
 namespace BrickTool {
 namespace Flash {
@@ -275,4 +277,57 @@ int infoLines(Block& block, Io& io) {
 }
 
 }  // namespace Flash
+Flash::Io flashIo(Run& run) {
+  Flash::Io io{run.out, run.err, [&run](long code) { return linkFailure(run, code); },
+               run.environment.interrupted, run.options.watch};
+  return io;
+}
+
+namespace {
+
+// Checks the arguments, connects, and runs one of the commands above on the brick.
+int onBrick(Run& run, int (*command)(Block&, const Flash::Arguments&, Flash::Io&)) {
+  std::string problem = Flash::checkArguments(run.options.command->name, run.options.arguments);
+  if (!problem.empty()) {
+    return usageError(run.err, run.options.command, problem);
+  }
+  Block block;
+  int status = connect(run, block);
+  if (status != kExitOk) {
+    return status;
+  }
+  Flash::Io io = flashIo(run);
+  return command(block, run.options.arguments, io);
+}
+
+}  // namespace
+
+int doLs(Run& run) {
+  return onBrick(run, Flash::ls);
+}
+int doUpload(Run& run) {
+  return onBrick(run, Flash::upload);
+}
+int doDownload(Run& run) {
+  return onBrick(run, Flash::download);
+}
+int doRm(Run& run) {
+  return onBrick(run, Flash::rm);
+}
+int doRunProgram(Run& run) {
+  return onBrick(run, Flash::runProgram);
+}
+int doStopProgram(Run& run) {
+  return onBrick(run, Flash::stopProgram);
+}
+int doSend(Run& run) {
+  return onBrick(run, Flash::send);
+}
+int doReceive(Run& run) {
+  return onBrick(run, Flash::receive);
+}
+int doKeepAlive(Run& run) {
+  return onBrick(run, Flash::keepAlive);
+}
+
 }  // namespace BrickTool

@@ -42,6 +42,11 @@ int keepAlive(Block& block, const Arguments& arguments, Io& io);
 int infoLines(Block& block, Io& io);
 
 }  // namespace Flash
+
+struct Run;
+// The streams, link-failure explanation and Ctrl-C of a command's run, for the functions above.
+Flash::Io flashIo(Run& run);
+
 }  // namespace BrickTool
 
 #endif
