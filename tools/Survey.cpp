@@ -61,7 +61,8 @@ std::string Survey::place(const Comm::UsbDeviceInfo& device) {
 
 const std::vector<std::string>& Survey::ruleDirectories() {
   static const std::vector<std::string> directories{"/etc/udev/rules.d", "/run/udev/rules.d",
-                                                    "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+                                                    "/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                                                    BRICK_UDEV_RULES_DIR};
   return directories;
 }
 
