@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -48,6 +51,22 @@ inline std::vector<std::string> wireOf(const Sim::VirtualBrick& sim) {
     out.push_back(hex(t));
   }
   return out;
+}
+
+// Opens a pseudo-terminal's master end and gives the path of its other end; -1 when none is
+// to be had.
+inline int openPtyMaster(std::string& path) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  char name[128];
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+      ::ptsname_r(master, name, sizeof name) != 0) {
+    if (master >= 0) {
+      ::close(master);
+    }
+    return -1;
+  }
+  path = name;
+  return master;
 }
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {

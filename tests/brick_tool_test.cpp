@@ -885,12 +885,10 @@ TEST(ToolWatch, WritesALinePerReadingOffATerminalAndErrorsStartANewLine) {
 TEST(ToolProgram, CtrlCEndsACommandThatWaitsForTheBrick) {
   // Only `read --watch` catches Ctrl-C, to finish its line; any other command waiting for a
   // brick (up to a time limit, or ten seconds for a Bluetooth connection) ends at once.
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  std::string ptyPath;
+  int master = test::openPtyMaster(ptyPath);
   ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  char path[128];
-  ASSERT_EQ(::ptsname_r(master, path, sizeof path), 0);
+  const char* path = ptyPath.c_str();
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {

@@ -69,6 +69,7 @@ const std::vector<std::string>& Survey::ruleDirectories() {
 Survey::Survey(const Host& host) {
   std::vector<Comm::UsbDeviceInfo> devices;
   usbEnumerated = Comm::UsbBackend::current().enumerate(devices);
+  Comm::UsbBackend::current().forget();  // only the list is kept, not libusb's context
   usbDeviceCount = devices.size();
   for (const Comm::UsbDeviceInfo& device : devices) {
     bool brick = device.vendor == Nxt::kUsbVendor && device.product == Nxt::kUsbProduct;

@@ -43,7 +43,9 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
   std::uint8_t reply[Nxt::LsGetStatusReply::kLength - Nxt::kFromOpcode];
   for (;;) {
     // A transaction still running refuses a new one with "busy": try again until it is over.
-    long code = request(link, Kind::Direct, command, 6 + data.size(), reply, sizeof reply, false);
+    std::uint8_t written[Nxt::Reply::kLength - Nxt::kFromOpcode];
+    long code =
+        request(link, Kind::Direct, command, 6 + data.size(), written, sizeof written, false);
     if (code == kBrickOk) {
       break;
     }
