@@ -80,6 +80,8 @@ const char kUsage[] =
     "                    milliseconds (above 0, at most 60000), and nothing else does\n"
     "                    (default: real time)\n"
     "  --name NAME       the brick's name (default NXT)\n"
+    "  --sleep MS        switch off, as a brick does, after MS milliseconds of world time\n"
+    "                    without a KEEPALIVE (default: never; KEEPALIVE reports 10 minutes)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
 
@@ -189,6 +191,7 @@ int main(int argc, char** argv) {
   std::string recordFile;
   std::string replayFile;
   Sim::Scene::Options options;
+  double sleepMs = -1;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -218,6 +221,8 @@ int main(int argc, char** argv) {
       name = value("--name");
     } else if (arg == "--duration") {
       duration = number(value("--duration"), "--duration", HUGE_VAL);
+    } else if (arg == "--sleep") {
+      sleepMs = number(value("--sleep"), "--sleep", 86400000.0);
     } else if (arg == "--step") {
       stepMs = number(value("--step"), "--step", kMostStepMs);
       if (stepMs == 0) {
@@ -295,6 +300,10 @@ int main(int argc, char** argv) {
   brick.name = name.substr(0, 15);
   Sim::Robot robot(world, *clock);
   robot.attach(brick);
+  if (sleepMs >= 0) {
+    brick.sleep.sleepMs = static_cast<std::uint32_t>(sleepMs);
+    brick.sleep.clock = [&robot] { return robot.worldSeconds(); };
+  }
   Sim::PtyServer server(brick);
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;

@@ -151,16 +151,69 @@ class ToolOnMachine : public ::testing::Test {
 
 // --- Commands on the virtual brick -------------------------------------------------------------
 
-TEST_F(ToolOnPty, InfoPrintsNameBatteryAndLinkWithOneTelegramEach) {
+TEST_F(ToolOnPty, InfoPrintsNameBatteryFirmwareAddressFlashSleepAndLinkWithOneTelegramEach) {
   auto guard = server.lock();
   sim.name = "Rover";
   sim.batteryMillivolts = 7654;
   guard.unlock();
   Outcome r = brick({"info"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "name:    Rover\nbattery: 7654 mV\nlink:    " + server.devicePath() + "\n");
+  EXPECT_EQ(r.out,
+            "name:    Rover\nbattery: 7654 mV\nfirmware: 1.31 (protocol 1.124)\n"
+            "bt addr: 00:16:53:00:00:01\nflash:   112640 bytes free\nsleep:   10 min\n"
+            "link:    " +
+                server.devicePath() + "\n");
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(wire(), (std::vector<std::string>{"01 9B", "00 0B"}));
+  EXPECT_EQ(wire(), (std::vector<std::string>{"01 9B", "00 0B", "01 88", "00 0D"}));
+}
+
+TEST_F(ToolOnPty, FilesProgramsMailboxesAndKeepAlive) {
+  std::string dir = ::testing::TempDir();
+  std::string local = dir + "/hello.txt";
+  std::string content(200, 'h');
+  content.append("\0\1 end", 6);
+  {
+    std::ofstream file(local, std::ios::binary);
+    file << content;
+  }
+  Outcome r = brick({"upload", local});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "uploaded hello.txt (206 bytes)\n");
+  EXPECT_EQ(brick({"upload", local}).status, BrickTool::kExitFailed);  // exists
+  r = brick({"ls"});
+  EXPECT_EQ(r.out, "hello.txt                206\n");
+  r = brick({"download", "hello.txt", dir + "/back.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::ifstream back(dir + "/back.txt", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(back)), std::istreambuf_iterator<char>()),
+            content);
+  EXPECT_EQ(brick({"rm", "hello.txt"}).status, 0);
+  r = brick({"rm", "hello.txt"});
+  EXPECT_EQ(r.status, BrickTool::kExitFailed);
+  EXPECT_EQ(r.err, "brick: hello.txt: file not found\n");
+  EXPECT_EQ(brick({"ls"}).out, "");
+
+  auto guard = server.lock();
+  sim.flash.store("echo.rxe", Sim::Bytes(10, 1));
+  sim.program.rules.push_back(Sim::BrickProgram::Rule{1, 10, "got "});
+  guard.unlock();
+  r = brick({"send", "1", "hi"});
+  EXPECT_EQ(r.err, "brick: inbox 1: no program running\n");
+  EXPECT_EQ(brick({"run", "echo.rxe"}).status, 0);
+  EXPECT_EQ(brick({"send", "1", "hi"}).status, 0);
+  r = brick({"receive", "10"});
+  EXPECT_EQ(r.out, "got hi\n");
+  r = brick({"receive", "10"});
+  EXPECT_EQ(r.err, "brick: outbox 10: the mailbox is empty\n");
+  EXPECT_EQ(brick({"stop-program"}).status, 0);
+  EXPECT_EQ(brick({"keepalive"}).out, "sleep time: 10 min\n");
+  // Refused before connecting: the brick never hears of them.
+  for (std::vector<std::string> bad : {std::vector<std::string>{"send", "10", "x"},
+                                       {"receive", "9"},
+                                       {"rm", "much-too-long-name.txt"},
+                                       {"send", "0", std::string(59, 'x')}}) {
+    EXPECT_EQ(brick(bad).status, BrickTool::kExitUsage) << bad[0];
+  }
 }
 
 TEST_F(ToolOnPty, InfoCannotBeMadeToWriteControlCharacters) {
@@ -383,8 +436,9 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
   usb.add(0x0694, 0x0002, 1, 5);
   r = runTool({"--usb", "info"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "name:    NXT\nbattery: 9000 mV\nlink:    USB\n");
-  EXPECT_EQ(test::wireOf(usb.sim), (std::vector<std::string>{"01 9B", "00 0B"}));
+  EXPECT_EQ(r.out.substr(0, 31), "name:    NXT\nbattery: 9000 mV\nf");
+  EXPECT_TRUE(has(r.out, "\nlink:    USB\n")) << r.out;
+  EXPECT_EQ(test::wireOf(usb.sim), (std::vector<std::string>{"01 9B", "00 0B", "01 88", "00 0D"}));
 
   usb.openCode = Comm::kLinkAccessDenied;
   r = runTool({"battery"});
@@ -773,7 +827,7 @@ TEST(Tool, HelpGivesEveryCommandAWholeSummary) {
     EXPECT_TRUE(has(own.out, "\n\n" + summary + "\n")) << name << ":\n" << own.out;
     ++summaries;
   }
-  EXPECT_EQ(summaries, 9);
+  EXPECT_EQ(summaries, 18);
   EXPECT_TRUE(has(r.out, "BRICK_DEVICE")) << r.out;
 }
 

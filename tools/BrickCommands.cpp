@@ -1,4 +1,5 @@
-// The commands that talk to one brick: info, battery, tone, rename, motor, stop and read.
+// The commands that talk to one brick: info, battery, tone, rename, motor, stop and read (the
+// brick's files, programs and mailboxes are in FlashCommands.cpp).
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "Connection.h"
+#include "FlashCommands.h"
 #include "brick/Motor.h"
 #include "brick/Sensor.h"
 
@@ -19,19 +21,12 @@ int doInfo(Run& run) {
   if (status != kExitOk) {
     return status;
   }
-  char name[256];
-  block.getName(name);
-  if ((status = checkLink(run, block)) != kExitOk) {
-    return status;
+  Flash::Io io = flashIo(run);
+  status = Flash::infoLines(block, io);
+  if (status == kExitOk) {
+    run.out << "link:    " << linkName(run.target) << "\n";
   }
-  int battery = block.getBatteryLevel();
-  if ((status = checkLink(run, block)) != kExitOk) {
-    return status;
-  }
-  run.out << "name:    " << (name[0] != '\0' ? printable(name) : "(none given)") << "\n"
-          << "battery: " << battery << " mV\n"
-          << "link:    " << linkName(run.target) << "\n";
-  return kExitOk;
+  return status;
 }
 
 int doBattery(Run& run) {

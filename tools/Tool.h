@@ -82,6 +82,15 @@ int doStop(Run& run);
 int doRead(Run& run);
 int doList(Run& run);    // Discovery.cpp
 int doDoctor(Run& run);  // Doctor.cpp
+int doLs(Run& run);      // FlashCommands.cpp
+int doUpload(Run& run);
+int doDownload(Run& run);
+int doRm(Run& run);
+int doRunProgram(Run& run);
+int doStopProgram(Run& run);
+int doSend(Run& run);
+int doReceive(Run& run);
+int doKeepAlive(Run& run);
 
 // Options.cpp
 bool parse(int argc, const char* const* argv, Options& options, std::string& error);

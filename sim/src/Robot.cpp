@@ -63,6 +63,14 @@ void Robot::attach(VirtualBrick& target) {
   brick->setEnvironment(this);
   brick->ultrasonicLatencySeconds = kUltrasonicLatencySeconds;
   brick->batteryMillivolts = static_cast<int>(batteryMillivolts);
+  // The world's programs stand in flash as small files a host can list, fetch and start.
+  for (const std::string& name : map.programs) {
+    std::string body = "program " + name + "\n";
+    brick->flash.store(name, Bytes(body.begin(), body.end()));
+  }
+  for (const World::MailboxAnswer& a : map.answers) {
+    brick->program.rules.push_back(BrickProgram::Rule{a.inbox, a.outbox, a.prefix});
+  }
 }
 
 void Robot::advance() {
@@ -141,12 +149,10 @@ void Robot::stepMotor(int port, double dt) {
       }
       // The limit is reached: the run is over, and the motor holds or coasts from here.
       m.angle = m.runStart + sign * m.limit;
-      m.drive = m.brake ? Drive::Hold : Drive::Coast;
-      if (m.brake) {
-        m.speed = 0;
-      }
-      if (brick != nullptr) {
-        brick->outputs[static_cast<std::size_t>(port)].runState = Nxt::kRunStateIdle;
+      int partner = m.partner;
+      finishRun(port);
+      if (partner >= 0) {
+        finishRun(partner);  // a synchronised pair ends its move together
       }
       break;
     }
@@ -159,6 +165,60 @@ void Robot::stepMotor(int port, double dt) {
     count(out.tachoCount, delta);
     count(out.blockTachoCount, delta);
     count(out.rotationCount, delta);
+  }
+}
+
+void Robot::finishRun(int port) {
+  Motor& m = motors[static_cast<std::size_t>(port)];
+  m.drive = m.brake ? Drive::Hold : Drive::Coast;
+  if (m.brake) {
+    m.speed = 0;
+  }
+  m.partner = -1;
+  if (brick != nullptr) {
+    brick->outputs[static_cast<std::size_t>(port)].runState = Nxt::kRunStateIdle;
+  }
+}
+
+void Robot::synchronise(int port, const OutputState& state) {
+  if (brick == nullptr) {
+    return;
+  }
+  int other = -1;
+  for (int q = 0; q < 3; ++q) {
+    const OutputState& o = brick->outputs[static_cast<std::size_t>(q)];
+    if (q != port && o.regulation == Nxt::kRegulationMotorSync &&
+        o.runState != Nxt::kRunStateIdle && (o.mode & Nxt::kModeMotorOn) != 0 &&
+        o.power == state.power) {
+      other = q;
+    }
+  }
+  if (other < 0) {
+    return;  // the partner's telegram is still to come; until then this motor runs alone
+  }
+  // The regulator locks the pair's positions: the wheel on the turn's inner side runs slower
+  // by the turn ratio, standing still at 50 and running backwards beyond, and both end their
+  // move at the same moment. A positive ratio slows the higher-numbered port.
+  int first = std::min(port, other);
+  int second = std::max(port, other);
+  int ratio = std::max(-100, std::min(100, static_cast<int>(state.turnRatio)));
+  int inner = ratio > 0 ? second : first;
+  int outer = inner == first ? second : first;
+  double factor = 1.0 - 2.0 * std::abs(ratio) / 100.0;
+  Motor& lead = motors[static_cast<std::size_t>(outer)];
+  Motor& slow = motors[static_cast<std::size_t>(inner)];
+  for (Motor* m : {&lead, &slow}) {
+    m->drive = Drive::Run;
+    m->target = state.power * kDegreesPerSecondPerPower;
+    m->limit = state.tachoLimit;
+  }
+  lead.partner = inner;
+  slow.partner = outer;
+  slow.target *= factor;
+  slow.limit *= std::fabs(factor);
+  if (ratio != 0 && std::fabs(factor) < 1e-9) {
+    slow.drive = Drive::Hold;  // the inner wheel is the pivot
+    slow.speed = 0;
   }
 }
 
@@ -239,9 +299,13 @@ void Robot::outputChanged(int port, OutputState& state) {
   m.brake = (state.mode & Nxt::kModeBrake) != 0;
   bool on = (state.mode & Nxt::kModeMotorOn) != 0 && state.runState != Nxt::kRunStateIdle;
   bool regulated = (state.mode & Nxt::kModeRegulated) != 0;
+  m.partner = -1;
   if (on && state.power != 0) {
     m.drive = Drive::Run;
     m.target = state.power * kDegreesPerSecondPerPower;
+    if (state.regulation == Nxt::kRegulationMotorSync) {
+      synchronise(port, state);
+    }
   } else if (m.brake || (on && regulated)) {
     m.drive = Drive::Hold;  // an active brake, or a regulator holding speed 0
     m.speed = 0;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "protocol/Commands.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
 
@@ -39,6 +41,21 @@ Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
     return reply(opcode, code, Nxt::LsReadReply::kLength);
   }
   return status(opcode, code);
+}
+
+// The ultrasonic sensor's identification: a read from each of these registers brings its text,
+// NUL-padded (the texts overlap in register space; the sensor answers each start address alone).
+void identification(std::uint8_t reg, std::uint8_t* data, std::size_t rx) {
+  static const struct {
+    std::uint8_t reg;
+    const char* text;
+  } kTexts[] = {{0x00, "V1.0"}, {0x08, "LEGO"}, {0x10, "Sonar"}, {0x14, "10E-2m"}};
+  for (const auto& entry : kTexts) {
+    if (entry.reg == reg) {
+      std::size_t n = std::min(rx, std::strlen(entry.text));
+      std::memcpy(data, entry.text, n);
+    }
+  }
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -82,6 +99,9 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (environment != nullptr) {
     environment->advance();
   }
+  if (sleep.off()) {
+    return Bytes();  // switched off: nothing answers
+  }
   Bytes reply = compute(t, n);
   auto queued = scripted.find(t[1]);
   if (queued != scripted.end() && !queued->second.empty()) {
@@ -97,7 +117,13 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
 Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
   std::uint8_t opcode = t[1];
   if (t[0] == Nxt::kSystemCommand || t[0] == Nxt::kSystemCommandNoReply) {
+    if (FlashStore::handles(opcode)) {
+      return flash.answer(t, n);
+    }
     switch (opcode) {
+      case Nxt::Files::kGetFirmwareVersion:
+        // As the last official firmware reports itself: protocol 1.124, firmware 1.31.
+        return Bytes{Nxt::kReply, opcode, Nxt::kStatusOk, 124, 1, 31, 1};
       case Nxt::kGetDeviceInfo:
         return deviceInfo();
       case Nxt::kSetBrickName:
@@ -106,7 +132,12 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return status(opcode, Nxt::kStatusUnknownOpcode);
     }
   }
+  if (BrickProgram::handles(opcode)) {
+    return program.answer(t, n, flash);
+  }
   switch (opcode) {
+    case Nxt::Messages::kPlaySoundFile:
+      return playSoundFile(t, n);
     case Nxt::kPlayTone:
       if (n < Nxt::PlayToneCommand::kLength) {
         return status(opcode, Nxt::kStatusInsanePacket);
@@ -118,6 +149,8 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       }
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kStopSoundPlayback:
+      soundFile.clear();
+      soundLoop = false;
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetBatteryLevel: {
       Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::GetBatteryLevelReply::kLength);
@@ -126,8 +159,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return out;
     }
     case Nxt::kKeepAlive: {
+      sleep.keepAlive();
       Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::KeepAliveReply::kLength);
-      set(out, Nxt::KeepAliveReply::kSleepTime, 600000);
+      set(out, Nxt::KeepAliveReply::kSleepTime, sleep.sleepMs);
       return out;
     }
     case Nxt::kSetOutputState:
@@ -157,6 +191,12 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     }
     case Nxt::kSetInputMode:
       return setInputMode(t, n);
+    case Nxt::kResetInputScaledValue:
+      if (n < 3 || t[2] > 3) {
+        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      }
+      inputs[t[2]].scaled = 0;
+      return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetInputValues:
       return getInputValues(t, n);
     case Nxt::kLsWrite:
@@ -311,6 +351,8 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
     us.data[0] = us.distance;
+  } else if (acknowledged && rx > 0) {
+    identification(reg, us.data, rx);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock.
   bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
@@ -414,8 +456,21 @@ Bytes VirtualBrick::deviceInfo() {
   const std::uint8_t address[R::kAddressBytes] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   std::memcpy(answer.data() + R::kAddress, address, sizeof address);
   set(answer, R::kSignalStrength, 0);
-  set(answer, R::kFreeFlash, 65536);
+  set(answer, R::kFreeFlash, static_cast<std::uint32_t>(flash.freeBytes()));
   return answer;
+}
+
+Bytes VirtualBrick::playSoundFile(const std::uint8_t* t, std::size_t n) {
+  if (n < 3 + Nxt::Files::kNameField) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  std::string file = Nxt::Files::getName(t + 3);
+  if (flash.find(file) == nullptr) {
+    return status(t[1], 0xBD);  // request failed: no such sound file
+  }
+  soundFile = file;
+  soundLoop = t[2] != 0;
+  return status(t[1], Nxt::kStatusOk);
 }
 
 Bytes VirtualBrick::setName(const std::uint8_t* t, std::size_t n) {

@@ -8,6 +8,8 @@
 #include <limits>
 #include <sstream>
 
+#include "protocol/FileTelegrams.h"
+
 namespace Sim {
 
 namespace {
@@ -114,7 +116,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
     if (!(in >> keyword)) {
       continue;
     }
-    if (keyword != "name" && !withinReach(line)) {
+    if (keyword != "name" && keyword != "program" && keyword != "answer" && !withinReach(line)) {
       return fail("numbers run from -100000 to 100000 (a kilometre)");
     }
     std::vector<double> v;
@@ -195,6 +197,24 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail(keyword + " LEVEL, 0 to 100");
       }
       (keyword == "sound" ? world.soundLevel : world.ambientLight) = static_cast<int>(v[0]);
+    } else if (keyword == "program") {
+      std::string file;
+      std::string extra;
+      if (!(in >> file) || (in >> extra) || !Nxt::Files::validName(file)) {
+        return fail("program NAME, a 15.3 file name such as robot.rxe");
+      }
+      world.programs.push_back(file);
+    } else if (keyword == "answer") {
+      int inbox = -1;
+      int outbox = -1;
+      std::string prefix;
+      if (!(in >> inbox >> outbox) || inbox < 0 || inbox > 9 || outbox < 10 || outbox > 19) {
+        return fail("answer INBOX OUTBOX [PREFIX]: inbox 0 to 9, outbox 10 to 19");
+      }
+      std::getline(in, prefix);
+      prefix.erase(0, prefix.find_first_not_of(" \t"));
+      prefix.erase(prefix.find_last_not_of(" \t\r") + 1);
+      world.answers.push_back(MailboxAnswer{inbox, outbox, prefix});
     } else {
       return fail("unknown keyword \"" + keyword + "\"");
     }

@@ -102,6 +102,11 @@ class COMM_API SerialCommunication {
 
   const nFANTOM100::tStatus& getStatus() const { return status; }
   void clearStatus() { status.clear(); }
+  // Records an outcome found above the link (a brick's refusal, an argument refused before
+  // sending) by the same combining rule as the link's own failures.
+  void recordStatus(long code, const char* file, unsigned long line) {
+    status.setCode(code, file, line);
+  }
 
  private:
   // True when a reply (or, for a command that wants none, the command) went through.

@@ -100,9 +100,12 @@ class Robot : public Environment {
     double runStart = 0;
     double limit = 0;
     bool brake = false;
+    int partner = -1;  // the motor this one is synchronised with, while the pair runs
   };
 
   void step(double dt);
+  void synchronise(int port, const OutputState& state);
+  void finishRun(int port);
   void stepMotor(int port, double dt);
   void move(double leftDegrees, double rightDegrees);
   void record(bool force);

@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/BrickProgram.h"
 #include "sim/Environment.h"
+#include "sim/FlashStore.h"
+#include "sim/SleepTimer.h"
 
 namespace Sim {
 
@@ -43,6 +46,13 @@ class VirtualBrick {
   std::array<InputState, 4> inputs{};
   std::array<UltrasonicState, 4> ultrasonic{};
   std::vector<Tone> tones;
+  // The user flash, the running program with its mailboxes, and the sleep timer.
+  FlashStore flash;
+  BrickProgram program;
+  SleepTimer sleep;
+  // The sound file playing (PLAYSOUNDFILE), empty when none; and whether it loops.
+  std::string soundFile;
+  bool soundLoop = false;
   // Status polls that a low-speed transaction answers with 0 bytes ready (status 0x20); the
   // poll after them sees it done (0: done at once). While it runs, an LSWRITE is refused with
   // 0xE0 and leaves it running, and an LSREAD gets 0x20, as on a real brick.
@@ -75,6 +85,7 @@ class VirtualBrick {
   bool timedTransactionRunning(const UltrasonicState& us) const;
   bool transactionRunning(const UltrasonicState& us) const;
   Bytes deviceInfo();
+  Bytes playSoundFile(const std::uint8_t* t, std::size_t n);
   Bytes setName(const std::uint8_t* t, std::size_t n);
 
   std::vector<Bytes> record;

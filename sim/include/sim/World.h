@@ -72,6 +72,15 @@ class World {
   std::vector<Area> areas;
   std::vector<Line> lines;
   RobotSetup robot;
+  // Programs stored in the brick's flash at the start ("program NAME"), and what a running
+  // program answers to mailbox messages ("answer INBOX OUTBOX [PREFIX]").
+  struct MailboxAnswer {
+    int inbox;
+    int outbox;
+    std::string prefix;
+  };
+  std::vector<std::string> programs;
+  std::vector<MailboxAnswer> answers;
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };

@@ -1,0 +1,117 @@
+// The brick's file system commands (system telegrams, type 0x01): opcodes, status codes,
+// limits and the 20-byte file name field, shared by the class library and the virtual brick.
+#ifndef PROTOCOL_FILETELEGRAMS_H
+#define PROTOCOL_FILETELEGRAMS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Nxt {
+namespace Files {
+
+const std::uint8_t kOpenRead = 0x80;
+const std::uint8_t kOpenWrite = 0x81;
+const std::uint8_t kRead = 0x82;
+const std::uint8_t kWrite = 0x83;
+const std::uint8_t kClose = 0x84;
+const std::uint8_t kDelete = 0x85;
+const std::uint8_t kFindFirst = 0x86;
+const std::uint8_t kFindNext = 0x87;
+const std::uint8_t kGetFirmwareVersion = 0x88;
+const std::uint8_t kOpenWriteLinear = 0x89;
+const std::uint8_t kOpenWriteData = 0x8B;
+const std::uint8_t kOpenAppendData = 0x8C;
+const std::uint8_t kDeleteUserFlash = 0xA0;
+
+// Status bytes of the file commands.
+const std::uint8_t kNoMoreHandles = 0x81;
+const std::uint8_t kNoSpace = 0x82;
+const std::uint8_t kNoMoreFiles = 0x83;
+const std::uint8_t kEndOfFileExpected = 0x84;
+const std::uint8_t kEndOfFile = 0x85;
+const std::uint8_t kNotLinearFile = 0x86;
+const std::uint8_t kFileNotFound = 0x87;
+const std::uint8_t kHandleAlreadyClosed = 0x88;
+const std::uint8_t kNoLinearSpace = 0x89;
+const std::uint8_t kUndefinedError = 0x8A;
+const std::uint8_t kFileBusy = 0x8B;
+const std::uint8_t kNoWriteBuffers = 0x8C;
+const std::uint8_t kAppendNotPossible = 0x8D;
+const std::uint8_t kFileFull = 0x8E;
+const std::uint8_t kFileExists = 0x8F;
+const std::uint8_t kModuleNotFound = 0x90;
+const std::uint8_t kOutOfBoundary = 0x91;
+const std::uint8_t kIllegalFileName = 0x92;
+const std::uint8_t kIllegalHandle = 0x93;
+
+// A file name field: at most 15 characters, a dot, a 3-character extension, NUL-padded.
+const std::size_t kNameField = 20;
+const std::size_t kMaxBaseName = 15;
+const std::size_t kMaxExtension = 3;
+// One WRITE carries at most this many data bytes (64 - type, opcode, handle); one READ reply
+// brings at most this many (64 - 0x02, opcode, status, handle, 2-byte count).
+const std::size_t kMaxWriteChunk = 61;
+const std::size_t kMaxReadChunk = 58;
+
+// Reply layouts, offsets from the echoed opcode (as the link hands replies over).
+const std::size_t kReplyHandle = 2;     // every reply that carries a handle
+const std::size_t kReplyOpenSize = 3;   // OPEN READ: file size (u32)
+const std::size_t kReplyFindName = 3;   // FIND FIRST/NEXT: name (20)
+const std::size_t kReplyFindSize = 23;  // FIND FIRST/NEXT: size (u32)
+const std::size_t kReplyCount = 3;      // READ and WRITE: count (u16)
+const std::size_t kReplyReadData = 5;   // READ: the data
+const std::size_t kReplyFindLength = 27;
+// GET FIRMWARE VERSION (a system command beside the file ones): protocol minor, major, firmware
+// minor, major after the status.
+const std::size_t kReplyFirmwareLength = 6;
+
+// True when `name` is a file name the brick accepts: 1 to 15 characters before one dot, 1 to 3
+// after it, printable, no path separator; with `pattern`, '*' wildcards are allowed too.
+inline bool validName(const std::string& name, bool pattern = false) {
+  std::size_t dot = name.find('.');
+  if (dot == std::string::npos || dot == 0 || dot > kMaxBaseName ||
+      name.size() - dot - 1 > kMaxExtension || name.size() == dot + 1 ||
+      name.find('.', dot + 1) != std::string::npos) {
+    return false;
+  }
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F || c == '/' || c == '\\' || (c == '*' && !pattern)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes `name` into a 20-byte field, NUL-padded (the caller has checked it fits).
+inline void putName(std::uint8_t* field, const std::string& name) {
+  for (std::size_t i = 0; i < kNameField; ++i) {
+    field[i] = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
+  }
+}
+
+// The name in a 20-byte field, up to its first NUL.
+inline std::string getName(const std::uint8_t* field) {
+  std::size_t n = 0;
+  while (n < kNameField && field[n] != 0) {
+    ++n;
+  }
+  return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+inline std::uint32_t getU32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+inline void putU32(std::uint8_t* p, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+}  // namespace Files
+}  // namespace Nxt
+
+#endif

@@ -1,0 +1,372 @@
+// The rest of the brick's protocol through the virtual brick: files, mailboxes, programs,
+// keep-alive, brick information, full output and input state, synchronised motors and I2C
+// registers. Telegrams and replies in hex, as the protocol writes them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "BrickFixture.h"
+#include "brick/BrickCode.h"
+#include "brick/BrickInfo.h"
+#include "brick/Files.h"
+#include "brick/I2cDevice.h"
+#include "brick/Input.h"
+#include "brick/KeepAlive.h"
+#include "brick/Mailbox.h"
+#include "brick/Output.h"
+#include "brick/Program.h"
+#include "brick/SyncDrive.h"
+#include "comm/LinkCode.h"
+#include "comm/Nxt.h"
+#include "sim/Robot.h"
+#include "sim/SteppedClock.h"
+
+using namespace Brick::Lib;
+using test::hex;
+
+namespace {
+
+Sim::Bytes pattern(std::size_t n) {
+  Sim::Bytes data(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  }
+  return data;
+}
+
+// " 00" repeated: the padding of a name field or message after its text.
+std::string zeros(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    out += " 00";
+  }
+  return out;
+}
+
+}  // namespace
+
+class Protocol : public test::MemoryBrick {};
+
+TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
+  Files files(block);
+  Sim::Bytes data = pattern(150);  // three WRITEs: 61, 61, 28; three READs: 58, 58, 34
+  std::vector<std::size_t> progress;
+  ASSERT_EQ(files.upload("data.txt", data,
+                         [&](std::size_t done, std::size_t total) {
+                           EXPECT_EQ(total, 150u);
+                           progress.push_back(done);
+                         }),
+            0);
+  EXPECT_EQ(progress, (std::vector<std::size_t>{61, 122, 150}));
+  EXPECT_EQ(wire().front(), "01 81 64 61 74 61 2E 74 78 74" + zeros(12) + " 96 00 00 00");
+  EXPECT_EQ(wire()[1].substr(0, 8), "01 83 00");
+  EXPECT_EQ(wire()[3], "01 83 00 " + hex(Sim::Bytes(data.begin() + 122, data.end())));
+  EXPECT_EQ(wire().back(), "01 84 00");
+  EXPECT_EQ(sim.flash.freeBytes(), Sim::FlashStore::kCapacity - 256);
+
+  ASSERT_EQ(files.upload("b.rxe", pattern(3)), 0);
+  std::vector<Files::Entry> listed;
+  ASSERT_EQ(files.list("*.*", listed), 0);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].name, "data.txt");
+  EXPECT_EQ(listed[0].size, 150u);
+  ASSERT_EQ(files.list("*.rxe", listed), 0);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].name, "b.rxe");
+
+  clearWire();
+  Sim::Bytes back;
+  ASSERT_EQ(files.download("data.txt", back), 0);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"01 80 64 61 74 61 2E 74 78 74" + zeros(12), "01 82 00 3A 00",
+                                      "01 82 00 3A 00", "01 82 00 22 00", "01 84 00"}));
+  ASSERT_EQ(files.remove("data.txt"), 0);
+  ASSERT_EQ(files.list("data.*", listed), 0);
+  EXPECT_TRUE(listed.empty());
+  EXPECT_EQ(sim.flash.openHandles(), 0u);
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}
+
+TEST_F(Protocol, FileFailuresAreTheBricksCodesAndLeaveNoHandleOpen) {
+  Files files(block);
+  ASSERT_EQ(files.upload("x.txt", pattern(10)), 0);
+  struct Case {
+    const char* what;
+    std::function<long()> call;
+    long code;
+  };
+  std::vector<std::uint8_t> sink;
+  const Case cases[] = {
+      {"exists", [&] { return files.upload("x.txt", pattern(5)); }, kBrickStatus + 0x8F},
+      {"missing", [&] { return files.download("none.txt", sink); }, kBrickStatus + 0x87},
+      {"delete missing", [&] { return files.remove("none.txt"); }, kBrickStatus + 0x87},
+      {"no space", [&] { return files.upload("big.bin", pattern(120000)); }, kBrickStatus + 0x82},
+  };
+  for (const Case& c : cases) {
+    block.getCommunication().clearStatus();
+    EXPECT_EQ(c.call(), c.code) << c.what;
+    EXPECT_EQ(block.getStatus().getCode(), c.code) << c.what;
+    EXPECT_EQ(sim.flash.openHandles(), 0u) << c.what;
+  }
+  // A WRITE the brick refuses halfway: the handle is closed and the half file deleted.
+  sim.scriptReply(0x83, hex("02 83 8E 00 00 00"));
+  clearWire();
+  EXPECT_EQ(files.upload("y.txt", pattern(100)), kBrickStatus + 0x8E);
+  EXPECT_EQ(wire()[2], "01 84 00");
+  EXPECT_EQ(wire()[3], "01 85 79 2E 74 78 74" + zeros(15));
+  EXPECT_EQ(sim.flash.find("y.txt"), nullptr);
+  EXPECT_EQ(sim.flash.openHandles(), 0u);
+  // A READ that gets no reply: the link's time-out, then the handle closed all the same.
+  sim.scriptReply(0x82, Sim::Bytes());
+  EXPECT_EQ(files.download("x.txt", sink), Comm::kLinkTimeout);
+  EXPECT_EQ(sim.flash.openHandles(), 0u);
+  EXPECT_TRUE(sink.empty());
+}
+
+TEST_F(Protocol, BadArgumentsAreRefusedBeforeAnythingIsSent) {
+  Files files(block);
+  Mailbox mail(block);
+  Program program(block);
+  std::vector<Files::Entry> listed;
+  std::string text;
+  struct Case {
+    const char* what;
+    std::function<long()> call;
+    long code;
+  };
+  const Case cases[] = {
+      {"name over 15", [&] { return files.upload("abcdefghijklmnop.txt", {}); }, kBrickBadFileName},
+      {"extension over 3", [&] { return files.remove("a.text"); }, kBrickBadFileName},
+      {"no extension", [&] { return program.start("robot"); }, kBrickBadFileName},
+      {"wildcard in a name", [&] { return files.remove("*.rxe"); }, kBrickBadFileName},
+      {"inbox 10", [&] { return mail.send(10, "hi"); }, kBrickBadInbox},
+      {"inbox -1", [&] { return mail.send(-1, "hi"); }, kBrickBadInbox},
+      {"outbox 9", [&] { return mail.receive(9, text); }, kBrickBadInbox},
+      {"59 bytes", [&] { return mail.send(0, std::string(59, 'x')); }, kBrickTextTooLong},
+      {"port 3", [&] { return Output(block, 3).resetPosition(true); }, kBrickBadPort},
+      {"power 101", [&] { return Output(block, 0).runRegulated(101); }, kBrickBadValue},
+      {"same port twice", [&] { return SyncDrive(block, 1, 1).drive(50); }, kBrickBadPort},
+  };
+  for (const Case& c : cases) {
+    block.getCommunication().clearStatus();
+    EXPECT_EQ(c.call(), c.code) << c.what;
+    EXPECT_EQ(block.getStatus().getCode(), c.code) << c.what;
+  }
+  EXPECT_TRUE(wire().empty());
+  EXPECT_EQ(mail.send(0, std::string(58, 'x')), kBrickStatus + 0xEC);  // fits; no program runs
+}
+
+TEST_F(Protocol, MailboxesTalkToAScriptedProgram) {
+  Mailbox mail(block);
+  Program program(block);
+  std::string text;
+  EXPECT_EQ(program.currentName(text), kBrickStatus + 0xEC);
+  EXPECT_EQ(program.start("echo.rxe"), kBrickStatus + 0xBD);  // not in flash
+  ASSERT_TRUE(sim.flash.store("echo.rxe", pattern(40)));
+  sim.program.rules.push_back(Sim::BrickProgram::Rule{1, 10, "re: "});
+  sim.program.hook = [](int inbox, const Sim::Bytes& message, Sim::BrickProgram& p) {
+    if (inbox == 2 && message.size() == 4) {
+      p.post(11, Sim::Bytes{static_cast<std::uint8_t>(message[0] + 1), message[1], message[2],
+                            message[3]});
+    }
+  };
+  clearWire();
+  ASSERT_EQ(program.start("echo.rxe"), 0);
+  ASSERT_EQ(program.currentName(text), 0);
+  EXPECT_EQ(text, "echo.rxe");
+  EXPECT_EQ(mail.receive(10, text), kBrickStatus + 0x40);
+  ASSERT_EQ(mail.send(1, "hello"), 0);
+  ASSERT_EQ(mail.receive(10, text, false), 0);
+  EXPECT_EQ(text, "re: hello");
+  ASSERT_EQ(mail.receive(10, text), 0);  // still there: the first read left it
+  EXPECT_EQ(mail.receive(10, text), kBrickStatus + 0x40);
+  ASSERT_EQ(mail.sendNumber(2, 41), 0);
+  std::int32_t number = 0;
+  ASSERT_EQ(mail.receiveNumber(11, number), 0);
+  EXPECT_EQ(number, 42);
+  EXPECT_EQ(wire(), (std::vector<std::string>{"00 00 65 63 68 6F 2E 72 78 65" + zeros(12), "00 11",
+                                              "00 13 0A 00 01", "00 09 01 06 68 65 6C 6C 6F 00",
+                                              "00 13 0A 00 00", "00 13 0A 00 01", "00 13 0A 00 01",
+                                              "00 09 02 05 29 00 00 00 00", "00 13 0B 00 01"}));
+  ASSERT_EQ(program.stop(), 0);
+  EXPECT_EQ(program.stop(), kBrickStatus + 0xEC);
+  EXPECT_EQ(mail.receive(10, text), kBrickStatus + 0xEC);
+}
+
+TEST_F(Protocol, BrickInformationAndSoundFiles) {
+  BrickInfo info(block);
+  BrickInfo::Device device;
+  ASSERT_EQ(info.deviceInfo(device), 0);
+  EXPECT_EQ(device.name, "NXT");
+  EXPECT_EQ(device.addressText(), "00:16:53:00:00:01");
+  EXPECT_EQ(device.freeFlash, Sim::FlashStore::kCapacity);
+  BrickInfo::Firmware firmware;
+  ASSERT_EQ(info.firmwareVersion(firmware), 0);
+  EXPECT_EQ(firmware.protocolMajor * 1000 + firmware.protocolMinor, 1124);
+  EXPECT_EQ(firmware.firmwareMajor * 100 + firmware.firmwareMinor, 131);
+  std::uint32_t sleep = 0;
+  ASSERT_EQ(info.keepAlive(sleep), 0);
+  EXPECT_EQ(sleep, 600000u);
+  EXPECT_EQ(info.playSoundFile("Woops.rso"), kBrickStatus + 0xBD);
+  ASSERT_TRUE(sim.flash.store("Woops.rso", pattern(100)));
+  ASSERT_EQ(info.playSoundFile("Woops.rso", true), 0);
+  EXPECT_EQ(sim.soundFile, "Woops.rso");
+  ASSERT_EQ(info.stopSoundPlayback(), 0);
+  EXPECT_EQ(sim.soundFile, "");
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"01 9B", "01 88", "00 0D",
+                                      "00 02 00 57 6F 6F 70 73 2E 72 73 6F" + zeros(11),
+                                      "00 02 01 57 6F 6F 70 73 2E 72 73 6F" + zeros(11), "00 0C"}));
+}
+
+TEST_F(Protocol, FailureKindsAreToldApart) {
+  BrickInfo info(block);
+  std::uint32_t sleep = 0;
+  silent = true;
+  EXPECT_EQ(info.keepAlive(sleep), Comm::kLinkTimeout);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+  silent = false;
+  sim.scriptReply(0x0D, hex("02 0D BE 00 00 00 00"));
+  block.getCommunication().clearStatus();
+  EXPECT_EQ(info.keepAlive(sleep), kBrickStatus + 0xBE);
+  EXPECT_TRUE(block.getStatus().isWarning());
+  EXPECT_STREQ(brickCodeText(kBrickStatus + 0xBE), "unknown command");
+  block.disconnect();
+  EXPECT_EQ(info.keepAlive(sleep), Comm::kLinkNotOpen);
+  // The earlier warning gives way to the link's failure.
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkNotOpen);
+}
+
+TEST_F(Protocol, KeepAliveKeepsASleepyBrickAwake) {
+  double now = 0;
+  sim.sleep.sleepMs = 1000;
+  sim.sleep.clock = [&] { return now; };
+  KeepAlive keeper(block);
+  auto start = KeepAlive::Clock::now();
+  auto at = [&](double seconds) {
+    return start + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  };
+  for (; now < 5.0; now += 0.1) {
+    ASSERT_EQ(keeper.tick(at(now)), 0) << now;
+  }
+  EXPECT_EQ(keeper.sleepTimeMs(), 1000u);
+  EXPECT_EQ(keeper.periodMs(), 333);
+  EXPECT_EQ(sim.count(Nxt::kKeepAlive), 13u);  // ticks 0.1 s apart: one every 0.4 s
+  EXPECT_EQ(block.getBatteryLevel(), 9000);
+  EXPECT_TRUE(block.getStatus().isSuccess());
+  now += 1.0;  // left alone for its sleep time, it switches off
+  EXPECT_EQ(keeper.sendNow(), Comm::kLinkTimeout);
+}
+
+TEST_F(Protocol, FullOutputAndInputStateAndTheirResets) {
+  Output out(block, 1);
+  sim.outputs[1].tachoCount = 300;
+  sim.outputs[1].blockTachoCount = -20;
+  sim.outputs[1].rotationCount = 1000;
+  ASSERT_EQ(out.runRegulated(-60, 720, true), 0);
+  Output::State state;
+  ASSERT_EQ(out.getState(state), 0);
+  EXPECT_EQ(state.power, -60);
+  EXPECT_EQ(state.mode, 0x07);
+  EXPECT_EQ(state.regulation, 1);
+  EXPECT_EQ(state.runState, 0x20);
+  EXPECT_EQ(state.tachoLimit, 720u);
+  EXPECT_EQ(state.tachoCount, 0);
+  EXPECT_EQ(state.blockTachoCount, -20);
+  ASSERT_EQ(out.resetPosition(true), 0);
+  ASSERT_EQ(out.getState(state), 0);
+  EXPECT_EQ(state.blockTachoCount, 0);
+  EXPECT_EQ(state.rotationCount, 1000);
+  ASSERT_EQ(out.resetPosition(false), 0);
+  ASSERT_EQ(out.getState(state), 0);
+  EXPECT_EQ(state.rotationCount, 0);
+
+  Input in(block, 2);
+  ASSERT_EQ(in.setMode(Nxt::kSwitch, Nxt::kBooleanMode), 0);
+  sim.inputs[2].raw = 183;
+  sim.inputs[2].scaled = 7;
+  Input::Values values;
+  ASSERT_EQ(in.getValues(values), 0);
+  EXPECT_EQ(values.type, Nxt::kSwitch);
+  EXPECT_EQ(values.mode, Nxt::kBooleanMode);
+  EXPECT_EQ(values.raw, 183);
+  EXPECT_EQ(values.scaled, 7);
+  ASSERT_EQ(in.resetScaledValue(), 0);
+  ASSERT_EQ(in.getValues(values), 0);
+  EXPECT_EQ(values.scaled, 0);
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"00 04 01 C4 07 01 00 20 D0 02 00 00", "00 06 01",
+                                      "00 0A 01 01", "00 06 01", "00 0A 01 00", "00 06 01",
+                                      "00 05 02 01 20", "00 07 02", "00 08 02", "00 07 02"}));
+}
+
+TEST_F(Protocol, UltrasonicIdentificationThroughGenericRegisterReads) {
+  ASSERT_EQ(Input(block, 3).setMode(Nxt::kLowSpeed9V, Nxt::kRawMode), 0);
+  sim.ultrasonicLatencyPolls = 2;
+  I2cDevice sonar(block, 3);
+  sonar.pollMs = 0;
+  I2cDevice::Identity id;
+  ASSERT_EQ(sonar.identify(id), 0);
+  EXPECT_EQ(id.version, "V1.0");
+  EXPECT_EQ(id.maker, "LEGO");
+  EXPECT_EQ(id.type, "Sonar");
+  EXPECT_EQ(id.units, "10E-2m");
+  EXPECT_EQ(wire()[1], "00 0F 03 02 08 02 00");
+  EXPECT_EQ(wire()[4], "00 0E 03");  // polled until the transaction ended
+  EXPECT_EQ(wire()[5], "00 10 03");
+  ASSERT_EQ(sonar.write(0x41, {0x02}), 0);
+  std::vector<std::uint8_t> bytes;
+  EXPECT_EQ(I2cDevice(block, 3, 0x04).read(0x00, 8, bytes), kBrickStatus + 0xDD);
+  EXPECT_EQ(I2cDevice(block, 0).read(0x00, 8, bytes), kBrickStatus + 0xE0);
+}
+
+// Synchronised motors in the simulated robot, on a stepped clock: 10 ms of world time per
+// telegram.
+class SyncRobot : public test::MemoryBrick {
+ protected:
+  void SetUp() override {
+    robot.reset(new Sim::Robot(Sim::World::builtIn(), clock));
+    robot->attach(sim);
+    test::MemoryBrick::SetUp();
+  }
+  Sim::SteppedClock clock{0.01};
+  std::unique_ptr<Sim::Robot> robot;
+};
+
+TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
+  SyncDrive drive(block, 1, 2);
+  Sim::Robot::Pose start = robot->pose();
+  // 100 cm on wheels of 5.6 cm: 2046 degrees.
+  ASSERT_EQ(drive.drive(75, 0, 2046), 0);
+  ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
+  Sim::Robot::Pose end = robot->pose();
+  EXPECT_NEAR(std::hypot(end.x - start.x, end.y - start.y), 100.0, 1.0);
+  EXPECT_LT(std::fabs(std::remainder(end.heading - start.heading, 360.0)), 1.0);
+  Output::State state;
+  ASSERT_EQ(drive.second().getState(state), 0);
+  EXPECT_EQ(state.runState, Nxt::kRunStateIdle);
+  EXPECT_EQ(state.regulation, Nxt::kRegulationMotorSync);
+  EXPECT_EQ(wire()[0], "00 04 01 4B 07 02 00 20 FE 07 00 00");
+}
+
+TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
+  SyncDrive drive(block, 1, 2);
+  // A full spin on the spot: each wheel 360 * track / diameter degrees, opposite ways.
+  double degrees = 360.0 * 12.0 / 5.6;
+  ASSERT_EQ(drive.drive(50, 100, static_cast<std::uint32_t>(std::lround(degrees))), 0);
+  ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
+  EXPECT_NEAR(std::remainder(robot->pose().heading - Sim::World::builtIn().robot.heading, 360.0),
+              0.0, 2.0);
+  EXPECT_NEAR(robot->motorAngle(1), degrees, 3.0);
+  EXPECT_NEAR(robot->motorAngle(2), -degrees, 3.0);
+  // Ratio 50: the second wheel stands, the first turns.
+  double before = robot->motorAngle(2);
+  ASSERT_EQ(drive.drive(50, 50, 360), 0);
+  ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
+  EXPECT_NEAR(robot->motorAngle(2), before, 0.5);
+  EXPECT_GT(robot->motorAngle(1), degrees + 350);
+}

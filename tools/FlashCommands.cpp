@@ -1,0 +1,333 @@
+#include "FlashCommands.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "BrickTool.h"
+#include "Connection.h"
+#include "Tool.h"
+#include "brick/BrickCode.h"
+#include "brick/BrickInfo.h"
+#include "brick/Files.h"
+#include "brick/KeepAlive.h"
+#include "brick/Mailbox.h"
+#include "brick/Program.h"
+#include "comm/TelegramText.h"
+#include "protocol/FileTelegrams.h"
+#include "protocol/MessageTelegrams.h"
+
+namespace BrickTool {
+namespace Flash {
+
+namespace {
+
+using Brick::Lib::brickCodeText;
+using Brick::Lib::isBrickStatus;
+using Brick::Lib::kBrickOk;
+
+std::string baseName(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The outcome of one operation as an exit status: a refusal by the brick is said here, a link
+// failure by the tool's own explanation.
+int outcome(Io& io, long code, const std::string& what) {
+  if (code == kBrickOk) {
+    return kExitOk;
+  }
+  if (isBrickStatus(code) || code <= -1100) {
+    io.err << "brick: " << what << ": " << brickCodeText(code) << "\n";
+    return kExitFailed;
+  }
+  return io.linkFailure(code);
+}
+
+bool numberIn(const std::string& text, int low, int high, int& value) {
+  if (text.empty() || text.size() > 3 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  value = std::stoi(text);
+  return value >= low && value <= high;
+}
+
+// Shows how far a transfer is once it has taken more than a second, on one line of stderr.
+class Progress {
+ public:
+  Progress(Io& io, const char* verb) : io(io), verb(verb), start(Clock::now()) {}
+  ~Progress() {
+    if (shown) {
+      io.err << "\n";
+    }
+  }
+  void operator()(std::size_t done, std::size_t total) {
+    auto now = Clock::now();
+    if (now - start < std::chrono::seconds(1) || (shown && now - last < kEvery && done < total)) {
+      return;
+    }
+    last = now;
+    shown = true;
+    int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    io.err << "\r" << verb << " " << done << " of " << total << " bytes (" << percent << " %)"
+           << std::flush;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kEvery{200};
+  Io& io;
+  const char* verb;
+  Clock::time_point start;
+  Clock::time_point last;
+  bool shown = false;
+};
+
+std::string sleepText(std::uint32_t ms) {
+  if (ms == 0) {
+    return "never";
+  }
+  char text[64];
+  if (ms % 60000 == 0) {
+    std::snprintf(text, sizeof text, "%u min", ms / 60000);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f s", ms / 1000.0);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string checkArguments(const std::string& command, const Arguments& a) {
+  auto name = [](const std::string& text, bool pattern) {
+    return Nxt::Files::validName(text, pattern)
+               ? std::string()
+               : "\"" + text +
+                     "\" is not a brick file name: at most 15 characters, a dot and an "
+                     "extension of at most 3 (e.g. prog.rxe)";
+  };
+  int box = 0;
+  if (command == "ls" && !a.empty()) {
+    return name(a[0], true);
+  }
+  if (command == "upload") {
+    return name(a.size() > 1 ? a[1] : baseName(a[0]), false);
+  }
+  if (command == "download" || command == "rm" || command == "run") {
+    return name(a[0], false);
+  }
+  if (command == "send") {
+    if (!numberIn(a[0], 0, 9, box)) {
+      return "BOX is the program's inbox, 0 to 9";
+    }
+    if (a[1].size() > Nxt::Messages::kMaxMessage) {
+      return "a message has at most 58 bytes";
+    }
+  }
+  if (command == "receive" && !numberIn(a[0], 10, 19, box)) {
+    return "BOX is the program's outbox, 10 to 19";
+  }
+  return std::string();
+}
+
+int ls(Block& block, const Arguments& a, Io& io) {
+  std::vector<Brick::Lib::Files::Entry> entries;
+  std::string pattern = a.empty() ? "*.*" : a[0];
+  int status = outcome(io, Brick::Lib::Files(block).list(pattern, entries), pattern);
+  for (const auto& e : entries) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%-19s %8u\n", e.name.c_str(), e.size);
+    io.out << line;
+  }
+  return status;
+}
+
+int upload(Block& block, const Arguments& a, Io& io) {
+  std::ifstream in(a[0], std::ios::binary);
+  if (!in) {
+    io.err << "brick: cannot read " << a[0] << "\n";
+    return kExitFailed;
+  }
+  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
+  std::string name = a.size() > 1 ? a[1] : baseName(a[0]);
+  Progress progress(io, "uploaded");
+  long code = Brick::Lib::Files(block).upload(name, data, std::ref(progress));
+  if (code == Brick::Lib::brickStatusCode(Nxt::Files::kFileExists)) {
+    io.err << "brick: " << name << " exists on the brick: `brick rm " << name << "` first\n";
+    return kExitFailed;
+  }
+  int status = outcome(io, code, name);
+  if (status == kExitOk) {
+    io.out << "uploaded " << name << " (" << data.size() << " bytes)\n";
+  }
+  return status;
+}
+
+int download(Block& block, const Arguments& a, Io& io) {
+  std::vector<std::uint8_t> data;
+  long code;
+  {
+    Progress progress(io, "downloaded");
+    code = Brick::Lib::Files(block).download(a[0], data, std::ref(progress));
+  }
+  int status = outcome(io, code, a[0]);
+  if (status != kExitOk) {
+    return status;
+  }
+  std::string path = a.size() > 1 ? a[1] : a[0];
+  if (path == "-") {
+    io.out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+    return kExitOk;
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+  file.close();
+  if (!file) {
+    io.err << "brick: cannot write " << path << "\n";
+    return kExitFailed;
+  }
+  io.out << "downloaded " << a[0] << " to " << path << " (" << data.size() << " bytes)\n";
+  return kExitOk;
+}
+
+int rm(Block& block, const Arguments& a, Io& io) {
+  return outcome(io, Brick::Lib::Files(block).remove(a[0]), a[0]);
+}
+
+int runProgram(Block& block, const Arguments& a, Io& io) {
+  return outcome(io, Brick::Lib::Program(block).start(a[0]), a[0]);
+}
+
+int stopProgram(Block& block, const Arguments&, Io& io) {
+  return outcome(io, Brick::Lib::Program(block).stop(), "stop-program");
+}
+
+int send(Block& block, const Arguments& a, Io& io) {
+  return outcome(io, Brick::Lib::Mailbox(block).send(std::stoi(a[0]), a[1]), "inbox " + a[0]);
+}
+
+int receive(Block& block, const Arguments& a, Io& io) {
+  std::string text;
+  int status =
+      outcome(io, Brick::Lib::Mailbox(block).receive(std::stoi(a[0]), text), "outbox " + a[0]);
+  if (status == kExitOk) {
+    io.out << text << "\n";
+  }
+  return status;
+}
+
+int keepAlive(Block& block, const Arguments&, Io& io) {
+  Brick::Lib::KeepAlive keeper(block);
+  int status = outcome(io, keeper.tick(), "keepalive");
+  if (status != kExitOk) {
+    return status;
+  }
+  io.out << "sleep time: " << sleepText(keeper.sleepTimeMs()) << "\n";
+  if (!io.watch) {
+    return kExitOk;
+  }
+  io.out << "keeping the brick awake until Ctrl-C\n" << std::flush;
+  while (io.interrupted == nullptr || !io.interrupted->load()) {
+    status = outcome(io, keeper.tick(), "keepalive");
+    if (status != kExitOk) {
+      return status;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return kExitOk;
+}
+
+int infoLines(Block& block, Io& io) {
+  Brick::Lib::BrickInfo info(block);
+  Brick::Lib::BrickInfo::Firmware firmware;
+  Brick::Lib::BrickInfo::Device device;
+  std::uint32_t sleep = 0;
+  long code = info.deviceInfo(device);
+  int battery = 0;
+  if (code == kBrickOk) {
+    battery = block.getBatteryLevel();
+    code = block.getStatus().isFatal() ? block.getStatus().getCode() : kBrickOk;
+  }
+  if (code == kBrickOk) {
+    code = info.firmwareVersion(firmware);
+  }
+  if (code == kBrickOk) {
+    // Asking for the sleep time resets the brick's sleep timer: harmless, and the only way.
+    code = info.keepAlive(sleep);
+  }
+  int status = outcome(io, code, "info");
+  if (status != kExitOk) {
+    return status;
+  }
+  std::string name =
+      Nxt::nameText(reinterpret_cast<const std::uint8_t*>(device.name.data()), device.name.size());
+  char line[128];
+  std::snprintf(line, sizeof line, "firmware: %d.%02d (protocol %d.%d)\n", firmware.firmwareMajor,
+                firmware.firmwareMinor, firmware.protocolMajor, firmware.protocolMinor);
+  io.out << "name:    " << (name.empty() ? "(none given)" : name) << "\n"
+         << "battery: " << battery << " mV\n"
+         << line << "bt addr: " << device.addressText() << "\n"
+         << "flash:   " << device.freeFlash << " bytes free\n"
+         << "sleep:   " << sleepText(sleep) << "\n";
+  return kExitOk;
+}
+
+}  // namespace Flash
+Flash::Io flashIo(Run& run) {
+  Flash::Io io{run.out, run.err, [&run](long code) { return linkFailure(run, code); },
+               run.environment.interrupted, run.options.watch};
+  return io;
+}
+
+namespace {
+
+// Checks the arguments, connects, and runs one of the commands above on the brick.
+int onBrick(Run& run, int (*command)(Block&, const Flash::Arguments&, Flash::Io&)) {
+  std::string problem = Flash::checkArguments(run.options.command->name, run.options.arguments);
+  if (!problem.empty()) {
+    return usageError(run.err, run.options.command, problem);
+  }
+  Block block;
+  int status = connect(run, block);
+  if (status != kExitOk) {
+    return status;
+  }
+  Flash::Io io = flashIo(run);
+  return command(block, run.options.arguments, io);
+}
+
+}  // namespace
+
+int doLs(Run& run) {
+  return onBrick(run, Flash::ls);
+}
+int doUpload(Run& run) {
+  return onBrick(run, Flash::upload);
+}
+int doDownload(Run& run) {
+  return onBrick(run, Flash::download);
+}
+int doRm(Run& run) {
+  return onBrick(run, Flash::rm);
+}
+int doRunProgram(Run& run) {
+  return onBrick(run, Flash::runProgram);
+}
+int doStopProgram(Run& run) {
+  return onBrick(run, Flash::stopProgram);
+}
+int doSend(Run& run) {
+  return onBrick(run, Flash::send);
+}
+int doReceive(Run& run) {
+  return onBrick(run, Flash::receive);
+}
+int doKeepAlive(Run& run) {
+  return onBrick(run, Flash::keepAlive);
+}
+
+}  // namespace BrickTool
