@@ -14,6 +14,7 @@
 #include <string>
 
 #include "comm/TelegramText.h"
+#include "sim/LinkModel.h"
 #include "sim/PtyServer.h"
 #include "sim/RealClock.h"
 #include "sim/Robot.h"
@@ -56,6 +57,11 @@ const char kUsage[] =
     "                    (standard error when no FILE is given), one line each:\n"
     "                      > 00 04 01 4B ...  SETOUTPUTSTATE port=1 power=75 ...\n"
     "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
+    "  --trace-time      begin every trace line with the world's time in seconds\n"
+    "  --link-model KIND usb, bluetooth or none (default: usb): answer each telegram\n"
+    "                    as late as a real brick on that link would (USB about 1.5 ms\n"
+    "                    per request and reply, Bluetooth about 60 ms), on the world's\n"
+    "                    clock: with --step the time is stepped, not waited\n"
     "  --svg FILE        draw the world and the robot's path into FILE (SVG) when the run\n"
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --duration S      end after S seconds of wall-clock time\n"
@@ -110,6 +116,8 @@ int main(int argc, char** argv) {
   std::string traceFile;
   double duration = -1;
   double stepMs = -1;
+  bool traceTime = false;
+  Sim::LinkModel::Kind linkKind = Sim::LinkModel::Kind::Usb;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -147,6 +155,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bricksim: --step needs a number above 0\n");
         return 2;
       }
+    } else if (arg == "--trace-time") {
+      traceTime = true;
+    } else if (arg == "--link-model") {
+      const char* kind = value("--link-model");
+      if (!Sim::LinkModel::fromName(kind, linkKind)) {
+        std::fprintf(stderr, "bricksim: --link-model is usb, bluetooth or none, not \"%s\"\n",
+                     kind);
+        return 2;
+      }
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
@@ -175,8 +192,10 @@ int main(int argc, char** argv) {
   }
 
   std::unique_ptr<Sim::Clock> clock;
+  Sim::SteppedClock* stepped = nullptr;
   if (stepMs >= 0) {
-    clock.reset(new Sim::SteppedClock(stepMs / 1000.0));
+    stepped = new Sim::SteppedClock(stepMs / 1000.0);
+    clock.reset(stepped);
   } else {
     clock.reset(new Sim::RealClock());
   }
@@ -185,12 +204,26 @@ int main(int argc, char** argv) {
   Sim::Robot robot(world, *clock);
   robot.attach(brick);
   Sim::PtyServer server(brick);
+  if (stepped != nullptr) {
+    // The link's time passes on the world's clock, without waiting.
+    server.setLinkModel(Sim::LinkModel(linkKind), [&server, stepped](double seconds) {
+      auto guard = server.lock();
+      stepped->step(seconds);
+    });
+  } else {
+    server.setLinkModel(Sim::LinkModel(linkKind));
+  }
   if (trace != nullptr) {
-    server.setTrace([trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
-      std::fprintf(trace, "> %s  %s\n", Nxt::hexText(telegram.data(), telegram.size()).c_str(),
+    server.setTrace([trace, traceTime, &robot](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+      char when[32] = "";
+      if (traceTime) {
+        std::snprintf(when, sizeof when, "%.6f ", robot.worldSeconds());
+      }
+      std::fprintf(trace, "%s> %s  %s\n", when,
+                   Nxt::hexText(telegram.data(), telegram.size()).c_str(),
                    Nxt::describeCommand(telegram.data(), telegram.size()).c_str());
       if (!reply.empty()) {
-        std::fprintf(trace, "< %s  %s\n", Nxt::hexText(reply.data(), reply.size()).c_str(),
+        std::fprintf(trace, "%s< %s  %s\n", when, Nxt::hexText(reply.data(), reply.size()).c_str(),
                      Nxt::describeReply(reply.data(), reply.size()).c_str());
       }
       std::fflush(trace);

@@ -4,10 +4,15 @@
 #include <cstring>
 
 #include "comm/Nxt.h"
+#include "sim/UnmodelledCommands.h"
 
 namespace Sim {
 
 namespace {
+
+const std::uint8_t kUltrasonicWarmReset = 4;
+// The last official firmware's protocol 1.124 and firmware 1.31, minor number first.
+const std::uint8_t kFirmwareVersion[] = {124, 1, 31, 1};
 
 void putLe(Bytes& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) {
@@ -15,20 +20,74 @@ void putLe(Bytes& out, std::uint32_t value, int bytes) {
   }
 }
 
-Bytes status(std::uint8_t opcode, std::uint8_t code) {
+// The first three bytes of a reply, for a reply built field by field.
+Bytes head(std::uint8_t opcode, std::uint8_t code) {
   return Bytes{Nxt::kReply, opcode, code};
 }
 
-// An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
-Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
-  Bytes reply = status(opcode, code);
-  if (opcode == Nxt::kLsGetStatus || opcode == Nxt::kLsRead) {
-    reply.push_back(0);
+// A direct or system command's reply with just a status: it keeps the reply's layout, the
+// data zeroed, so that a client reading a field at its offset finds it there.
+Bytes status(std::uint8_t opcode, std::uint8_t code) {
+  return UnmodelledCommands::refusal(opcode >= 0x80, opcode, code);
+}
+
+// The ultrasonic sensor's identification texts, each read from its first register onward
+// (NUL-padded), and the registers up to the next one.
+struct SonarText {
+  std::uint8_t first;
+  std::uint8_t end;
+  const char* text;
+};
+const SonarText kSonarTexts[] = {
+    {Nxt::kUltrasonicVersion, Nxt::kUltrasonicProductId, "V1.0"},
+    {Nxt::kUltrasonicProductId, Nxt::kUltrasonicType, "LEGO"},
+    {Nxt::kUltrasonicType, Nxt::kUltrasonicUnits, "Sonar"},
+    {Nxt::kUltrasonicUnits, Nxt::kUltrasonicUnits + 8, "10E-2m"},
+};
+const std::uint8_t kActualZero = 0x52;
+
+// What `count` bytes read from register `reg` on, as the sensor sends them, bring back.
+void readSonar(const UltrasonicState& us, std::uint8_t reg, std::size_t count, std::uint8_t* out) {
+  std::memset(out, 0, count);
+  for (const SonarText& field : kSonarTexts) {
+    if (reg >= field.first && reg < field.end) {
+      std::size_t from = reg - field.first;
+      std::size_t length = std::strlen(field.text);
+      for (std::size_t i = 0; from + i < length && i < count; ++i) {
+        out[i] = static_cast<std::uint8_t>(field.text[from + i]);
+      }
+      return;
+    }
   }
-  if (opcode == Nxt::kLsRead) {
-    reply.insert(reply.end(), 16, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::size_t r = reg + i;
+    if (r == Nxt::kUltrasonicInterval) {
+      out[i] = us.interval;
+    } else if (r == Nxt::kUltrasonicCommand) {
+      out[i] = us.command;
+    } else if (r == Nxt::kUltrasonicMeasurement0) {
+      out[i] = us.distance;  // continuous measurement fills the first of the eight
+    } else if (r >= kActualZero && r < kActualZero + 3u) {
+      out[i] = us.calibration[r - kActualZero];
+    }
   }
-  return reply;
+}
+
+// Bytes written to registers from `reg` on: the interval, the command and the calibration
+// take them; the rest are read-only.
+void writeSonar(UltrasonicState& us, std::uint8_t reg, const std::uint8_t* data, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t r = reg + i;
+    if (r == Nxt::kUltrasonicInterval) {
+      us.interval = data[i];
+    } else if (r == Nxt::kUltrasonicCommand) {
+      // A warm reset leaves the sensor as it powers up: measuring continuously.
+      us.command = data[i] == kUltrasonicWarmReset ? Nxt::kUltrasonicContinuous : data[i];
+      us.measuring = us.command != Nxt::kUltrasonicOff;
+    } else if (r >= kActualZero && r < kActualZero + 3u) {
+      us.calibration[r - kActualZero] = data[i];
+    }
+  }
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -65,9 +124,16 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
     return Bytes();  // not even an opcode: a brick drops it
   }
   std::uint8_t type = t[0];
-  if (type != Nxt::kDirectCommand && type != Nxt::kDirectCommandNoReply &&
-      type != Nxt::kSystemCommand && type != Nxt::kSystemCommandNoReply) {
-    return Bytes();
+  if (type == Nxt::kReply) {
+    return Bytes();  // a reply sent to the brick asks nothing
+  }
+  if ((type & 0x7F) != Nxt::kDirectCommand && (type & 0x7F) != Nxt::kSystemCommand) {
+    // Neither a command nor a reply: refused, as a telegram the brick cannot make sense of.
+    return (type & 0x80) != 0 ? Bytes() : head(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (n > Nxt::kMaxTelegram) {
+    // More than the brick's buffer holds: it carries none of it out, but says so.
+    return (type & 0x80) != 0 ? Bytes() : head(t[1], Nxt::kStatusInsanePacket);
   }
   if (environment != nullptr) {
     environment->advance();
@@ -92,9 +158,16 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return deviceInfo();
       case Nxt::kSetBrickName:
         return setName(t, n);
+      case Nxt::kGetFirmwareVersion: {
+        Bytes reply = head(opcode, Nxt::kStatusOk);
+        reply.insert(reply.end(), std::begin(kFirmwareVersion), std::end(kFirmwareVersion));
+        return reply;
+      }
       default:
-        return status(opcode, Nxt::kStatusUnknownOpcode);
+        break;
     }
+    Bytes reply = UnmodelledCommands::answer(t, n);
+    return reply.empty() ? head(opcode, Nxt::kStatusUnknownOpcode) : reply;
   }
   switch (opcode) {
     case Nxt::kPlayTone:
@@ -109,12 +182,12 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     case Nxt::kStopSoundPlayback:
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetBatteryLevel: {
-      Bytes reply = status(opcode, Nxt::kStatusOk);
+      Bytes reply = head(opcode, Nxt::kStatusOk);
       putLe(reply, static_cast<std::uint32_t>(batteryMillivolts), 2);
       return reply;
     }
     case Nxt::kKeepAlive: {
-      Bytes reply = status(opcode, Nxt::kStatusOk);
+      Bytes reply = head(opcode, Nxt::kStatusOk);
       putLe(reply, 600000, 4);
       return reply;
     }
@@ -150,8 +223,17 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return lsGetStatus(t, n);
     case Nxt::kLsRead:
       return lsRead(t, n);
-    default:
-      return status(opcode, Nxt::kStatusUnknownOpcode);
+    case Nxt::kResetInputScaledValue:
+      if (n < 3 || t[2] > 3) {
+        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      }
+      inputs[t[2]].scaled = 0;
+      scaledScript[t[2]].clear();
+      return status(opcode, Nxt::kStatusOk);
+    default: {
+      Bytes reply = UnmodelledCommands::answer(t, n);
+      return reply.empty() ? head(opcode, Nxt::kStatusUnknownOpcode) : reply;
+    }
   }
 }
 
@@ -177,8 +259,13 @@ Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
     out.runState = t[7];
     out.tachoLimit = static_cast<std::uint32_t>(t[8] | t[9] << 8 | t[10] << 16) |
                      static_cast<std::uint32_t>(t[11]) << 24;
-    // A new movement starts the tacho count afresh; the rotation count runs on.
-    out.tachoCount = 0;
+    // A new movement goal, a limit to reach, starts the tacho count afresh (it is what the limit
+    // is measured against); braking, floating or running on without a limit leaves it
+    // counting, so a client can aim at "the count before plus so many degrees". The block and
+    // rotation counts run on regardless.
+    if (out.tachoLimit != 0) {
+      out.tachoCount = 0;
+    }
     if (environment != nullptr) {
       environment->outputChanged(p, out);
     }
@@ -194,7 +281,7 @@ Bytes VirtualBrick::getOutputState(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
   const OutputState& out = outputs[t[2]];
-  Bytes reply = status(t[1], Nxt::kStatusOk);
+  Bytes reply = head(t[1], Nxt::kStatusOk);
   reply.push_back(t[2]);
   reply.push_back(static_cast<std::uint8_t>(out.power));
   reply.push_back(out.mode);
@@ -239,7 +326,7 @@ Bytes VirtualBrick::getInputValues(const std::uint8_t* t, std::size_t n) {
     scaled = static_cast<std::int16_t>(script.front());
     script.pop_front();
   }
-  Bytes reply = status(t[1], Nxt::kStatusOk);
+  Bytes reply = head(t[1], Nxt::kStatusOk);
   reply.push_back(t[2]);
   reply.push_back(in.valid ? 1 : 0);
   reply.push_back(in.calibrated ? 1 : 0);
@@ -278,24 +365,27 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   // transaction has run.
   bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
   std::uint8_t reg = acknowledged ? data[1] : 0;
-  if (acknowledged && reg == Nxt::kUltrasonicCommand && tx >= 3) {
-    us.measuring = data[2] != Nxt::kUltrasonicOff;
+  if (acknowledged && tx >= 3) {
+    writeSonar(us, reg, data + 2, tx - 2);
   }
   // A new transaction replaces the data of the last one, read or not.
   us.busError = !acknowledged;
   us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
   std::memset(us.data, 0, sizeof us.data);
-  if (acknowledged && rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 &&
-      reg < Nxt::kUltrasonicMeasurement0 + 8) {
-    if (us.measuring) {
+  if (acknowledged && rx > 0) {
+    if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
+        reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    us.data[0] = us.distance;
+    readSonar(us, reg, rx, us.data);
   }
-  // The transaction lasts a number of status polls, or a time on the world's clock.
+  // The transaction lasts a number of status polls, or a time on the world's clock. The bus
+  // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
+  // register write, the address again and the byte: 4 bytes), and a longer read takes longer.
   bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
   if (timed) {
-    us.readyAt = environment->worldSeconds() + ultrasonicLatencySeconds;
+    us.readyAt = environment->worldSeconds() +
+                 ultrasonicLatencySeconds * static_cast<double>(tx + 1 + rx) / 4.0;
   }
   us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : (timed ? 0 : -1);
   return status(t[1], Nxt::kStatusOk);
@@ -306,10 +396,10 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
+    return status(t[1], Nxt::kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
+    return status(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   std::deque<int>& script = lsStatusScript[t[2]];
@@ -332,7 +422,7 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     failed = us.busError;
     ready = us.bytesReady;
   }
-  Bytes reply = status(t[1], running  ? Nxt::kStatusPending
+  Bytes reply = head(t[1], running  ? Nxt::kStatusPending
                              : failed ? Nxt::kStatusBusError
                                       : Nxt::kStatusOk);
   reply.push_back(ready);
@@ -344,21 +434,21 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   if (t[2] > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
+    return status(t[1], Nxt::kStatusBadChannel);
   }
   if (!isLowSpeed(inputs[t[2]])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
+    return status(t[1], Nxt::kStatusChannelBusy);
   }
   UltrasonicState& us = ultrasonic[t[2]];
   if (transactionRunning(us)) {
-    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+    return status(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }
   if (us.busError) {
-    return lsRefusal(t[1], Nxt::kStatusBusError);
+    return status(t[1], Nxt::kStatusBusError);
   }
   // What the last transaction brought back, once: nothing waits to be read after that, nor
   // after a write that asked for nothing back. That is no fault of the bus.
-  Bytes reply = status(t[1], Nxt::kStatusOk);
+  Bytes reply = head(t[1], Nxt::kStatusOk);
   reply.push_back(us.bytesReady);
   reply.insert(reply.end(), us.data, us.data + us.bytesReady);
   reply.insert(reply.end(), 16 - us.bytesReady, 0);
@@ -384,7 +474,7 @@ bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
 }
 
 Bytes VirtualBrick::deviceInfo() {
-  Bytes reply = status(Nxt::kGetDeviceInfo, Nxt::kStatusOk);
+  Bytes reply = head(Nxt::kGetDeviceInfo, Nxt::kStatusOk);
   for (int i = 0; i < Nxt::kDeviceNameBytes; ++i) {
     reply.push_back(i < static_cast<int>(name.size()) ? static_cast<std::uint8_t>(name[i]) : 0);
   }

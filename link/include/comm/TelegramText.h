@@ -50,47 +50,81 @@ inline std::string nameText(const std::uint8_t* bytes, std::size_t n) {
   return out;
 }
 
+namespace detail {
+
+struct OpcodeName {
+  std::uint8_t opcode;
+  const char* name;
+};
+
+// Every published command, by the protocol's own names.
+const OpcodeName kDirectNames[] = {
+    {kStartProgram, "STARTPROGRAM"},
+    {kStopProgram, "STOPPROGRAM"},
+    {kPlaySoundFile, "PLAYSOUNDFILE"},
+    {kPlayTone, "PLAYTONE"},
+    {kSetOutputState, "SETOUTPUTSTATE"},
+    {kSetInputMode, "SETINPUTMODE"},
+    {kGetOutputState, "GETOUTPUTSTATE"},
+    {kGetInputValues, "GETINPUTVALUES"},
+    {kResetInputScaledValue, "RESETINPUTSCALEDVALUE"},
+    {kMessageWrite, "MESSAGEWRITE"},
+    {kResetMotorPosition, "RESETMOTORPOSITION"},
+    {kGetBatteryLevel, "GETBATTERYLEVEL"},
+    {kStopSoundPlayback, "STOPSOUNDPLAYBACK"},
+    {kKeepAlive, "KEEPALIVE"},
+    {kLsGetStatus, "LSGETSTATUS"},
+    {kLsWrite, "LSWRITE"},
+    {kLsRead, "LSREAD"},
+    {kGetCurrentProgramName, "GETCURRENTPROGRAMNAME"},
+    {kMessageRead, "MESSAGEREAD"},
+};
+const OpcodeName kSystemNames[] = {
+    {kOpenRead, "OPENREAD"},
+    {kOpenWrite, "OPENWRITE"},
+    {kRead, "READ"},
+    {kWrite, "WRITE"},
+    {kClose, "CLOSE"},
+    {kDelete, "DELETE"},
+    {kFindFirst, "FINDFIRST"},
+    {kFindNext, "FINDNEXT"},
+    {kGetFirmwareVersion, "GETFIRMWAREVERSION"},
+    {kOpenWriteLinear, "OPENWRITELINEAR"},
+    {kOpenWriteData, "OPENWRITEDATA"},
+    {kOpenAppendData, "OPENAPPENDDATA"},
+    {kFindFirstModule, "FINDFIRSTMODULE"},
+    {kFindNextModule, "FINDNEXTMODULE"},
+    {kCloseModuleHandle, "CLOSEMODULEHANDLE"},
+    {kReadIoMap, "READIOMAP"},
+    {kWriteIoMap, "WRITEIOMAP"},
+    {kBoot, "BOOT"},
+    {kSetBrickName, "SETBRICKNAME"},
+    {kGetDeviceInfo, "GETDEVICEINFO"},
+    {kDeleteUserFlash, "DELETEUSERFLASH"},
+    {kPollCommandLength, "POLLCOMMANDLENGTH"},
+    {kPoll, "POLL"},
+    {kBluetoothFactoryReset, "BLUETOOTHFACTORYRESET"},
+};
+
+}  // namespace detail
+
+// The command's name; an opcode the protocol does not have shows as DIRECTCOMMAND or
+// SYSTEMCOMMAND.
 inline const char* opcodeName(std::uint8_t type, std::uint8_t opcode) {
   if ((type & 0x7F) == kSystemCommand) {
-    switch (opcode) {
-      case kGetDeviceInfo:
-        return "GETDEVICEINFO";
-      case kSetBrickName:
-        return "SETBRICKNAME";
-      default:
-        return "SYSTEMCOMMAND";
+    for (const detail::OpcodeName& row : detail::kSystemNames) {
+      if (row.opcode == opcode) {
+        return row.name;
+      }
+    }
+    return "SYSTEMCOMMAND";
+  }
+  for (const detail::OpcodeName& row : detail::kDirectNames) {
+    if (row.opcode == opcode) {
+      return row.name;
     }
   }
-  switch (opcode) {
-    case kPlayTone:
-      return "PLAYTONE";
-    case kSetOutputState:
-      return "SETOUTPUTSTATE";
-    case kSetInputMode:
-      return "SETINPUTMODE";
-    case kGetOutputState:
-      return "GETOUTPUTSTATE";
-    case kGetInputValues:
-      return "GETINPUTVALUES";
-    case kResetInputScaledValue:
-      return "RESETINPUTSCALEDVALUE";
-    case kResetMotorPosition:
-      return "RESETMOTORPOSITION";
-    case kGetBatteryLevel:
-      return "GETBATTERYLEVEL";
-    case kStopSoundPlayback:
-      return "STOPSOUNDPLAYBACK";
-    case kKeepAlive:
-      return "KEEPALIVE";
-    case kLsGetStatus:
-      return "LSGETSTATUS";
-    case kLsWrite:
-      return "LSWRITE";
-    case kLsRead:
-      return "LSREAD";
-    default:
-      return "DIRECTCOMMAND";
-  }
+  return "DIRECTCOMMAND";
 }
 
 inline const char* statusName(std::uint8_t status) {
@@ -131,6 +165,16 @@ inline const char* statusName(std::uint8_t status) {
       return "NO_MEMORY";
     case 0xFF:
       return "BAD_ARGUMENTS";
+    case kStatusNoSpace:
+      return "NO_SPACE";
+    case kStatusFileNotFound:
+      return "FILE_NOT_FOUND";
+    case kStatusHandleClosed:
+      return "HANDLE_ALREADY_CLOSED";
+    case kStatusModuleNotFound:
+      return "MODULE_NOT_FOUND";
+    case kStatusIllegalHandle:
+      return "ILLEGAL_HANDLE";
     default:
       return "UNKNOWN_STATUS";
   }
@@ -339,7 +383,8 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
   if (n < 3 || r[0] != kReply) {
     return "(not a reply)";
   }
-  bool system = r[1] == kGetDeviceInfo || r[1] == kSetBrickName;
+  // System command opcodes all have the high bit set, direct ones none.
+  bool system = r[1] >= 0x80;
   std::string out = std::string("reply ") +
                     opcodeName(system ? kSystemCommand : kDirectCommand, r[1]) + " " +
                     statusName(r[2]);
@@ -356,6 +401,8 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
         field(out, "port", a[0]);
         field(out, "power", static_cast<std::int8_t>(a[1]));
         field(out, "mode", modeText(a[2]));
+        field(out, "regulation", regulationName(a[3]));
+        field(out, "turn", static_cast<std::int8_t>(a[4]));
         field(out, "run", runStateName(a[5]));
         field(out, "limit", le(a + 6, 4));
         field(out, "tacho", static_cast<std::int32_t>(le(a + 10, 4)));
@@ -393,6 +440,10 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
       break;
     default:
       break;
+  }
+  if (system && r[1] == kGetFirmwareVersion && args >= 4) {
+    field(out, "protocol", std::to_string(a[1]) + "." + std::to_string(a[0]));
+    field(out, "firmware", std::to_string(a[3]) + "." + std::to_string(a[2]));
   }
   if (system && r[1] == kGetDeviceInfo && args >= 15) {
     field(out, "name", "\"" + nameText(a, 15) + "\"");
