@@ -267,6 +267,44 @@ void BM_UltrasonicTelegrams(benchmark::State& state) {
   state.counters["wrong"] = wrong;
 }
 
+// A sonar that needs range(0) ms of wall time per distance reading, as a real one needs about 4:
+// telegrams per reading with the reading loop's pauses between its passes.
+void BM_UltrasonicPaced(benchmark::State& state) {
+  struct WallTime : Sim::Environment {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double worldSeconds() const override {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::uint8_t ultrasonicDistance(int) override { return 42; }
+  } wall;
+  Sim::VirtualBrick sim;
+  sim.setEnvironment(&wall);
+  sim.ultrasonicLatencySeconds = static_cast<double>(state.range(0)) / 1000.0;
+  Block block;
+  block.getCommunication().attach(
+      new Comm::MemoryTransport(
+          [&sim](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+            Sim::Bytes reply = sim.answer(p, n);
+            if (!reply.empty()) {
+              replies.push_back(reply);
+            }
+          }),
+      new Comm::PacketFraming());
+  Sensor sonar;
+  sonar.setSensorType(Brick::Lib::SENSOR_ULTRASONIC);
+  block.setSensor(&sonar, 3);
+  sim.clearRecord();
+  int wrong = 0;
+  for (auto _ : state) {
+    if (sonar.getValue() != 42) {
+      ++wrong;
+    }
+  }
+  double n = static_cast<double>(state.iterations());
+  state.counters["telegrams"] = static_cast<double>(sim.received().size()) / n;
+  state.counters["wrong"] = wrong;
+}
+
 // A Block and a motor on port A, connected to BRICK_PEER.
 struct PeerLink {
   Block block;
@@ -320,6 +358,12 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ultrasonic/latencyPolls", BM_UltrasonicTelegrams)
       ->DenseRange(0, 5)
       ->Iterations(20);
+  benchmark::RegisterBenchmark("ultrasonic/sensorMs", BM_UltrasonicPaced)
+      ->Arg(0)
+      ->Arg(4)
+      ->Arg(30)
+      ->Iterations(20)
+      ->UseRealTime();
   if (std::getenv("BRICK_PEER") != nullptr) {
     benchmark::RegisterBenchmark("peer/getBatteryLevel", BM_PeerBattery)->UseRealTime();
     benchmark::RegisterBenchmark("peer/getRotationCount", BM_PeerRotation)->UseRealTime();

@@ -214,7 +214,8 @@ int main(int argc, char** argv) {
     server.setLinkModel(Sim::LinkModel(linkKind));
   }
   if (trace != nullptr) {
-    server.setTrace([trace, traceTime, &robot](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+    server.setTrace([trace, traceTime, &robot](const Sim::Bytes& telegram,
+                                               const Sim::Bytes& reply) {
       char when[32] = "";
       if (traceTime) {
         std::snprintf(when, sizeof when, "%.6f ", robot.worldSeconds());

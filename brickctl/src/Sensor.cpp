@@ -128,23 +128,27 @@ int Sensor::readUltrasonic() {
     return -1;
   }
   // Each pass asks for a fresh measurement and then whether it has arrived; a sensor that never
-  // reports data ready is given up on after kUltrasonicTimeoutMs. Between passes the loop
-  // waits, twice as long each time (1, 2, 4 ... ms, at most kLongestPauseMs): the bus needs
-  // some milliseconds for a reading, and asking faster only fills the link. A sensor that
-  // takes 4 ms then costs 4 passes, 9 telegrams, not hundreds.
+  // reports data ready is given up on after kUltrasonicTimeoutMs. From the second pass on, the
+  // loop gives the bus time between the two, twice as long each pass (1, 2, 4 ... ms, at most
+  // kLongestPauseMs): a reading takes the bus some milliseconds, and asking faster only fills
+  // the link. (A pause after the status query instead would let each request restart a
+  // measurement that had just finished.) A sensor that takes 4 ms then costs 4 passes, 9
+  // telegrams, not hundreds.
   Comm::Deadline deadline(kUltrasonicTimeoutMs);
-  int pauseMs = 1;
+  int pauseMs = 0;
   for (;;) {
     lsWrite(kDistanceRequest, sizeof kDistanceRequest);
+    if (pauseMs > 0) {
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds(std::min(pauseMs, deadline.remainingMs())));
+    }
     if (LSGetStatus() > 0) {
       break;
     }
     if (deadline.expired()) {
       return -1;
     }
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(std::min(pauseMs, deadline.remainingMs())));
-    pauseMs = std::min(2 * pauseMs, kLongestPauseMs);
+    pauseMs = std::min(std::max(1, 2 * pauseMs), kLongestPauseMs);
   }
   unsigned char command[] = {Nxt::kLsRead, static_cast<unsigned char>(port)};
   unsigned char reply[19];

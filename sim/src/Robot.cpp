@@ -21,7 +21,7 @@ const double kSonarAhead = 7.0;
 const double kSonarRange = 254.5;  // beyond this there is no echo: 255
 // Nearer than this the echo returns while the sensor is still sending: it reads no less.
 const double kSonarMinimum = 7.0;
-const double kBumperReach = 1.0;   // the bumper closes this close to a wall
+const double kBumperReach = 1.0;  // the bumper closes this close to a wall
 const std::size_t kMaxPath = 200000;
 
 double radians(double degrees) {

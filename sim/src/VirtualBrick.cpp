@@ -423,8 +423,8 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     ready = us.bytesReady;
   }
   Bytes reply = head(t[1], running  ? Nxt::kStatusPending
-                             : failed ? Nxt::kStatusBusError
-                                      : Nxt::kStatusOk);
+                           : failed ? Nxt::kStatusBusError
+                                    : Nxt::kStatusOk);
   reply.push_back(ready);
   return reply;
 }
