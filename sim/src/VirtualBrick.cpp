@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "comm/Nxt.h"
+#include "sim/SonarRegisters.h"
 #include "sim/UnmodelledCommands.h"
 
 namespace Sim {
 
 namespace {
 
-const std::uint8_t kUltrasonicWarmReset = 4;
 // The last official firmware's protocol 1.124 and firmware 1.31, minor number first.
 const std::uint8_t kFirmwareVersion[] = {124, 1, 31, 1};
 
@@ -29,65 +29,6 @@ Bytes head(std::uint8_t opcode, std::uint8_t code) {
 // data zeroed, so that a client reading a field at its offset finds it there.
 Bytes status(std::uint8_t opcode, std::uint8_t code) {
   return UnmodelledCommands::refusal(opcode >= 0x80, opcode, code);
-}
-
-// The ultrasonic sensor's identification texts, each read from its first register onward
-// (NUL-padded), and the registers up to the next one.
-struct SonarText {
-  std::uint8_t first;
-  std::uint8_t end;
-  const char* text;
-};
-const SonarText kSonarTexts[] = {
-    {Nxt::kUltrasonicVersion, Nxt::kUltrasonicProductId, "V1.0"},
-    {Nxt::kUltrasonicProductId, Nxt::kUltrasonicType, "LEGO"},
-    {Nxt::kUltrasonicType, Nxt::kUltrasonicUnits, "Sonar"},
-    {Nxt::kUltrasonicUnits, Nxt::kUltrasonicUnits + 8, "10E-2m"},
-};
-const std::uint8_t kActualZero = 0x52;
-
-// What `count` bytes read from register `reg` on, as the sensor sends them, bring back.
-void readSonar(const UltrasonicState& us, std::uint8_t reg, std::size_t count, std::uint8_t* out) {
-  std::memset(out, 0, count);
-  for (const SonarText& field : kSonarTexts) {
-    if (reg >= field.first && reg < field.end) {
-      std::size_t from = reg - field.first;
-      std::size_t length = std::strlen(field.text);
-      for (std::size_t i = 0; from + i < length && i < count; ++i) {
-        out[i] = static_cast<std::uint8_t>(field.text[from + i]);
-      }
-      return;
-    }
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    std::size_t r = reg + i;
-    if (r == Nxt::kUltrasonicInterval) {
-      out[i] = us.interval;
-    } else if (r == Nxt::kUltrasonicCommand) {
-      out[i] = us.command;
-    } else if (r == Nxt::kUltrasonicMeasurement0) {
-      out[i] = us.distance;  // continuous measurement fills the first of the eight
-    } else if (r >= kActualZero && r < kActualZero + 3u) {
-      out[i] = us.calibration[r - kActualZero];
-    }
-  }
-}
-
-// Bytes written to registers from `reg` on: the interval, the command and the calibration
-// take them; the rest are read-only.
-void writeSonar(UltrasonicState& us, std::uint8_t reg, const std::uint8_t* data, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    std::size_t r = reg + i;
-    if (r == Nxt::kUltrasonicInterval) {
-      us.interval = data[i];
-    } else if (r == Nxt::kUltrasonicCommand) {
-      // A warm reset leaves the sensor as it powers up: measuring continuously.
-      us.command = data[i] == kUltrasonicWarmReset ? Nxt::kUltrasonicContinuous : data[i];
-      us.measuring = us.command != Nxt::kUltrasonicOff;
-    } else if (r >= kActualZero && r < kActualZero + 3u) {
-      us.calibration[r - kActualZero] = data[i];
-    }
-  }
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -366,7 +307,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
   std::uint8_t reg = acknowledged ? data[1] : 0;
   if (acknowledged && tx >= 3) {
-    writeSonar(us, reg, data + 2, tx - 2);
+    SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
   // A new transaction replaces the data of the last one, read or not.
   us.busError = !acknowledged;
@@ -377,7 +318,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
         reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    readSonar(us, reg, rx, us.data);
+    SonarRegisters::read(us, reg, rx, us.data);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock. The bus
   // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
