@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "comm/TelegramText.h"
+#include "protocol/TelegramText.h"
 #include "sim/LinkModel.h"
 #include "sim/PtyServer.h"
 #include "sim/RealClock.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "BrickFixture.h"
-#include "comm/TelegramText.h"
+#include "protocol/TelegramText.h"
 #include "sim/LinkModel.h"
 #include "sim/PtyServer.h"
 #include "sim/Robot.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "comm/Deadline.h"
+#include "comm/SerialCommunication.h"
 #include "comm/tStatus.h"
 
 using nFANTOM100::tStatus;
@@ -69,6 +70,15 @@ TEST(Status, FileNameIsCutAtOneHundredCharacters) {
   EXPECT_EQ(std::string(copy.getFileName()), std::string(100, 'x'));
   tStatus empty(1, "", 2);
   EXPECT_STREQ(empty.getFileName(), "");
+}
+
+// The link records its own source by its place in the tree, whatever the checkout's depth: an
+// absolute path from a deep checkout would not fit the record's 100 characters.
+TEST(Status, LinkRecordsItsFileRelativeToTheSourceTree) {
+  Comm::SerialCommunication link;
+  unsigned char keepAlive[] = {0x0D};
+  link.sendDirectCommand(1, keepAlive, sizeof keepAlive, nullptr, 0);
+  EXPECT_STREQ(link.getStatus().getFileName(), "link/src/SerialCommunication.cpp");
 }
 
 TEST(Status, ExactlyOneClassHolds) {

@@ -4,14 +4,12 @@
 #include <cctype>
 #include <sstream>
 
-#include "comm/Nxt.h"
+#include "protocol/RfcommDevices.h"
+#include "protocol/UsbIds.h"
 
 namespace BrickTool {
 
 namespace {
-
-const std::uint16_t kFirmwareUpdateVendor = 0x03EB;
-const std::uint16_t kFirmwareUpdateProduct = 0x6124;
 
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -67,7 +65,7 @@ Survey::Survey(const Host& host) {
   for (const Comm::UsbDeviceInfo& device : devices) {
     bool brick = device.vendor == Nxt::kUsbVendor && device.product == Nxt::kUsbProduct;
     bool waiting =
-        device.vendor == kFirmwareUpdateVendor && device.product == kFirmwareUpdateProduct;
+        device.vendor == Nxt::kUsbFirmwareVendor && device.product == Nxt::kUsbFirmwareProduct;
     if (brick || waiting) {
       UsbBrick found;
       found.device = device;
@@ -97,8 +95,8 @@ Survey::Survey(const Host& host) {
     }
   }
 
-  for (int i = 0; i < 10; ++i) {
-    std::string path = "/dev/rfcomm" + std::to_string(i);
+  for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
+    std::string path = Nxt::rfcommDevicePath(i);
     if (host.exists(path)) {
       RfcommDevice device;
       device.path = path;

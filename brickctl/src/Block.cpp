@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "comm/Nxt.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
@@ -53,27 +55,33 @@ int Block::disconnect() {
 }
 
 int Block::playTone(int frequency, int duration) {
-  unsigned char command[] = {Nxt::kPlayTone, static_cast<unsigned char>(frequency % 256),
-                             static_cast<unsigned char>(frequency / 256),
-                             static_cast<unsigned char>(duration % 256),
-                             static_cast<unsigned char>(duration / 256)};
-  unsigned char reply[2] = {0x01, 0x01};
+  namespace C = Nxt::PlayToneCommand;
+  // Low byte from %, high byte from /, as it has always been sent (negative values included).
+  auto twoBytes = [](int value) {
+    return static_cast<std::uint32_t>((value % 256 & 0xFF) | (value / 256 & 0xFF) << 8);
+  };
+  unsigned char command[C::kLength - Nxt::kFromOpcode] = {Nxt::kPlayTone};
+  Nxt::put(command, C::kFrequency, twoBytes(frequency), Nxt::kFromOpcode);
+  Nxt::put(command, C::kDuration, twoBytes(duration), Nxt::kFromOpcode);
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   return 1;
 }
 
 int Block::stopTone() {
   unsigned char command[] = {Nxt::kStopSoundPlayback};
-  unsigned char reply[2] = {0x01, 0x01};
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   return 1;
 }
 
 int Block::getBatteryLevel() {
   unsigned char command[] = {Nxt::kGetBatteryLevel};
-  unsigned char reply[4] = {0x01, 0x01, 0x01, 0x01};
+  unsigned char reply[Nxt::GetBatteryLevelReply::kLength - Nxt::kFromOpcode] = {0x01, 0x01, 0x01,
+                                                                                0x01};
   link.sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
-  return reply[2] + 256 * reply[3];
+  return static_cast<int>(
+      Nxt::get(reply, Nxt::GetBatteryLevelReply::kMillivolts, Nxt::kFromOpcode));
 }
 
 void Block::getName(char* name) {

@@ -1,7 +1,9 @@
 #include "brick/Motor.h"
 
-#include "comm/Nxt.h"
 #include "comm/SerialCommunication.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
@@ -23,19 +25,19 @@ int Motor::setOutputState(int power, unsigned char mode, unsigned char regulatio
   if (link == nullptr) {
     return -1;
   }
-  unsigned int limit = static_cast<unsigned int>(tachoLimit);
-  unsigned char command[] = {Nxt::kSetOutputState,
-                             static_cast<unsigned char>(port),
-                             static_cast<unsigned char>(power),
-                             mode,
-                             regulation,
-                             0x00,  // turn ratio
-                             runState,
-                             static_cast<unsigned char>(limit),
-                             static_cast<unsigned char>(limit >> 8),
-                             static_cast<unsigned char>(limit >> 16),
-                             static_cast<unsigned char>(limit >> 24)};
-  unsigned char reply[2] = {0x01, 0x01};
+  namespace C = Nxt::SetOutputStateCommand;
+  unsigned char command[C::kLength - Nxt::kFromOpcode] = {Nxt::kSetOutputState};
+  auto set = [&](Nxt::Field field, std::uint32_t value) {
+    Nxt::put(command, field, value, Nxt::kFromOpcode);
+  };
+  set(C::kPort, static_cast<std::uint32_t>(port));
+  set(C::kPower, static_cast<std::uint32_t>(power));
+  set(C::kMode, mode);
+  set(C::kRegulation, regulation);
+  set(C::kTurnRatio, 0);
+  set(C::kRunState, runState);
+  set(C::kTachoLimit, static_cast<std::uint32_t>(tachoLimit));
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   return 1;
 }
@@ -83,8 +85,11 @@ int Motor::resetRotationCount() {
   }
   // The third byte is the relative flag: 0 resets the absolute rotation count, the counter
   // that getRotationCount reads.
-  unsigned char command[] = {Nxt::kResetMotorPosition, static_cast<unsigned char>(port), 0x00};
-  unsigned char reply[2] = {0x01, 0x01};
+  namespace C = Nxt::ResetMotorPositionCommand;
+  unsigned char command[C::kLength - Nxt::kFromOpcode] = {Nxt::kResetMotorPosition};
+  Nxt::put(command, C::kPort, static_cast<std::uint32_t>(port), Nxt::kFromOpcode);
+  Nxt::put(command, C::kRelative, 0, Nxt::kFromOpcode);
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   return 1;
 }
@@ -93,16 +98,15 @@ int Motor::getRotationCount() {
   if (link == nullptr) {
     return -1;
   }
+  namespace R = Nxt::GetOutputStateReply;
   unsigned char command[] = {Nxt::kGetOutputState, static_cast<unsigned char>(port)};
-  unsigned char reply[24];
+  static_assert(sizeof command == Nxt::PortCommand::kLength - Nxt::kFromOpcode, "opcode, port");
+  unsigned char reply[R::kLength - Nxt::kFromOpcode];
   for (unsigned char& byte : reply) {
     byte = 0x01;
   }
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
-  unsigned int count =
-      static_cast<unsigned int>(reply[20]) | static_cast<unsigned int>(reply[21]) << 8 |
-      static_cast<unsigned int>(reply[22]) << 16 | static_cast<unsigned int>(reply[23]) << 24;
-  return static_cast<int>(count);
+  return static_cast<int>(Nxt::get(reply, R::kRotationCount, Nxt::kFromOpcode));
 }
 
 void Motor::setLogLevel(int) {}

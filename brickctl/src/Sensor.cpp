@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "comm/Deadline.h"
-#include "comm/Nxt.h"
 #include "comm/SerialCommunication.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
 
 namespace Brick {
 namespace Lib {
@@ -76,10 +78,12 @@ int Sensor::setSensorType(int newKind) {
     return 1;
   }
   const std::pair<const int, int>& typeMode = *row->second.begin();
-  unsigned char command[] = {Nxt::kSetInputMode, static_cast<unsigned char>(port),
-                             static_cast<unsigned char>(typeMode.first),
-                             static_cast<unsigned char>(typeMode.second)};
-  unsigned char reply[2] = {0x01, 0x01};
+  namespace C = Nxt::SetInputModeCommand;
+  unsigned char command[C::kLength - Nxt::kFromOpcode] = {Nxt::kSetInputMode};
+  Nxt::put(command, C::kPort, static_cast<std::uint32_t>(port), Nxt::kFromOpcode);
+  Nxt::put(command, C::kSensorType, static_cast<std::uint32_t>(typeMode.first), Nxt::kFromOpcode);
+  Nxt::put(command, C::kSensorMode, static_cast<std::uint32_t>(typeMode.second), Nxt::kFromOpcode);
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   return 2;
 }
@@ -113,14 +117,15 @@ int Sensor::readScaled(bool lowByteOnly) {
   if (link == nullptr) {
     return -1;
   }
+  namespace R = Nxt::GetInputValuesReply;
   unsigned char command[] = {Nxt::kGetInputValues, static_cast<unsigned char>(port)};
-  unsigned char reply[15];
+  unsigned char reply[R::kLength - Nxt::kFromOpcode];
   std::memset(reply, 0x01, sizeof reply);
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
   if (lowByteOnly) {
-    return reply[11];
+    return reply[R::kScaled.at(Nxt::kFromOpcode)];
   }
-  return reply[11] + 256 * reply[12];
+  return static_cast<int>(Nxt::get(reply, R::kScaled, Nxt::kFromOpcode));
 }
 
 int Sensor::readUltrasonic() {
@@ -151,20 +156,24 @@ int Sensor::readUltrasonic() {
     pauseMs = std::min(std::max(1, 2 * pauseMs), kLongestPauseMs);
   }
   unsigned char command[] = {Nxt::kLsRead, static_cast<unsigned char>(port)};
-  unsigned char reply[19];
+  unsigned char reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];
   std::memset(reply, 0x01, sizeof reply);
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
-  return reply[3];
+  return reply[Nxt::LsReadReply::kData - Nxt::kFromOpcode];  // the first byte read
 }
 
 void Sensor::lsWrite(const unsigned char* bytes, int n) {
   // The distance request expects one byte back; the command writes expect none.
   unsigned char receive = n == static_cast<int>(sizeof kDistanceRequest) ? 1 : 0;
-  unsigned char command[4 + 3] = {Nxt::kLsWrite, static_cast<unsigned char>(port),
-                                  static_cast<unsigned char>(n), receive};
-  std::memcpy(command + 4, bytes, static_cast<std::size_t>(n));
-  unsigned char reply[2] = {0x01, 0x01};
-  link->sendDirectCommand(1, command, 4 + n, reply, sizeof reply);
+  namespace C = Nxt::LsWriteCommand;
+  const std::size_t header = C::kHeaderLength - Nxt::kFromOpcode;
+  unsigned char command[header + sizeof kSonarOn] = {Nxt::kLsWrite};
+  Nxt::put(command, C::kPort, static_cast<std::uint32_t>(port), Nxt::kFromOpcode);
+  Nxt::put(command, C::kTxLength, static_cast<std::uint32_t>(n), Nxt::kFromOpcode);
+  Nxt::put(command, C::kRxLength, receive, Nxt::kFromOpcode);
+  std::memcpy(command + header, bytes, static_cast<std::size_t>(n));
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
+  link->sendDirectCommand(1, command, static_cast<int>(header) + n, reply, sizeof reply);
 }
 
 int Sensor::LSGetStatus() {
@@ -172,9 +181,9 @@ int Sensor::LSGetStatus() {
     return -1;
   }
   unsigned char command[] = {Nxt::kLsGetStatus, static_cast<unsigned char>(port)};
-  unsigned char reply[3] = {0x01, 0x01, 0x01};
+  unsigned char reply[Nxt::LsGetStatusReply::kLength - Nxt::kFromOpcode] = {0x01, 0x01, 0x01};
   link->sendDirectCommand(1, command, sizeof command, reply, sizeof reply);
-  return reply[2];
+  return static_cast<int>(Nxt::get(reply, Nxt::LsGetStatusReply::kBytesReady, Nxt::kFromOpcode));
 }
 
 void Sensor::enableSonar() {

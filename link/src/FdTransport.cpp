@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "comm/LinkCode.h"
+#include "comm/TimeLimits.h"
 
 namespace Comm {
 
@@ -71,7 +72,6 @@ long waitFor(int fd, short events, const Deadline& deadline) {
 // The kernel's RFCOMM socket address (linux/bluetooth/rfcomm.h), declared here so that the
 // link needs no Bluetooth development package.
 const int kAfBluetooth = 31;
-const int kConnectTimeoutMs = 10000;
 const int kBtProtoRfcomm = 3;
 struct RfcommAddress {
   sa_family_t family;

@@ -1,7 +1,7 @@
 #include "comm/PacketFraming.h"
 
 #include "comm/LinkCode.h"
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
 
 namespace Comm {
 

@@ -8,9 +8,13 @@
 #include "comm/FdTransport.h"
 #include "comm/LengthPrefixFraming.h"
 #include "comm/LinkCode.h"
-#include "comm/Nxt.h"
 #include "comm/PacketFraming.h"
+#include "comm/TimeLimits.h"
 #include "comm/UsbTransport.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
+#include "protocol/RfcommDevices.h"
 
 namespace Comm {
 
@@ -19,10 +23,34 @@ namespace {
 const int kRfcommChannel = 1;
 const std::size_t kMaxDeviceText = 255;
 const int kNameBuffer = 256;
-// How long the exchange after a failed one waits for a second reply echoing its opcode, in case
-// the first was the brick's late answer to the failed command. A brick answers the next command
-// within tens of milliseconds of the one before, even over Bluetooth.
-const int kStaleReplyGraceMs = 200;
+// This file as the status record names it, from the source tree's top. The build maps the
+// tree's absolute path away; a compiler cache may instead give the compiler a path relative to
+// the build directory ("../../link/src/..."), whose leading steps are dropped here.
+const char* sourceName(const char* file) {
+  for (;;) {
+    if (std::strncmp(file, "../", 3) == 0) {
+      file += 3;
+    } else if (std::strncmp(file, "./", 2) == 0) {
+      file += 2;
+    } else {
+      return file;
+    }
+  }
+}
+
+const char* const kThisFile = sourceName(__FILE__);
+
+// Whether a reply as the link hands it (from the opcode on) is the brick's success at `opcode`.
+bool answered(const unsigned char* reply, std::uint8_t opcode) {
+  return Nxt::get(reply, Nxt::Reply::kOpcode, Nxt::kFromOpcode) == opcode &&
+         Nxt::get(reply, Nxt::Reply::kStatus, Nxt::kFromOpcode) == Nxt::kStatusOk;
+}
+
+// Whether a received telegram is a reply to a command with this opcode.
+bool answers(const std::uint8_t* telegram, std::size_t n, std::uint8_t opcode) {
+  return n >= Nxt::Reply::kOpcode.end() && telegram[Nxt::Reply::kType.offset] == Nxt::kReply &&
+         telegram[Nxt::Reply::kOpcode.offset] == opcode;
+}
 
 }  // namespace
 
@@ -74,7 +102,7 @@ bool SerialCommunication::open() {
   if (usb == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(usb, new PacketFraming());
@@ -95,7 +123,7 @@ bool SerialCommunication::openBT(char* device) {
   if (stream == nullptr) {
     close();
     status.clear();
-    fail(code, __FILE__, __LINE__);
+    fail(code, kThisFile, __LINE__);
     return false;
   }
   attach(stream, new LengthPrefixFraming());
@@ -103,10 +131,9 @@ bool SerialCommunication::openBT(char* device) {
 }
 
 bool SerialCommunication::openBT() {
-  for (int i = 0; i < 10; ++i) {
-    char path[32];
-    std::snprintf(path, sizeof path, "/dev/rfcomm%d", i);
-    if (!openBT(path)) {
+  for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
+    std::string path = Nxt::rfcommDevicePath(i);
+    if (!openBT(&path[0])) {
       continue;
     }
     // A bound device opens whether or not its brick is in reach: ask it for its name.
@@ -114,13 +141,13 @@ bool SerialCommunication::openBT() {
     unsigned char info[Nxt::kReplyGetDeviceInfo];
     std::memset(info, 0x01, sizeof info);
     exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
-    if (status.isSuccess() && info[0] == Nxt::kGetDeviceInfo && info[1] == Nxt::kStatusOk) {
+    if (status.isSuccess() && answered(info, Nxt::kGetDeviceInfo)) {
       return true;
     }
   }
   close();
   status.clear();
-  fail(kLinkNoDevice, __FILE__, __LINE__);
+  fail(kLinkNoDevice, kThisFile, __LINE__);
   return false;
 }
 
@@ -147,25 +174,27 @@ void SerialCommunication::getName(char* name) {
   std::memset(info, 0, sizeof info);
   exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
   name[0] = '\0';
-  if (info[0] != Nxt::kGetDeviceInfo || info[1] != Nxt::kStatusOk) {
+  if (!answered(info, Nxt::kGetDeviceInfo)) {
     return;
   }
-  std::size_t n = strnlen(reinterpret_cast<const char*>(info + 2), Nxt::kDeviceNameBytes);
-  std::memcpy(name, info + 2, n);
+  const unsigned char* text = info + Nxt::GetDeviceInfoReply::kName - Nxt::kFromOpcode;
+  std::size_t n = strnlen(reinterpret_cast<const char*>(text), Nxt::kDeviceNameBytes);
+  std::memcpy(name, text, n);
   name[n] = '\0';
   static_assert(Nxt::kDeviceNameBytes < kNameBuffer, "a name always fits the caller's buffer");
 }
 
 bool SerialCommunication::setName(char* name) {
   // 0x98, then the name in 16 bytes: at most 15 characters, NUL-padded.
-  unsigned char command[2 + Nxt::kDeviceNameBytes] = {Nxt::kSetBrickName};
+  unsigned char command[Nxt::SetBrickNameCommand::kLength - Nxt::kFromOpcode] = {
+      Nxt::kSetBrickName};
   if (name != nullptr) {
     std::size_t n = strnlen(name, Nxt::kDeviceNameBytes);
-    std::memcpy(command + 1, name, n);
+    std::memcpy(command + Nxt::SetBrickNameCommand::kName - Nxt::kFromOpcode, name, n);
   }
-  unsigned char reply[2] = {0x01, 0x01};
+  unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
   exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply);
-  return reply[0] == Nxt::kSetBrickName && reply[1] == Nxt::kStatusOk;
+  return answered(reply, Nxt::kSetBrickName);
 }
 
 void SerialCommunication::sendDirectCommand(unsigned short replyWanted, unsigned char* command,
@@ -183,11 +212,11 @@ void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned
 void SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength) {
   if (transport == nullptr || framing == nullptr) {
-    fail(kLinkNotOpen, __FILE__, __LINE__);
+    fail(kLinkNotOpen, kThisFile, __LINE__);
     return;
   }
   if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
-    fail(kLinkBadArgument, __FILE__, __LINE__);
+    fail(kLinkBadArgument, kThisFile, __LINE__);
     return;
   }
   Deadline deadline(kReplyTimeoutMs);
@@ -205,7 +234,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   long rc = framing->send(*transport, telegram, static_cast<std::size_t>(length) + 1, deadline);
   if (rc < 0) {
     framing->outOfStep = true;
-    fail(rc, __FILE__, __LINE__);
+    fail(rc, kThisFile, __LINE__);
     return;
   }
   if ((type & 0x80) != 0) {
@@ -221,10 +250,10 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     rc = framing->receive(*transport, telegram, sizeof telegram, got, deadline);
     if (rc < 0) {
       framing->outOfStep = true;
-      fail(rc, __FILE__, __LINE__);
+      fail(rc, kThisFile, __LINE__);
       return;
     }
-    if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
+    if (answers(telegram, got, command[0])) {
       std::memcpy(ours, telegram, got);
       oursLength = got;
       break;
@@ -233,7 +262,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     // here too: a line that streams foreign replies costs no more than a silent one.
     if (deadline.expired()) {
       framing->outOfStep = true;
-      fail(kLinkTimeout, __FILE__, __LINE__);
+      fail(kLinkTimeout, kThisFile, __LINE__);
       return;
     }
   }
@@ -251,7 +280,7 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
         }
         break;
       }
-      if (got >= 2 && telegram[0] == Nxt::kReply && telegram[1] == command[0]) {
+      if (answers(telegram, got, command[0])) {
         std::memcpy(ours, telegram, got);
         oursLength = got;
         break;
@@ -261,14 +290,14 @@ void SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
       }
     }
   }
-  std::size_t take = oursLength - 1;
+  std::size_t take = oursLength - Nxt::kFromOpcode;
   if (replyLength < 0) {
     take = 0;
   } else if (take > static_cast<std::size_t>(replyLength)) {
     take = static_cast<std::size_t>(replyLength);
   }
   if (take > 0 && reply != nullptr) {
-    std::memcpy(reply, ours + 1, take);
+    std::memcpy(reply, ours + Nxt::kFromOpcode, take);
   }
 }
 

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "comm/LinkCode.h"
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
+#include "protocol/UsbIds.h"
 
 namespace Comm {
 

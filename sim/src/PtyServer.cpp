@@ -8,7 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "comm/Nxt.h"
+#include "protocol/LengthPrefix.h"
+#include "protocol/Replies.h"
 
 namespace Sim {
 
@@ -120,21 +121,28 @@ void PtyServer::run() {
       continue;
     }
     pending.insert(pending.end(), buffer, buffer + got);
-    while (pending.size() >= 2) {
-      std::size_t n = pending[0] | static_cast<std::size_t>(pending[1]) << 8;
-      if (n == 0) {
-        // Nothing to answer, but a trace shows that it came.
+    for (;;) {
+      if (pending.size() >= 2 && pending[0] == 0 && pending[1] == 0) {
+        // An empty telegram: nothing to answer, but a trace shows that it came.
         pending.erase(pending.begin(), pending.begin() + 2);
         handle(Bytes());
         continue;
       }
       // A telegram over 64 bytes is taken in whole all the same (up to what the prefix can
       // say), so that the stream stays in step and the brick can refuse it.
-      if (pending.size() < 2 + n) {
+      std::size_t n = 0;
+      Nxt::LengthPrefix::Scan found =
+          Nxt::LengthPrefix::scan(pending.data(), pending.size(), n, 0xFFFF);
+      if (found == Nxt::LengthPrefix::Scan::kOutOfStep) {
+        pending.clear();  // a brick out of step drops what it has
         break;
       }
-      Bytes telegram(pending.begin() + 2, pending.begin() + 2 + static_cast<long>(n));
-      pending.erase(pending.begin(), pending.begin() + 2 + static_cast<long>(n));
+      if (found == Nxt::LengthPrefix::Scan::kNeedMore) {
+        break;
+      }
+      auto start = pending.begin() + static_cast<long>(Nxt::LengthPrefix::kPrefixBytes);
+      Bytes telegram(start, start + static_cast<long>(n));
+      pending.erase(pending.begin(), start + static_cast<long>(n));
       handle(telegram);
     }
   }
@@ -194,7 +202,7 @@ void PtyServer::handle(const Bytes& telegram) {
       reply.insert(reply.end(), 40, 0xAA);
       break;
     case Fault::WrongOpcode:
-      reply[1] ^= 0x55;
+      reply[Nxt::Reply::kOpcode.offset] ^= 0x55;
       break;
     case Fault::BadPrefix:
       send(Bytes{0x00, 0x00});
@@ -209,9 +217,9 @@ void PtyServer::handle(const Bytes& telegram) {
       slave = -1;
       return;
   }
-  Bytes frame{static_cast<std::uint8_t>(reply.size() & 0xFF),
-              static_cast<std::uint8_t>(reply.size() >> 8)};
-  frame.insert(frame.end(), reply.begin(), reply.end());
+  // A reply stretched by a fault may exceed one telegram: it is framed all the same.
+  Bytes frame(Nxt::LengthPrefix::kPrefixBytes + reply.size());
+  Nxt::LengthPrefix::encode(reply.data(), reply.size(), frame.data());
   send(frame);
 }
 

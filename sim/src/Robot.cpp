@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
 
 namespace Sim {
 

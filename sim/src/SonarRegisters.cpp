@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "comm/Nxt.h"
+#include "protocol/Nxt.h"
 
 namespace Sim {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "comm/Nxt.h"
-#include "comm/ReplyLayout.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
 
 namespace Sim {
 

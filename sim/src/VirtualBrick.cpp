@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "comm/Nxt.h"
+#include "protocol/Commands.h"
+#include "protocol/Nxt.h"
+#include "protocol/Replies.h"
 #include "sim/SonarRegisters.h"
 #include "sim/UnmodelledCommands.h"
 
@@ -11,24 +13,47 @@ namespace Sim {
 
 namespace {
 
+using Nxt::get;
+
 // The last official firmware's protocol 1.124 and firmware 1.31, minor number first.
 const std::uint8_t kFirmwareVersion[] = {124, 1, 31, 1};
 
-void putLe(Bytes& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  }
+// A reply of `length` bytes, the fields after the status 0 until set.
+Bytes reply(std::uint8_t opcode, std::uint8_t code, std::size_t length) {
+  Bytes out(length, 0);
+  Nxt::put(out.data(), Nxt::Reply::kType, Nxt::kReply);
+  Nxt::put(out.data(), Nxt::Reply::kOpcode, opcode);
+  Nxt::put(out.data(), Nxt::Reply::kStatus, code);
+  return out;
 }
 
-// The first three bytes of a reply, for a reply built field by field.
-Bytes head(std::uint8_t opcode, std::uint8_t code) {
-  return Bytes{Nxt::kReply, opcode, code};
-}
-
-// A direct or system command's reply with just a status: it keeps the reply's layout, the
-// data zeroed, so that a client reading a field at its offset finds it there.
+// A reply with just a status: it keeps the layout of the command's reply, the data zeroed, so
+// that a client reading a field at its offset finds it there (GETOUTPUTSTATE refused is 25
+// bytes, not 3).
 Bytes status(std::uint8_t opcode, std::uint8_t code) {
   return UnmodelledCommands::refusal(opcode >= 0x80, opcode, code);
+}
+
+// The answer to an opcode the published protocol does not have, or the stand-in answer of a
+// published command the brick does not carry out.
+Bytes unmodelled(const std::uint8_t* t, std::size_t n) {
+  Bytes out = UnmodelledCommands::answer(t, n);
+  return out.empty() ? reply(t[1], Nxt::kStatusUnknownOpcode, Nxt::Reply::kLength) : out;
+}
+
+void set(Bytes& out, Nxt::Field field, std::uint32_t value) {
+  Nxt::put(out.data(), field, value);
+}
+
+// An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
+Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
+  if (opcode == Nxt::kLsGetStatus) {
+    return reply(opcode, code, Nxt::LsGetStatusReply::kLength);
+  }
+  if (opcode == Nxt::kLsRead) {
+    return reply(opcode, code, Nxt::LsReadReply::kLength);
+  }
+  return status(opcode, code);
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -61,20 +86,21 @@ void VirtualBrick::scriptScaled(int port, const std::vector<int>& values) {
 
 Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   record.emplace_back(t, t + n);
-  if (n < 2) {
+  if (n < Nxt::Command::kHeaderLength) {
     return Bytes();  // not even an opcode: a brick drops it
   }
   std::uint8_t type = t[0];
+  bool wanted = (type & 0x80) == 0;
   if (type == Nxt::kReply) {
     return Bytes();  // a reply sent to the brick asks nothing
   }
   if ((type & 0x7F) != Nxt::kDirectCommand && (type & 0x7F) != Nxt::kSystemCommand) {
     // Neither a command nor a reply: refused, as a telegram the brick cannot make sense of.
-    return (type & 0x80) != 0 ? Bytes() : head(t[1], Nxt::kStatusInsanePacket);
+    return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
   }
   if (n > Nxt::kMaxTelegram) {
     // More than the brick's buffer holds: it carries none of it out, but says so.
-    return (type & 0x80) != 0 ? Bytes() : head(t[1], Nxt::kStatusInsanePacket);
+    return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
   }
   if (environment != nullptr) {
     environment->advance();
@@ -100,22 +126,22 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       case Nxt::kSetBrickName:
         return setName(t, n);
       case Nxt::kGetFirmwareVersion: {
-        Bytes reply = head(opcode, Nxt::kStatusOk);
-        reply.insert(reply.end(), std::begin(kFirmwareVersion), std::end(kFirmwareVersion));
-        return reply;
+        Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::replyLength(true, opcode));
+        std::copy(std::begin(kFirmwareVersion), std::end(kFirmwareVersion),
+                  out.begin() + Nxt::Reply::kLength);
+        return out;
       }
       default:
-        break;
+        return unmodelled(t, n);
     }
-    Bytes reply = UnmodelledCommands::answer(t, n);
-    return reply.empty() ? head(opcode, Nxt::kStatusUnknownOpcode) : reply;
   }
   switch (opcode) {
     case Nxt::kPlayTone:
-      if (n < 6) {
+      if (n < Nxt::PlayToneCommand::kLength) {
         return status(opcode, Nxt::kStatusInsanePacket);
       }
-      tones.push_back(Tone{t[2] | t[3] << 8, t[4] | t[5] << 8});
+      tones.push_back(Tone{static_cast<int>(get(t, Nxt::PlayToneCommand::kFrequency)),
+                           static_cast<int>(get(t, Nxt::PlayToneCommand::kDuration))});
       if (environment != nullptr) {
         environment->tonePlayed(tones.back());
       }
@@ -123,34 +149,38 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     case Nxt::kStopSoundPlayback:
       return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetBatteryLevel: {
-      Bytes reply = head(opcode, Nxt::kStatusOk);
-      putLe(reply, static_cast<std::uint32_t>(batteryMillivolts), 2);
-      return reply;
+      Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::GetBatteryLevelReply::kLength);
+      set(out, Nxt::GetBatteryLevelReply::kMillivolts,
+          static_cast<std::uint32_t>(batteryMillivolts));
+      return out;
     }
     case Nxt::kKeepAlive: {
-      Bytes reply = head(opcode, Nxt::kStatusOk);
-      putLe(reply, 600000, 4);
-      return reply;
+      Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::KeepAliveReply::kLength);
+      set(out, Nxt::KeepAliveReply::kSleepTime, 600000);
+      return out;
     }
     case Nxt::kSetOutputState:
       return setOutputState(t, n);
     case Nxt::kGetOutputState:
       return getOutputState(t, n);
     case Nxt::kResetMotorPosition: {
-      if (n < 3 || t[2] > 2) {
-        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      namespace C = Nxt::ResetMotorPositionCommand;
+      bool shortOne = n < C::kPort.end();
+      std::uint8_t port = shortOne ? 0 : static_cast<std::uint8_t>(get(t, C::kPort));
+      if (shortOne || port > 2) {
+        return status(opcode, shortOne ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
       }
-      OutputState& out = outputs[t[2]];
+      OutputState& out = outputs[port];
       // The relative flag picks the counter: TRUE the block tacho count, FALSE the rotation
       // count. A telegram without the flag leaves the brick reading a stale byte; taken as FALSE.
-      bool relative = n >= 4 && t[3] != 0;
+      bool relative = n >= C::kRelative.end() && get(t, C::kRelative) != 0;
       if (relative) {
         out.blockTachoCount = 0;
       } else {
         out.rotationCount = 0;
       }
       if (environment != nullptr) {
-        environment->outputChanged(t[2], out);
+        environment->outputChanged(port, out);
       }
       return status(opcode, Nxt::kStatusOk);
     }
@@ -164,27 +194,27 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return lsGetStatus(t, n);
     case Nxt::kLsRead:
       return lsRead(t, n);
-    case Nxt::kResetInputScaledValue:
-      if (n < 3 || t[2] > 3) {
-        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+    case Nxt::kResetInputScaledValue: {
+      bool shortOne = n < Nxt::PortCommand::kLength;
+      if (shortOne || t[Nxt::PortCommand::kPort.offset] > 3) {
+        return status(opcode, shortOne ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
       }
-      inputs[t[2]].scaled = 0;
-      scaledScript[t[2]].clear();
+      std::uint8_t port = t[Nxt::PortCommand::kPort.offset];
+      inputs[port].scaled = 0;
+      scaledScript[port].clear();
       return status(opcode, Nxt::kStatusOk);
-    default: {
-      Bytes reply = UnmodelledCommands::answer(t, n);
-      return reply.empty() ? head(opcode, Nxt::kStatusUnknownOpcode) : reply;
     }
+    default:
+      return unmodelled(t, n);
   }
 }
 
 Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
-  // Type, opcode, port, power, mode, regulation, turn ratio, run state and a 4-byte tacho
-  // limit: 12 bytes. (The published table numbers the limit "bytes 8-12", but it is a ULONG.)
-  if (n < 12) {
+  namespace C = Nxt::SetOutputStateCommand;
+  if (n < C::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  std::uint8_t port = t[2];
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
   if (port > 2 && port != 0xFF) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
@@ -193,13 +223,12 @@ Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
       continue;
     }
     OutputState& out = outputs[static_cast<std::size_t>(p)];
-    out.power = static_cast<std::int8_t>(t[3]);
-    out.mode = t[4];
-    out.regulation = t[5];
-    out.turnRatio = static_cast<std::int8_t>(t[6]);
-    out.runState = t[7];
-    out.tachoLimit = static_cast<std::uint32_t>(t[8] | t[9] << 8 | t[10] << 16) |
-                     static_cast<std::uint32_t>(t[11]) << 24;
+    out.power = static_cast<std::int8_t>(get(t, C::kPower));
+    out.mode = static_cast<std::uint8_t>(get(t, C::kMode));
+    out.regulation = static_cast<std::uint8_t>(get(t, C::kRegulation));
+    out.turnRatio = static_cast<std::int8_t>(get(t, C::kTurnRatio));
+    out.runState = static_cast<std::uint8_t>(get(t, C::kRunState));
+    out.tachoLimit = get(t, C::kTachoLimit);
     // A new movement goal, a limit to reach, starts the tacho count afresh (it is what the limit
     // is measured against); braking, floating or running on without a limit leaves it
     // counting, so a client can aim at "the count before plus so many degrees". The block and
@@ -215,82 +244,89 @@ Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::getOutputState(const std::uint8_t* t, std::size_t n) {
-  if (n < 3) {
+  namespace R = Nxt::GetOutputStateReply;
+  if (n < Nxt::PortCommand::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  if (t[2] > 2) {
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
+  if (port > 2) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
-  const OutputState& out = outputs[t[2]];
-  Bytes reply = head(t[1], Nxt::kStatusOk);
-  reply.push_back(t[2]);
-  reply.push_back(static_cast<std::uint8_t>(out.power));
-  reply.push_back(out.mode);
-  reply.push_back(out.regulation);
-  reply.push_back(static_cast<std::uint8_t>(out.turnRatio));
-  reply.push_back(out.runState);
-  putLe(reply, out.tachoLimit, 4);
-  putLe(reply, static_cast<std::uint32_t>(out.tachoCount), 4);
-  putLe(reply, static_cast<std::uint32_t>(out.blockTachoCount), 4);
-  putLe(reply, static_cast<std::uint32_t>(out.rotationCount), 4);
-  return reply;
+  const OutputState& out = outputs[port];
+  Bytes answer = reply(t[1], Nxt::kStatusOk, R::kLength);
+  set(answer, R::kPort, port);
+  set(answer, R::kPower, static_cast<std::uint8_t>(out.power));
+  set(answer, R::kMode, out.mode);
+  set(answer, R::kRegulation, out.regulation);
+  set(answer, R::kTurnRatio, static_cast<std::uint8_t>(out.turnRatio));
+  set(answer, R::kRunState, out.runState);
+  set(answer, R::kTachoLimit, out.tachoLimit);
+  set(answer, R::kTachoCount, static_cast<std::uint32_t>(out.tachoCount));
+  set(answer, R::kBlockTachoCount, static_cast<std::uint32_t>(out.blockTachoCount));
+  set(answer, R::kRotationCount, static_cast<std::uint32_t>(out.rotationCount));
+  return answer;
 }
 
 Bytes VirtualBrick::setInputMode(const std::uint8_t* t, std::size_t n) {
-  if (n < 5) {
+  namespace C = Nxt::SetInputModeCommand;
+  if (n < C::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  if (t[2] > 3) {
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
+  if (port > 3) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
-  InputState& in = inputs[t[2]];
-  in.type = t[3];
-  in.mode = t[4];
+  InputState& in = inputs[port];
+  in.type = static_cast<std::uint8_t>(get(t, C::kSensorType));
+  in.mode = static_cast<std::uint8_t>(get(t, C::kSensorMode));
   in.scaled = 0;
   return status(t[1], Nxt::kStatusOk);
 }
 
 Bytes VirtualBrick::getInputValues(const std::uint8_t* t, std::size_t n) {
-  if (n < 3) {
+  namespace R = Nxt::GetInputValuesReply;
+  if (n < Nxt::PortCommand::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  if (t[2] > 3) {
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
+  if (port > 3) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
-  InputState& in = inputs[t[2]];
+  InputState& in = inputs[port];
   if (environment != nullptr) {
-    environment->readInput(t[2], in);
+    environment->readInput(port, in);
   }
-  std::deque<int>& script = scaledScript[t[2]];
+  std::deque<int>& script = scaledScript[port];
   std::int16_t scaled = in.scaled;
   if (!script.empty()) {
     scaled = static_cast<std::int16_t>(script.front());
     script.pop_front();
   }
-  Bytes reply = head(t[1], Nxt::kStatusOk);
-  reply.push_back(t[2]);
-  reply.push_back(in.valid ? 1 : 0);
-  reply.push_back(in.calibrated ? 1 : 0);
-  reply.push_back(in.type);
-  reply.push_back(in.mode);
-  putLe(reply, in.raw, 2);
-  putLe(reply, in.normalized, 2);
-  putLe(reply, static_cast<std::uint16_t>(scaled), 2);
-  putLe(reply, static_cast<std::uint16_t>(in.calibratedValue), 2);
-  return reply;
+  Bytes answer = reply(t[1], Nxt::kStatusOk, R::kLength);
+  set(answer, R::kPort, port);
+  set(answer, R::kValid, in.valid ? 1 : 0);
+  set(answer, R::kCalibrated, in.calibrated ? 1 : 0);
+  set(answer, R::kSensorType, in.type);
+  set(answer, R::kSensorMode, in.mode);
+  set(answer, R::kRaw, in.raw);
+  set(answer, R::kNormalized, in.normalized);
+  set(answer, R::kScaled, static_cast<std::uint16_t>(scaled));
+  set(answer, R::kCalibratedValue, static_cast<std::uint16_t>(in.calibratedValue));
+  return answer;
 }
 
 Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
-  if (n < 5) {
+  namespace C = Nxt::LsWriteCommand;
+  if (n < C::kHeaderLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  std::uint8_t port = t[2];
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
   if (port > 3) {
     return status(t[1], Nxt::kStatusBadChannel);
   }
-  std::size_t tx = t[3];
-  std::size_t rx = t[4];
-  if (tx > 16 || rx > 16 || n < 5 + tx) {
+  std::size_t tx = get(t, C::kTxLength);
+  std::size_t rx = get(t, C::kRxLength);
+  if (tx > C::kMaxData || rx > C::kMaxData || n < C::kData + tx) {
     return status(t[1], Nxt::kStatusIllegalSize);
   }
   if (!isLowSpeed(inputs[port])) {
@@ -300,7 +336,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   if (transactionRunning(us)) {
     return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
   }
-  const std::uint8_t* data = t + 5;
+  const std::uint8_t* data = t + C::kData;
   // Nobody acknowledges another address (nor a write too short to name a register). The brick
   // cannot know that yet: it queues the write all the same, and the bus error shows when the
   // transaction has run.
@@ -333,17 +369,18 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
-  if (n < 3) {
+  if (n < Nxt::PortCommand::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusBadChannel);
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
+  if (port > 3) {
+    return lsRefusal(t[1], Nxt::kStatusBadChannel);
   }
-  if (!isLowSpeed(inputs[t[2]])) {
-    return status(t[1], Nxt::kStatusChannelBusy);
+  if (!isLowSpeed(inputs[port])) {
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
-  UltrasonicState& us = ultrasonic[t[2]];
-  std::deque<int>& script = lsStatusScript[t[2]];
+  UltrasonicState& us = ultrasonic[port];
+  std::deque<int>& script = lsStatusScript[port];
   bool running = true;
   bool failed = false;
   std::uint8_t ready = 0;
@@ -363,40 +400,42 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     failed = us.busError;
     ready = us.bytesReady;
   }
-  Bytes reply = head(t[1], running  ? Nxt::kStatusPending
-                           : failed ? Nxt::kStatusBusError
-                                    : Nxt::kStatusOk);
-  reply.push_back(ready);
-  return reply;
+  Bytes answer = reply(t[1],
+                       running  ? Nxt::kStatusPending
+                       : failed ? Nxt::kStatusBusError
+                                : Nxt::kStatusOk,
+                       Nxt::LsGetStatusReply::kLength);
+  set(answer, Nxt::LsGetStatusReply::kBytesReady, ready);
+  return answer;
 }
 
 Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
-  if (n < 3) {
+  if (n < Nxt::PortCommand::kLength) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
-  if (t[2] > 3) {
-    return status(t[1], Nxt::kStatusBadChannel);
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
+  if (port > 3) {
+    return lsRefusal(t[1], Nxt::kStatusBadChannel);
   }
-  if (!isLowSpeed(inputs[t[2]])) {
-    return status(t[1], Nxt::kStatusChannelBusy);
+  if (!isLowSpeed(inputs[port])) {
+    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
   }
-  UltrasonicState& us = ultrasonic[t[2]];
+  UltrasonicState& us = ultrasonic[port];
   if (transactionRunning(us)) {
-    return status(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }
   if (us.busError) {
-    return status(t[1], Nxt::kStatusBusError);
+    return lsRefusal(t[1], Nxt::kStatusBusError);
   }
   // What the last transaction brought back, once: nothing waits to be read after that, nor
   // after a write that asked for nothing back. That is no fault of the bus.
-  Bytes reply = head(t[1], Nxt::kStatusOk);
-  reply.push_back(us.bytesReady);
-  reply.insert(reply.end(), us.data, us.data + us.bytesReady);
-  reply.insert(reply.end(), 16 - us.bytesReady, 0);
+  Bytes answer = reply(t[1], Nxt::kStatusOk, Nxt::LsReadReply::kLength);
+  set(answer, Nxt::LsReadReply::kBytesRead, us.bytesReady);
+  std::memcpy(answer.data() + Nxt::LsReadReply::kData, us.data, us.bytesReady);
   us.bytesReady = 0;
   std::memset(us.data, 0, sizeof us.data);
   us.pendingPolls = -1;
-  return reply;
+  return answer;
 }
 
 bool VirtualBrick::timedTransactionRunning(const UltrasonicState& us) const {
@@ -415,26 +454,28 @@ bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
 }
 
 Bytes VirtualBrick::deviceInfo() {
-  Bytes reply = head(Nxt::kGetDeviceInfo, Nxt::kStatusOk);
-  for (int i = 0; i < Nxt::kDeviceNameBytes; ++i) {
-    reply.push_back(i < static_cast<int>(name.size()) ? static_cast<std::uint8_t>(name[i]) : 0);
-  }
-  const std::uint8_t address[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
-  reply.insert(reply.end(), address, address + 7);
-  putLe(reply, 0, 4);      // Bluetooth signal strength
-  putLe(reply, 65536, 4);  // free flash
-  return reply;
+  namespace R = Nxt::GetDeviceInfoReply;
+  Bytes answer = reply(Nxt::kGetDeviceInfo, Nxt::kStatusOk, R::kLength);
+  std::memcpy(answer.data() + R::kName, name.data(),
+              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
+  const std::uint8_t address[R::kAddressBytes] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
+  std::memcpy(answer.data() + R::kAddress, address, sizeof address);
+  set(answer, R::kSignalStrength, 0);
+  set(answer, R::kFreeFlash, 65536);
+  return answer;
 }
 
 Bytes VirtualBrick::setName(const std::uint8_t* t, std::size_t n) {
-  if (n < 3) {
+  const std::size_t at = Nxt::SetBrickNameCommand::kName;
+  if (n <= at) {
     return status(t[1], Nxt::kStatusInsanePacket);
   }
   std::size_t len = 0;
-  while (2 + len < n && len < static_cast<std::size_t>(Nxt::kDeviceNameBytes) && t[2 + len] != 0) {
+  while (at + len < n && len < static_cast<std::size_t>(Nxt::kDeviceNameBytes) &&
+         t[at + len] != 0) {
     ++len;
   }
-  name.assign(reinterpret_cast<const char*>(t + 2), len);
+  name.assign(reinterpret_cast<const char*>(t + at), len);
   return status(t[1], Nxt::kStatusOk);
 }
 

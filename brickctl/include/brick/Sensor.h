@@ -10,6 +10,7 @@
 #include <map>
 
 #include "brick/Export.h"
+#include "comm/TimeLimits.h"
 
 namespace Comm {
 class SerialCommunication;
@@ -35,7 +36,7 @@ const int SENSOR_COLOR_NONE = 810;      // colour sensor, lamp off, ambient ligh
 class BRICKCTL_API Sensor {
  public:
   // How long getValue keeps asking an ultrasonic sensor for data before it gives up with -1.
-  static constexpr int kUltrasonicTimeoutMs = 1000;
+  static constexpr int kUltrasonicTimeoutMs = Comm::kUltrasonicTimeoutMs;
 
   Sensor();
   Sensor(const Sensor& other);

@@ -1,6 +1,5 @@
-// Telegrams on a byte stream, as over Bluetooth: each preceded by its length in two bytes,
-// little-endian. A length of 0 or beyond one telegram means the stream is out of step: what is
-// pending is thrown away, so that the next exchange starts clean.
+// Telegrams on a byte stream, as over Bluetooth, framed as protocol/LengthPrefix.h says. A
+// stream out of step has what is pending thrown away, so that the next exchange starts clean.
 //
 // Each read takes whatever has arrived, up to one whole frame of the largest size: usually a
 // whole reply in one system call. Bytes beyond the frame wait for the next receive, as they
@@ -9,7 +8,7 @@
 #define COMM_LENGTHPREFIXFRAMING_H
 
 #include "comm/Framing.h"
-#include "comm/Nxt.h"
+#include "protocol/LengthPrefix.h"
 
 namespace Comm {
 
@@ -25,7 +24,7 @@ class COMM_API LengthPrefixFraming : public Framing {
   // Reads until `want` bytes are pending, or fails and drops what is pending.
   long fill(Transport& transport, std::size_t want, const Deadline& deadline);
 
-  std::uint8_t pending[2 + Nxt::kMaxTelegram] = {};
+  std::uint8_t pending[Nxt::LengthPrefix::kMaxFrame] = {};
   std::size_t pendingLength = 0;
 };
 

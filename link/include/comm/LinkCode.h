@@ -3,6 +3,7 @@
 #define COMM_LINKCODE_H
 
 #include "comm/Export.h"
+#include "comm/TimeLimits.h"  // kReplyTimeoutMs, once declared here
 
 namespace Comm {
 
@@ -23,10 +24,6 @@ enum LinkCode : long {
 
 // A short text for a code, e.g. "no reply within the time limit"; never null.
 COMM_API const char* linkCodeText(long code);
-
-// Default time the link waits for one reply, in milliseconds. A brick answers a direct command
-// within a few milliseconds over USB and well within a hundred over Bluetooth.
-const int kReplyTimeoutMs = 1000;
 
 }  // namespace Comm
 

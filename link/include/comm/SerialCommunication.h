@@ -5,9 +5,14 @@
 // every failure (time-out, I/O error, a link that is not open, a corrupt frame) is recorded in
 // the status record with the file and line where it arose, and the first fatal code stays until
 // the next successful open. A command whose reply does not come leaves the caller's reply
-// buffer exactly as it was. Every wait is bounded by kReplyTimeoutMs. The exchange after a
-// failed one may take up to 200 ms more, to tell a late reply to the failed command from its
-// own when both echo the same opcode.
+// buffer exactly as it was.
+//
+// Time limits (all in comm/TimeLimits.h): each command's exchange, send and reply together, is
+// bounded by kReplyTimeoutMs, including the wait after a failed exchange for a late reply
+// (kStaleReplyGraceMs, within the same bound). Opening USB does not wait on the brick. Opening
+// a Bluetooth address waits up to kConnectTimeoutMs to connect; opening a device path does not
+// wait. openBT() with no device tries each bound RFCOMM device with one exchange, at most
+// kRfcommScanTimeoutMs in all. getName and setName are one exchange each.
 //
 // Threads: a link serves one caller at a time; copies of a link share the open device.
 //

@@ -1,0 +1,38 @@
+// Every time limit the link and the class library keep, in one place. Each bounds one kind of
+// wait, measured on the monotonic clock with a Deadline; nothing else in the link waits.
+#ifndef COMM_TIMELIMITS_H
+#define COMM_TIMELIMITS_H
+
+#include "protocol/RfcommDevices.h"
+
+namespace Comm {
+
+// One exchange: sending a command and receiving its reply, whatever framing and transport
+// carry it. A brick answers a direct command within a few milliseconds over USB and well
+// within a hundred over Bluetooth.
+const int kReplyTimeoutMs = 1000;
+
+// The exchange after a failed one may wait this much longer, within its own kReplyTimeoutMs,
+// for a second reply echoing its opcode: the first may have been the brick's late answer to the
+// failed command. A brick answers the next command within tens of milliseconds of the one
+// before, even over Bluetooth.
+const int kStaleReplyGraceMs = 200;
+
+// Connecting an RFCOMM socket to a Bluetooth address. Paging a brick takes a few seconds; one
+// out of reach is given up on here rather than after the kernel's own, much longer, time-out.
+// The exchange that follows has its own kReplyTimeoutMs.
+const int kConnectTimeoutMs = 10000;
+
+// Looking for a brick on the bound RFCOMM devices: each device that opens gets one GETDEVICEINFO
+// exchange, so the whole scan waits at most this long.
+const int kRfcommScanTimeoutMs = Nxt::kRfcommDeviceCount * kReplyTimeoutMs;
+
+// Reading the ultrasonic sensor: how long the class library keeps asking for a measurement
+// before it gives up on a sensor that never reports data ready. The limit is checked between
+// passes; each pass is two exchanges (LSWRITE, LSGETSTATUS) bounded by kReplyTimeoutMs each, so
+// a brick that stops answering can stretch the last pass by up to twice that.
+const int kUltrasonicTimeoutMs = 1000;
+
+}  // namespace Comm
+
+#endif
