@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 #include "protocol/RfcommDevices.h"
@@ -51,6 +52,12 @@ bool matchesBrick(const std::string& line) {
 }
 
 }  // namespace
+
+std::string Survey::place(const Comm::UsbDeviceInfo& device) {
+  char text[64];
+  std::snprintf(text, sizeof text, "bus %03d device %03d", device.bus, device.address);
+  return text;
+}
 
 const std::vector<std::string>& Survey::ruleDirectories() {
   static const std::vector<std::string> directories{"/etc/udev/rules.d", "/run/udev/rules.d",
