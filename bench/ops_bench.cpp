@@ -236,11 +236,9 @@ void BM_PtyPair(benchmark::State& state) {
   block.disconnect();
 }
 
-// Telegrams per ultrasonic reading when the sensor needs `latency` extra status polls, counted
-// in the virtual brick's record.
-void BM_UltrasonicTelegrams(benchmark::State& state) {
-  Sim::VirtualBrick sim;
-  sim.ultrasonicLatencyPolls = static_cast<int>(state.range(0));
+// Reads an ultrasonic sensor on port 3 of `sim`, answering in memory, once per iteration:
+// counts the telegrams per reading, and the readings that were not 42 cm.
+void readSonarFrom(Sim::VirtualBrick& sim, benchmark::State& state) {
   Block block;
   block.getCommunication().attach(
       new Comm::MemoryTransport(
@@ -268,6 +266,30 @@ void BM_UltrasonicTelegrams(benchmark::State& state) {
   state.counters["lsgetstatus"] = static_cast<double>(sim.count(Nxt::kLsGetStatus)) / n;
   state.counters["lsread"] = static_cast<double>(sim.count(Nxt::kLsRead)) / n;
   state.counters["wrong"] = wrong;
+}
+
+// Telegrams per ultrasonic reading when the sensor needs `latency` extra status polls, counted
+// in the virtual brick's record.
+void BM_UltrasonicTelegrams(benchmark::State& state) {
+  Sim::VirtualBrick sim;
+  sim.ultrasonicLatencyPolls = static_cast<int>(state.range(0));
+  readSonarFrom(sim, state);
+}
+
+// A sonar that needs range(0) ms of wall time per distance reading, as a real one needs about 4:
+// telegrams per reading with the reading loop's pauses between its passes.
+void BM_UltrasonicPaced(benchmark::State& state) {
+  struct WallTime : Sim::Environment {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double worldSeconds() const override {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::uint8_t ultrasonicDistance(int) override { return 42; }
+  } wall;
+  Sim::VirtualBrick sim;
+  sim.setEnvironment(&wall);
+  sim.ultrasonicLatencySeconds = static_cast<double>(state.range(0)) / 1000.0;
+  readSonarFrom(sim, state);
 }
 
 // A Block and a motor on port A, connected to BRICK_PEER.
@@ -336,6 +358,12 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ultrasonic/latencyPolls", BM_UltrasonicTelegrams)
       ->DenseRange(0, 5)
       ->Iterations(20);
+  benchmark::RegisterBenchmark("ultrasonic/sensorMs", BM_UltrasonicPaced)
+      ->Arg(0)
+      ->Arg(4)
+      ->Arg(30)
+      ->Iterations(20)
+      ->UseRealTime();
   if (std::getenv("BRICK_PEER") != nullptr) {
     benchmark::RegisterBenchmark("peer/getBatteryLevel", BM_PeerBattery)->UseRealTime();
     benchmark::RegisterBenchmark("peer/getRotationCount", BM_PeerRotation)->UseRealTime();

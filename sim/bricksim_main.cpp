@@ -15,7 +15,9 @@
 #include <sstream>
 #include <string>
 
+#include "protocol/TelegramText.h"
 #include "sim/Frame.h"
+#include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
 #include "sim/PacedClock.h"
 #include "sim/PtyServer.h"
@@ -65,6 +67,11 @@ const char kUsage[] =
     "                    (standard error when no FILE is given), one line each:\n"
     "                      > 00 04 01 4B ...  SETOUTPUTSTATE port=1 power=75 ...\n"
     "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
+    "  --trace-time      begin every trace line with the world's time in seconds\n"
+    "  --link-model KIND usb, bluetooth or none (default: usb): answer each telegram\n"
+    "                    as late as a real brick on that link would (USB about 1.5 ms\n"
+    "                    per request and reply, Bluetooth about 60 ms), on the world's\n"
+    "                    clock: with --step the time is stepped, not waited\n"
     "  --svg FILE        draw the world and the robot's path into FILE (SVG) when the run\n"
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
@@ -192,6 +199,8 @@ int main(int argc, char** argv) {
   std::string replayFile;
   Sim::Scene::Options options;
   double sleepMs = -1;
+  bool traceTime = false;
+  Sim::LinkModel::Kind linkKind = Sim::LinkModel::Kind::Usb;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -250,6 +259,15 @@ int main(int argc, char** argv) {
       replayFile = value("--replay");
     } else if (arg == "--colour-by-time") {
       options.colourByTime = true;
+    } else if (arg == "--trace-time") {
+      traceTime = true;
+    } else if (arg == "--link-model") {
+      const char* kind = value("--link-model");
+      if (!Sim::LinkModel::fromName(kind, linkKind)) {
+        std::fprintf(stderr, "bricksim: --link-model is usb, bluetooth or none, not \"%s\"\n",
+                     kind);
+        return 2;
+      }
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
@@ -287,12 +305,14 @@ int main(int argc, char** argv) {
   }
 
   std::unique_ptr<Sim::Clock> clock;
+  Sim::SteppedClock* stepped = nullptr;
   Sim::PacedClock* paced = nullptr;
   if (viewPort >= 0) {
     paced = new Sim::PacedClock(stepMs >= 0 ? stepMs / 1000.0 : 0.0);
     clock.reset(paced);
   } else if (stepMs >= 0) {
-    clock.reset(new Sim::SteppedClock(stepMs / 1000.0));
+    stepped = new Sim::SteppedClock(stepMs / 1000.0);
+    clock.reset(stepped);
   } else {
     clock.reset(new Sim::RealClock());
   }
@@ -305,6 +325,17 @@ int main(int argc, char** argv) {
     brick.sleep.clock = [&robot] { return robot.worldSeconds(); };
   }
   Sim::PtyServer server(brick);
+  if (stepped != nullptr) {
+    // The link's time passes on the world's clock, without waiting.
+    server.setLinkModel(Sim::LinkModel(linkKind), [&server, stepped](double seconds) {
+      auto guard = server.lock();
+      stepped->step(seconds);
+    });
+  } else {
+    // A watched run's page controls pace its clock; the link's time is waited for, as it is
+    // in real time.
+    server.setLinkModel(Sim::LinkModel(linkKind));
+  }
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;
   if (!recordFile.empty() &&
@@ -316,9 +347,13 @@ int main(int argc, char** argv) {
   if (trace != nullptr || viewPort >= 0 || !recordFile.empty()) {
     // Called under the server's lock, so the robot's time is safe to read.
     server.setTrace([&, trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+      char when[32] = "";
+      if (traceTime) {
+        std::snprintf(when, sizeof when, "%.6f ", robot.worldSeconds());
+      }
       for (const std::string& line : Sim::TraceLog::lines(telegram, reply)) {
         if (trace != nullptr) {
-          std::fprintf(trace, "%s\n", line.c_str());
+          std::fprintf(trace, "%s%s\n", when, line.c_str());
         }
         traceLog.add(line);
         recorder.telegram(robot.worldSeconds(), line);

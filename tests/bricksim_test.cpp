@@ -220,7 +220,8 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   std::string out = scratch("help");
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--help"}, out), 10), 0);
   std::string help = readFile(out);
-  for (const char* option : {"--link", "--world", "--trace", "--svg", "--duration", "--step"}) {
+  for (const char* option : {"--link", "--world", "--trace", "--svg", "--duration", "--step",
+                             "--link-model", "--trace-time"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--version"}, out), 10), 0);
@@ -228,6 +229,7 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--frobnicate"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", "carrier-pigeon"}, out), 10), 2);
   // A step the world can never take would hang it at the first telegram.
   // Nor can it take none: a world whose clock never moves never finishes a sonar reading.
   for (const char* step : {"inf", "1e300", "nan", "0"}) {
@@ -362,3 +364,32 @@ TEST_F(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
 }
 
 }  // namespace
+
+// With --trace-time each line starts with the world's time: here a Bluetooth request's 30 ms
+// and its bytes on the radio's serial line, then the 10 ms step of the reading.
+TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
+  std::string link = scratch("timed-dev");
+  std::string trace = scratch("timed-trace");
+  std::string out = scratch("timed-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--link", link, "--trace", trace, "--trace-time", "--step",
+                     "10", "--link-model", "bluetooth"},
+                    out);
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 500 && ::access(link.c_str(), F_OK) != 0; ++i) {
+    ::usleep(10000);
+  }
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    EXPECT_EQ(block.getBatteryLevel(), 9000);
+    block.disconnect();
+  }
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 10), 0);
+  std::string lines = readFile(trace);
+  EXPECT_EQ(lines.rfind("0.040087 > 00 0B  GETBATTERYLEVEL\n0.040087 < 02 0B 00 28 23", 0), 0u)
+      << lines;
+  for (const std::string& f : {trace, out}) {
+    std::remove(f.c_str());
+  }
+}

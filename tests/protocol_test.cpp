@@ -55,7 +55,8 @@ TEST(TelegramText, NamesEachFieldOfACommand) {
 TEST(TelegramText, NamesEachFieldOfAReply) {
   const Decoded replies[] = {
       {"02 06 00 01 9C 05 01 00 20 00 00 00 00 F6 FF FF FF 0A 00 00 00 68 01 00 00",
-       "reply GETOUTPUTSTATE SUCCESS port=1 power=-100 mode=MOTORON|REGULATED run=RUNNING "
+       "reply GETOUTPUTSTATE SUCCESS port=1 power=-100 mode=MOTORON|REGULATED "
+       "regulation=MOTOR_SPEED turn=0 run=RUNNING "
        "limit=0 tacho=-10 block=10 rotation=360"},
       {"02 07 00 02 01 00 05 80 FF 03 20 01 2A 00 00 00",
        "reply GETINPUTVALUES SUCCESS port=2 valid=1 type=LIGHT_ACTIVE mode=PCTFULLSCALEMODE "

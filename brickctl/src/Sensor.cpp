@@ -1,6 +1,9 @@
 #include "brick/Sensor.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "comm/Deadline.h"
 #include "comm/SerialCommunication.h"
@@ -32,6 +35,10 @@ const KindRow kKinds[] = {
     {SENSOR_COLOR_BLUE, Nxt::kColorBlue, Nxt::kPctFullScaleMode},
     {SENSOR_COLOR_NONE, Nxt::kColorNone, Nxt::kPctFullScaleMode},
 };
+
+// The longest wait between two passes of the ultrasonic loop: a slow sensor is still asked
+// often enough that its reading comes back within a few ms of being ready.
+const int kLongestPauseMs = 32;
 
 const unsigned char kDistanceRequest[] = {Nxt::kUltrasonicAddress, Nxt::kUltrasonicMeasurement0};
 const unsigned char kSonarOn[] = {Nxt::kUltrasonicAddress, Nxt::kUltrasonicCommand,
@@ -126,16 +133,27 @@ int Sensor::readUltrasonic() {
     return -1;
   }
   // Each pass asks for a fresh measurement and then whether it has arrived; a sensor that never
-  // reports data ready is given up on after kUltrasonicTimeoutMs.
+  // reports data ready is given up on after kUltrasonicTimeoutMs. From the second pass on, the
+  // loop gives the bus time between the two, twice as long each pass (1, 2, 4 ... ms, at most
+  // kLongestPauseMs): a reading takes the bus some milliseconds, and asking faster only fills
+  // the link. (A pause after the status query instead would let each request restart a
+  // measurement that had just finished.) A sensor that takes 4 ms then costs 4 passes, 9
+  // telegrams, not hundreds.
   Comm::Deadline deadline(kUltrasonicTimeoutMs);
+  int pauseMs = 0;
   for (;;) {
     lsWrite(kDistanceRequest, sizeof kDistanceRequest);
+    if (pauseMs > 0) {
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds(std::min(pauseMs, deadline.remainingMs())));
+    }
     if (LSGetStatus() > 0) {
       break;
     }
     if (deadline.expired()) {
       return -1;
     }
+    pauseMs = std::min(std::max(1, 2 * pauseMs), kLongestPauseMs);
   }
   unsigned char command[] = {Nxt::kLsRead, static_cast<unsigned char>(port)};
   unsigned char reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];

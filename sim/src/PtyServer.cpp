@@ -88,6 +88,12 @@ void PtyServer::setTrace(std::function<void(const Bytes&, const Bytes&)> trace) 
   tracer = std::move(trace);
 }
 
+void PtyServer::setLinkModel(const LinkModel& model, std::function<void(double)> pass) {
+  std::lock_guard<std::mutex> guard(mutex);
+  linkModel = model;
+  linkTime = std::move(pass);
+}
+
 void PtyServer::run() {
   Bytes pending;
   while (running) {
@@ -116,8 +122,17 @@ void PtyServer::run() {
     }
     pending.insert(pending.end(), buffer, buffer + got);
     for (;;) {
+      if (pending.size() >= 2 && pending[0] == 0 && pending[1] == 0) {
+        // An empty telegram: nothing to answer, but a trace shows that it came.
+        pending.erase(pending.begin(), pending.begin() + 2);
+        handle(Bytes());
+        continue;
+      }
+      // A telegram over 64 bytes is taken in whole all the same (up to what the prefix can
+      // say), so that the stream stays in step and the brick can refuse it.
       std::size_t n = 0;
-      Nxt::LengthPrefix::Scan found = Nxt::LengthPrefix::scan(pending.data(), pending.size(), n);
+      Nxt::LengthPrefix::Scan found =
+          Nxt::LengthPrefix::scan(pending.data(), pending.size(), n, 0xFFFF);
       if (found == Nxt::LengthPrefix::Scan::kOutOfStep) {
         pending.clear();  // a brick out of step drops what it has
         break;
@@ -137,9 +152,26 @@ void PtyServer::handle(const Bytes& telegram) {
   Bytes reply;
   Fault now = Fault::None;
   int delay = 0;
+  LinkModel model;
+  std::function<void(double)> pass;
   {
     std::lock_guard<std::mutex> guard(mutex);
-    reply = target.answer(telegram);
+    model = linkModel;
+    pass = linkTime;
+  }
+  auto wait = [&](double seconds) {
+    if (seconds <= 0) {
+      return;
+    } else if (pass) {
+      pass(seconds);
+    } else {
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    }
+  };
+  wait(model.requestSeconds(telegram.size()));
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    reply = telegram.empty() ? Bytes() : target.answer(telegram);
     if (faultTimes != 0 && fault != Fault::None) {
       now = fault;
       delay = faultDelayMs;
@@ -154,6 +186,7 @@ void PtyServer::handle(const Bytes& telegram) {
   if (reply.empty() && now != Fault::Hangup) {
     return;
   }
+  wait(model.replySeconds(reply.size()));
   switch (now) {
     case Fault::None:
       break;

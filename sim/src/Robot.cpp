@@ -18,7 +18,9 @@ const double kLimitCrawl = 30.0;     // ... but never below this many degrees pe
 const double kSpotAhead = 7.0;       // light/colour spot, cm ahead of the centre
 const double kSpotRadius = 1.0;
 const double kSonarRange = 254.5;  // beyond this there is no echo: 255
-const double kBumperReach = 1.0;   // the bumper closes this close to a wall
+// Nearer than this the echo returns while the sensor is still sending: it reads no less.
+const double kSonarMinimum = 7.0;
+const double kBumperReach = 1.0;  // the bumper closes this close to a wall
 const std::size_t kMaxPath = 200000;
 
 double radians(double degrees) {
@@ -446,7 +448,7 @@ std::uint8_t Robot::sonarDistance() const {
   if (best < 0) {
     return 255;
   }
-  return static_cast<std::uint8_t>(std::lround(best));
+  return static_cast<std::uint8_t>(std::lround(std::max(best, kSonarMinimum)));
 }
 
 void Robot::tonePlayed(const Tone& tone) {

@@ -8,12 +8,17 @@
 #include "protocol/MessageTelegrams.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
+#include "sim/SonarRegisters.h"
+#include "sim/UnmodelledCommands.h"
 
 namespace Sim {
 
 namespace {
 
 using Nxt::get;
+
+// The last official firmware's protocol 1.124 and firmware 1.31, minor number first.
+const std::uint8_t kFirmwareVersion[] = {124, 1, 31, 1};
 
 // A reply of `length` bytes, the fields after the status 0 until set.
 Bytes reply(std::uint8_t opcode, std::uint8_t code, std::size_t length) {
@@ -24,8 +29,18 @@ Bytes reply(std::uint8_t opcode, std::uint8_t code, std::size_t length) {
   return out;
 }
 
+// A reply with just a status: it keeps the layout of the command's reply, the data zeroed, so
+// that a client reading a field at its offset finds it there (GETOUTPUTSTATE refused is 25
+// bytes, not 3).
 Bytes status(std::uint8_t opcode, std::uint8_t code) {
-  return reply(opcode, code, Nxt::Reply::kLength);
+  return UnmodelledCommands::refusal(opcode >= 0x80, opcode, code);
+}
+
+// The answer to an opcode the published protocol does not have, or the stand-in answer of a
+// published command the brick does not carry out.
+Bytes unmodelled(const std::uint8_t* t, std::size_t n) {
+  Bytes out = UnmodelledCommands::answer(t, n);
+  return out.empty() ? reply(t[1], Nxt::kStatusUnknownOpcode, Nxt::Reply::kLength) : out;
 }
 
 void set(Bytes& out, Nxt::Field field, std::uint32_t value) {
@@ -41,21 +56,6 @@ Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
     return reply(opcode, code, Nxt::LsReadReply::kLength);
   }
   return status(opcode, code);
-}
-
-// The ultrasonic sensor's identification: a read from each of these registers brings its text,
-// NUL-padded (the texts overlap in register space; the sensor answers each start address alone).
-void identification(std::uint8_t reg, std::uint8_t* data, std::size_t rx) {
-  static const struct {
-    std::uint8_t reg;
-    const char* text;
-  } kTexts[] = {{0x00, "V1.0"}, {0x08, "LEGO"}, {0x10, "Sonar"}, {0x14, "10E-2m"}};
-  for (const auto& entry : kTexts) {
-    if (entry.reg == reg) {
-      std::size_t n = std::min(rx, std::strlen(entry.text));
-      std::memcpy(data, entry.text, n);
-    }
-  }
 }
 
 bool isLowSpeed(const InputState& in) {
@@ -92,9 +92,17 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
     return Bytes();  // not even an opcode: a brick drops it
   }
   std::uint8_t type = t[0];
-  if (type != Nxt::kDirectCommand && type != Nxt::kDirectCommandNoReply &&
-      type != Nxt::kSystemCommand && type != Nxt::kSystemCommandNoReply) {
-    return Bytes();
+  bool wanted = (type & 0x80) == 0;
+  if (type == Nxt::kReply) {
+    return Bytes();  // a reply sent to the brick asks nothing
+  }
+  if ((type & 0x7F) != Nxt::kDirectCommand && (type & 0x7F) != Nxt::kSystemCommand) {
+    // Neither a command nor a reply: refused, as a telegram the brick cannot make sense of.
+    return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
+  }
+  if (n > Nxt::kMaxTelegram) {
+    // More than the brick's buffer holds: it carries none of it out, but says so.
+    return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
   }
   if (environment != nullptr) {
     environment->advance();
@@ -121,15 +129,18 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return flash.answer(t, n);
     }
     switch (opcode) {
-      case Nxt::Files::kGetFirmwareVersion:
-        // As the last official firmware reports itself: protocol 1.124, firmware 1.31.
-        return Bytes{Nxt::kReply, opcode, Nxt::kStatusOk, 124, 1, 31, 1};
       case Nxt::kGetDeviceInfo:
         return deviceInfo();
       case Nxt::kSetBrickName:
         return setName(t, n);
+      case Nxt::kGetFirmwareVersion: {
+        Bytes out = reply(opcode, Nxt::kStatusOk, Nxt::replyLength(true, opcode));
+        std::copy(std::begin(kFirmwareVersion), std::end(kFirmwareVersion),
+                  out.begin() + Nxt::Reply::kLength);
+        return out;
+      }
       default:
-        return status(opcode, Nxt::kStatusUnknownOpcode);
+        return unmodelled(t, n);
     }
   }
   if (BrickProgram::handles(opcode)) {
@@ -191,12 +202,6 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     }
     case Nxt::kSetInputMode:
       return setInputMode(t, n);
-    case Nxt::kResetInputScaledValue:
-      if (n < 3 || t[2] > 3) {
-        return status(opcode, n < 3 ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
-      }
-      inputs[t[2]].scaled = 0;
-      return status(opcode, Nxt::kStatusOk);
     case Nxt::kGetInputValues:
       return getInputValues(t, n);
     case Nxt::kLsWrite:
@@ -205,8 +210,18 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       return lsGetStatus(t, n);
     case Nxt::kLsRead:
       return lsRead(t, n);
+    case Nxt::kResetInputScaledValue: {
+      bool shortOne = n < Nxt::PortCommand::kLength;
+      if (shortOne || t[Nxt::PortCommand::kPort.offset] > 3) {
+        return status(opcode, shortOne ? Nxt::kStatusInsanePacket : Nxt::kStatusOutOfRange);
+      }
+      std::uint8_t port = t[Nxt::PortCommand::kPort.offset];
+      inputs[port].scaled = 0;
+      scaledScript[port].clear();
+      return status(opcode, Nxt::kStatusOk);
+    }
     default:
-      return status(opcode, Nxt::kStatusUnknownOpcode);
+      return unmodelled(t, n);
   }
 }
 
@@ -230,8 +245,13 @@ Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
     out.turnRatio = static_cast<std::int8_t>(get(t, C::kTurnRatio));
     out.runState = static_cast<std::uint8_t>(get(t, C::kRunState));
     out.tachoLimit = get(t, C::kTachoLimit);
-    // A new movement starts the tacho count afresh; the rotation count runs on.
-    out.tachoCount = 0;
+    // A new movement goal, a limit to reach, starts the tacho count afresh (it is what the limit
+    // is measured against); braking, floating or running on without a limit leaves it
+    // counting, so a client can aim at "the count before plus so many degrees". The block and
+    // rotation counts run on regardless.
+    if (out.tachoLimit != 0) {
+      out.tachoCount = 0;
+    }
     if (environment != nullptr) {
       environment->outputChanged(p, out);
     }
@@ -338,26 +358,27 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   // transaction has run.
   bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
   std::uint8_t reg = acknowledged ? data[1] : 0;
-  if (acknowledged && reg == Nxt::kUltrasonicCommand && tx >= 3) {
-    us.measuring = data[2] != Nxt::kUltrasonicOff;
+  if (acknowledged && tx >= 3) {
+    SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
   // A new transaction replaces the data of the last one, read or not.
   us.busError = !acknowledged;
   us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
   std::memset(us.data, 0, sizeof us.data);
-  if (acknowledged && rx > 0 && reg >= Nxt::kUltrasonicMeasurement0 &&
-      reg < Nxt::kUltrasonicMeasurement0 + 8) {
-    if (us.measuring) {
+  if (acknowledged && rx > 0) {
+    if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
+        reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    us.data[0] = us.distance;
-  } else if (acknowledged && rx > 0) {
-    identification(reg, us.data, rx);
+    SonarRegisters::read(us, reg, rx, us.data);
   }
-  // The transaction lasts a number of status polls, or a time on the world's clock.
+  // The transaction lasts a number of status polls, or a time on the world's clock. The bus
+  // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
+  // register write, the address again and the byte: 4 bytes), and a longer read takes longer.
   bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
   if (timed) {
-    us.readyAt = environment->worldSeconds() + ultrasonicLatencySeconds;
+    us.readyAt = environment->worldSeconds() +
+                 ultrasonicLatencySeconds * static_cast<double>(tx + 1 + rx) / 4.0;
   }
   us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : (timed ? 0 : -1);
   return status(t[1], Nxt::kStatusOk);

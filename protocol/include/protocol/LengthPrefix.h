@@ -34,14 +34,16 @@ enum class Scan {
 };
 
 // What the first `available` bytes of a stream hold. Once the prefix is there, `telegramLength`
-// is the length it announces.
-inline Scan scan(const std::uint8_t* bytes, std::size_t available, std::size_t& telegramLength) {
+// is the length it announces. A reader that takes over-long telegrams in whole, to refuse them
+// and stay in step, gives a larger `most`.
+inline Scan scan(const std::uint8_t* bytes, std::size_t available, std::size_t& telegramLength,
+                 std::size_t most = kMaxTelegram) {
   telegramLength = 0;
   if (available < kPrefixBytes) {
     return Scan::kNeedMore;
   }
   std::size_t n = bytes[0] | static_cast<std::size_t>(bytes[1]) << 8;
-  if (n == 0 || n > kMaxTelegram) {
+  if (n == 0 || n > most) {
     return Scan::kOutOfStep;
   }
   telegramLength = n;

@@ -19,6 +19,9 @@ const std::uint8_t kReply = 0x02;
 const std::size_t kMaxTelegram = 64;
 
 // Direct command opcodes.
+const std::uint8_t kStartProgram = 0x00;
+const std::uint8_t kStopProgram = 0x01;
+const std::uint8_t kPlaySoundFile = 0x02;
 const std::uint8_t kPlayTone = 0x03;
 const std::uint8_t kSetOutputState = 0x04;
 const std::uint8_t kSetInputMode = 0x05;
@@ -32,14 +35,48 @@ const std::uint8_t kKeepAlive = 0x0D;
 const std::uint8_t kLsGetStatus = 0x0E;
 const std::uint8_t kLsWrite = 0x0F;
 const std::uint8_t kLsRead = 0x10;
+const std::uint8_t kGetCurrentProgramName = 0x11;
+const std::uint8_t kMessageWrite = 0x09;
+const std::uint8_t kMessageRead = 0x13;
 
 // System command opcodes.
+const std::uint8_t kOpenRead = 0x80;
+const std::uint8_t kOpenWrite = 0x81;
+const std::uint8_t kRead = 0x82;
+const std::uint8_t kWrite = 0x83;
+const std::uint8_t kClose = 0x84;
+const std::uint8_t kDelete = 0x85;
+const std::uint8_t kFindFirst = 0x86;
+const std::uint8_t kFindNext = 0x87;
+const std::uint8_t kGetFirmwareVersion = 0x88;
+const std::uint8_t kOpenWriteLinear = 0x89;
+const std::uint8_t kOpenWriteData = 0x8B;
+const std::uint8_t kOpenAppendData = 0x8C;
+const std::uint8_t kFindFirstModule = 0x90;
+const std::uint8_t kFindNextModule = 0x91;
+const std::uint8_t kCloseModuleHandle = 0x92;
+const std::uint8_t kReadIoMap = 0x94;
+const std::uint8_t kWriteIoMap = 0x95;
+const std::uint8_t kBoot = 0x97;
+const std::uint8_t kDeleteUserFlash = 0xA0;
+const std::uint8_t kPollCommandLength = 0xA1;
+const std::uint8_t kPoll = 0xA2;
+const std::uint8_t kBluetoothFactoryReset = 0xA4;
 const std::uint8_t kSetBrickName = 0x98;
 const std::uint8_t kGetDeviceInfo = 0x9B;
 
 // Reply status bytes.
 const std::uint8_t kStatusOk = 0x00;
 const std::uint8_t kStatusPending = 0x20;
+const std::uint8_t kStatusRequestFailed = 0xBD;
+const std::uint8_t kStatusNoProgram = 0xEC;
+const std::uint8_t kStatusNoBuffer = 0xDE;
+// File and module status bytes of system command replies.
+const std::uint8_t kStatusNoSpace = 0x82;
+const std::uint8_t kStatusFileNotFound = 0x87;
+const std::uint8_t kStatusHandleClosed = 0x88;
+const std::uint8_t kStatusModuleNotFound = 0x90;
+const std::uint8_t kStatusIllegalHandle = 0x93;
 const std::uint8_t kStatusUnknownOpcode = 0xBE;
 const std::uint8_t kStatusInsanePacket = 0xBF;
 const std::uint8_t kStatusOutOfRange = 0xC0;
@@ -84,6 +121,11 @@ const std::uint8_t kPctFullScaleMode = 0x80;
 
 // The ultrasonic sensor on the low-speed bus.
 const std::uint8_t kUltrasonicAddress = 0x02;
+const std::uint8_t kUltrasonicVersion = 0x00;
+const std::uint8_t kUltrasonicProductId = 0x08;
+const std::uint8_t kUltrasonicType = 0x10;
+const std::uint8_t kUltrasonicUnits = 0x14;
+const std::uint8_t kUltrasonicInterval = 0x40;
 const std::uint8_t kUltrasonicCommand = 0x41;
 const std::uint8_t kUltrasonicMeasurement0 = 0x42;
 const std::uint8_t kUltrasonicOff = 0x00;

@@ -5,6 +5,7 @@
 #define PROTOCOL_REPLIES_H
 
 #include <cstddef>
+#include <cstdint>
 
 #include "protocol/Field.h"
 #include "protocol/Nxt.h"
@@ -81,6 +82,93 @@ constexpr std::size_t kLength = kFreeFlash.end();
 // The GETDEVICEINFO reply's length without the leading 0x02, as the link hands it to callers.
 const int kReplyGetDeviceInfo = static_cast<int>(GetDeviceInfoReply::kLength - kFromOpcode);
 static_assert(kReplyGetDeviceInfo == 32, "the GETDEVICEINFO reply is 33 bytes");
+
+// How long each published command's reply is, 0x02 first, so that a refusal can keep the
+// layout a client reads: a reader that takes a field at a fixed offset must find it there,
+// zero, whatever the status says. Replies whose data varies (READ, READ IO MAP, POLL) give
+// their fixed part. The replies without a namespace above: GETCURRENTPROGRAMNAME a 20-byte
+// name; MESSAGEREAD local inbox, size and 59 bytes; OPEN READ, OPEN WRITE LINEAR/DATA, OPEN
+// APPEND DATA handle and a 4-byte size; OPEN WRITE, CLOSE, CLOSE MODULE HANDLE the handle;
+// READ, WRITE handle and a 2-byte count; DELETE the 20-byte name; FIND FIRST/NEXT handle,
+// name and size; GET FIRMWARE VERSION and BOOT 4 bytes; FIND FIRST/NEXT MODULE handle, name,
+// id, size and IO map size; READ/WRITE IO MAP module id and count; POLL (COMMAND LENGTH)
+// buffer and length.
+// 0 for an opcode the published protocol does not have.
+inline std::size_t replyLength(bool system, std::uint8_t opcode) {
+  if (!system) {
+    switch (opcode) {
+      case kGetOutputState:
+        return GetOutputStateReply::kLength;
+      case kGetInputValues:
+        return GetInputValuesReply::kLength;
+      case kGetBatteryLevel:
+        return GetBatteryLevelReply::kLength;
+      case kKeepAlive:
+        return KeepAliveReply::kLength;
+      case kLsGetStatus:
+        return LsGetStatusReply::kLength;
+      case kLsRead:
+        return LsReadReply::kLength;
+      case kGetCurrentProgramName:
+        return 23;
+      case kMessageRead:
+        return 64;
+      case kStartProgram:
+      case kStopProgram:
+      case kPlaySoundFile:
+      case kPlayTone:
+      case kSetOutputState:
+      case kSetInputMode:
+      case kResetInputScaledValue:
+      case kMessageWrite:
+      case kResetMotorPosition:
+      case kStopSoundPlayback:
+      case kLsWrite:
+        return 3;
+      default:
+        return 0;
+    }
+  }
+  switch (opcode) {
+    case kOpenRead:
+    case kOpenWriteLinear:
+    case kOpenWriteData:
+    case kOpenAppendData:
+      return 8;
+    case kOpenWrite:
+    case kClose:
+    case kCloseModuleHandle:
+      return 4;
+    case kRead:
+    case kWrite:
+      return 6;
+    case kDelete:
+      return 23;
+    case kFindFirst:
+    case kFindNext:
+      return 28;
+    case kGetFirmwareVersion:
+    case kBoot:
+      return 7;
+    case kFindFirstModule:
+    case kFindNextModule:
+      return 34;
+    case kReadIoMap:
+    case kWriteIoMap:
+      return 9;
+    case kSetBrickName:
+    case kDeleteUserFlash:
+    case kBluetoothFactoryReset:
+      return 3;
+    case kGetDeviceInfo:
+      return GetDeviceInfoReply::kLength;
+    case kPollCommandLength:
+    case kPoll:
+      return 5;
+    default:
+      return 0;
+  }
+}
 
 }  // namespace Nxt
 

@@ -52,47 +52,81 @@ inline std::string nameText(const std::uint8_t* bytes, std::size_t n) {
   return out;
 }
 
+namespace detail {
+
+struct OpcodeName {
+  std::uint8_t opcode;
+  const char* name;
+};
+
+// Every published command, by the protocol's own names.
+const OpcodeName kDirectNames[] = {
+    {kStartProgram, "STARTPROGRAM"},
+    {kStopProgram, "STOPPROGRAM"},
+    {kPlaySoundFile, "PLAYSOUNDFILE"},
+    {kPlayTone, "PLAYTONE"},
+    {kSetOutputState, "SETOUTPUTSTATE"},
+    {kSetInputMode, "SETINPUTMODE"},
+    {kGetOutputState, "GETOUTPUTSTATE"},
+    {kGetInputValues, "GETINPUTVALUES"},
+    {kResetInputScaledValue, "RESETINPUTSCALEDVALUE"},
+    {kMessageWrite, "MESSAGEWRITE"},
+    {kResetMotorPosition, "RESETMOTORPOSITION"},
+    {kGetBatteryLevel, "GETBATTERYLEVEL"},
+    {kStopSoundPlayback, "STOPSOUNDPLAYBACK"},
+    {kKeepAlive, "KEEPALIVE"},
+    {kLsGetStatus, "LSGETSTATUS"},
+    {kLsWrite, "LSWRITE"},
+    {kLsRead, "LSREAD"},
+    {kGetCurrentProgramName, "GETCURRENTPROGRAMNAME"},
+    {kMessageRead, "MESSAGEREAD"},
+};
+const OpcodeName kSystemNames[] = {
+    {kOpenRead, "OPENREAD"},
+    {kOpenWrite, "OPENWRITE"},
+    {kRead, "READ"},
+    {kWrite, "WRITE"},
+    {kClose, "CLOSE"},
+    {kDelete, "DELETE"},
+    {kFindFirst, "FINDFIRST"},
+    {kFindNext, "FINDNEXT"},
+    {kGetFirmwareVersion, "GETFIRMWAREVERSION"},
+    {kOpenWriteLinear, "OPENWRITELINEAR"},
+    {kOpenWriteData, "OPENWRITEDATA"},
+    {kOpenAppendData, "OPENAPPENDDATA"},
+    {kFindFirstModule, "FINDFIRSTMODULE"},
+    {kFindNextModule, "FINDNEXTMODULE"},
+    {kCloseModuleHandle, "CLOSEMODULEHANDLE"},
+    {kReadIoMap, "READIOMAP"},
+    {kWriteIoMap, "WRITEIOMAP"},
+    {kBoot, "BOOT"},
+    {kSetBrickName, "SETBRICKNAME"},
+    {kGetDeviceInfo, "GETDEVICEINFO"},
+    {kDeleteUserFlash, "DELETEUSERFLASH"},
+    {kPollCommandLength, "POLLCOMMANDLENGTH"},
+    {kPoll, "POLL"},
+    {kBluetoothFactoryReset, "BLUETOOTHFACTORYRESET"},
+};
+
+}  // namespace detail
+
+// The command's name; an opcode the protocol does not have shows as DIRECTCOMMAND or
+// SYSTEMCOMMAND.
 inline const char* opcodeName(std::uint8_t type, std::uint8_t opcode) {
   if ((type & 0x7F) == kSystemCommand) {
-    switch (opcode) {
-      case kGetDeviceInfo:
-        return "GETDEVICEINFO";
-      case kSetBrickName:
-        return "SETBRICKNAME";
-      default:
-        return "SYSTEMCOMMAND";
+    for (const detail::OpcodeName& row : detail::kSystemNames) {
+      if (row.opcode == opcode) {
+        return row.name;
+      }
+    }
+    return "SYSTEMCOMMAND";
+  }
+  for (const detail::OpcodeName& row : detail::kDirectNames) {
+    if (row.opcode == opcode) {
+      return row.name;
     }
   }
-  switch (opcode) {
-    case kPlayTone:
-      return "PLAYTONE";
-    case kSetOutputState:
-      return "SETOUTPUTSTATE";
-    case kSetInputMode:
-      return "SETINPUTMODE";
-    case kGetOutputState:
-      return "GETOUTPUTSTATE";
-    case kGetInputValues:
-      return "GETINPUTVALUES";
-    case kResetInputScaledValue:
-      return "RESETINPUTSCALEDVALUE";
-    case kResetMotorPosition:
-      return "RESETMOTORPOSITION";
-    case kGetBatteryLevel:
-      return "GETBATTERYLEVEL";
-    case kStopSoundPlayback:
-      return "STOPSOUNDPLAYBACK";
-    case kKeepAlive:
-      return "KEEPALIVE";
-    case kLsGetStatus:
-      return "LSGETSTATUS";
-    case kLsWrite:
-      return "LSWRITE";
-    case kLsRead:
-      return "LSREAD";
-    default:
-      return "DIRECTCOMMAND";
-  }
+  return "DIRECTCOMMAND";
 }
 
 inline const char* statusName(std::uint8_t status) {
@@ -133,6 +167,16 @@ inline const char* statusName(std::uint8_t status) {
       return "NO_MEMORY";
     case 0xFF:
       return "BAD_ARGUMENTS";
+    case kStatusNoSpace:
+      return "NO_SPACE";
+    case kStatusFileNotFound:
+      return "FILE_NOT_FOUND";
+    case kStatusHandleClosed:
+      return "HANDLE_ALREADY_CLOSED";
+    case kStatusModuleNotFound:
+      return "MODULE_NOT_FOUND";
+    case kStatusIllegalHandle:
+      return "ILLEGAL_HANDLE";
     default:
       return "UNKNOWN_STATUS";
   }
@@ -339,7 +383,8 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
     return "(not a reply)";
   }
   std::uint8_t opcode = r[Reply::kOpcode.offset];
-  bool system = opcode == kGetDeviceInfo || opcode == kSetBrickName;
+  // System command opcodes all have the high bit set, direct ones none.
+  bool system = opcode >= 0x80;
   std::string out = std::string("reply ") +
                     opcodeName(system ? kSystemCommand : kDirectCommand, opcode) + " " +
                     statusName(r[Reply::kStatus.offset]);
@@ -355,6 +400,8 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
         field(out, "port", get(r, R::kPort));
         field(out, "power", static_cast<std::int8_t>(get(r, R::kPower)));
         field(out, "mode", modeText(static_cast<std::uint8_t>(get(r, R::kMode))));
+        field(out, "regulation", regulationName(static_cast<std::uint8_t>(get(r, R::kRegulation))));
+        field(out, "turn", static_cast<std::int8_t>(get(r, R::kTurnRatio)));
         field(out, "run", runStateName(static_cast<std::uint8_t>(get(r, R::kRunState))));
         field(out, "limit", get(r, R::kTachoLimit));
         field(out, "tacho", static_cast<std::int32_t>(get(r, R::kTachoCount)));
@@ -398,6 +445,11 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
       break;
     default:
       break;
+  }
+  if (system && opcode == kGetFirmwareVersion && n >= 7) {
+    // Minor number first, protocol before firmware.
+    field(out, "protocol", std::to_string(r[4]) + "." + std::to_string(r[3]));
+    field(out, "firmware", std::to_string(r[6]) + "." + std::to_string(r[5]));
   }
   if (system && opcode == kGetDeviceInfo && n >= GetDeviceInfoReply::kName + kDeviceNameBytes) {
     field(out, "name", "\"" + nameText(r + GetDeviceInfoReply::kName, kDeviceNameBytes) + "\"");

@@ -31,7 +31,11 @@ struct InputState {
 };
 
 struct UltrasonicState {
-  bool measuring = true;  // continuous measurement is the sensor's power-on state
+  bool measuring = true;      // continuous measurement is the sensor's power-on state
+  std::uint8_t command = 2;   // register 0x41: continuous measurement
+  std::uint8_t interval = 1;  // register 0x40: measurement interval
+  // Registers 0x52 to 0x54: actual zero, scale factor and scale divisor.
+  std::uint8_t calibration[3] = {0, 1, 14};
   std::uint8_t distance = 255;
   int pendingPolls = -1;  // -1: bus idle; else status polls still answered 0 before it is done
   double readyAt = 0;     // world time (seconds) at which a timed transaction completes

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/LinkModel.h"
 #include "sim/VirtualBrick.h"
 
 namespace Sim {
@@ -48,6 +49,12 @@ class PtyServer {
   // Called with each telegram and its reply (empty when none was sent), on the server thread.
   void setTrace(std::function<void(const Bytes&, const Bytes&)> trace);
 
+  // The link's pace (default: none, answered at once). Each request and each reply then takes
+  // its time, handed to `pass` (default: the server thread sleeps it, in wall time; a host on
+  // a stepped clock steps the clock instead, so a run stays fast and repeatable). `pass` is
+  // called without the lock held.
+  void setLinkModel(const LinkModel& model, std::function<void(double seconds)> pass = nullptr);
+
   std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex); }
   VirtualBrick& brick() { return target; }
 
@@ -68,6 +75,8 @@ class PtyServer {
   int faultTimes = 0;
   int faultDelayMs = 0;
   std::function<void(const Bytes&, const Bytes&)> tracer;
+  LinkModel linkModel;
+  std::function<void(double)> linkTime;
 };
 
 }  // namespace Sim

@@ -1,0 +1,297 @@
+// The virtual brick as another host library meets it: raw telegrams over its pseudo-terminal,
+// hex on the wire, and the pace of a real link on a stepped clock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#include <memory>
+#include <string>
+
+#include "BrickFixture.h"
+#include "protocol/TelegramText.h"
+#include "sim/LinkModel.h"
+#include "sim/PtyServer.h"
+#include "sim/Robot.h"
+#include "sim/SteppedClock.h"
+#include "sim/VirtualBrick.h"
+#include "sim/World.h"
+
+namespace {
+
+using test::hex;
+
+std::string zeros(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    out += " 00";
+  }
+  return out;
+}
+
+// A client of no library of ours: writes length-prefixed telegrams and reads one reply.
+class RawClient {
+ public:
+  explicit RawClient(const std::string& path) {
+    fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio;
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+      ::cfmakeraw(&tio);
+      ::tcsetattr(fd, TCSANOW, &tio);
+    }
+  }
+  ~RawClient() {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+  }
+  bool ok() const { return fd >= 0; }
+
+  // Sends a telegram with its length prefix; returns the reply, or "" when none comes in 2 s.
+  std::string exchange(const std::string& telegram) {
+    Sim::Bytes t = hex(telegram);
+    Sim::Bytes frame{static_cast<std::uint8_t>(t.size() & 0xFF),
+                     static_cast<std::uint8_t>(t.size() >> 8)};
+    frame.insert(frame.end(), t.begin(), t.end());
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) {
+      return "write failed";
+    }
+    Sim::Bytes prefix = take(2);
+    if (prefix.size() < 2) {
+      return "";
+    }
+    return hex(take(prefix[0] | prefix[1] << 8));
+  }
+
+ private:
+  Sim::Bytes take(std::size_t n) {
+    Sim::Bytes out;
+    while (out.size() < n) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 2000) <= 0) {
+        break;
+      }
+      std::uint8_t buffer[512];
+      ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, n - out.size()));
+      if (got <= 0) {
+        break;
+      }
+      out.insert(out.end(), buffer, buffer + got);
+    }
+    return out;
+  }
+  int fd = -1;
+};
+
+class PtyPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.start());
+    peer.reset(new RawClient(server.devicePath()));
+    ASSERT_TRUE(peer->ok());
+  }
+  void TearDown() override { server.stop(); }
+  std::string exchange(const std::string& telegram) { return peer->exchange(telegram); }
+
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server{sim};
+  std::unique_ptr<RawClient> peer;
+};
+
+const std::string kFileName = "61 2E 72 78 65" + zeros(15);  // "a.rxe", 20 bytes
+
+// Every published command gets an answer in its reply's layout; the ones the virtual brick
+// does not carry out get the status a real brick with an empty flash and no program gives.
+TEST_F(PtyPeer, EveryPublishedCommandIsAnsweredInItsLayout) {
+  const struct {
+    std::string telegram;
+    std::string reply;
+  } rows[] = {
+      {"01 88", "02 88 00 7C 01 1F 01"},  // protocol 1.124, firmware 1.31
+      {"00 08 02", "02 08 00"},
+      {"00 08 04", "02 08 C0"},
+      {"00 06 03", "02 06 C0" + zeros(22)},
+      {"00 07 04", "02 07 C0" + zeros(13)},
+      {"00 00 " + kFileName, "02 00 BD"},
+      {"00 01", "02 01 EC"},
+      {"00 02 00 " + kFileName, "02 02 BD"},
+      {"00 09 01 02 41 00", "02 09 EC"},
+      {"00 09 0A 02 41 00", "02 09 EE"},
+      {"00 11", "02 11 EC" + zeros(20)},
+      {"00 13 0A 05 01", "02 13 EC 05" + zeros(60)},
+      {"01 80 " + kFileName, "02 80 87" + zeros(5)},
+      // The flash takes the file and keeps it open (handle 0) for the rows below.
+      {"01 81 " + kFileName + " 10 00 00 00", "02 81 00 00"},
+      {"01 82 03 10 00", "02 82 88 03 00 00"},
+      {"01 83 20 41", "02 83 93 20 00 00"},
+      {"01 84 03", "02 84 88 03"},
+      {"01 85 " + kFileName, "02 85 8B " + kFileName},  // busy: still open
+      {"01 86 2A 2E 2A" + zeros(17), "02 86 00 01 " + kFileName + " 10 00 00 00"},
+      {"01 87 00", "02 87 93" + zeros(25)},  // handle 0 is no search
+      {"01 89 " + kFileName + " 10 00 00 00", "02 89 8F 00"},
+      {"01 8B " + kFileName + " 10 00 00 00", "02 8B 8F 00"},
+      {"01 8C " + kFileName, "02 8C 8D" + zeros(5)},
+      {"01 90 2A 2E 2A" + zeros(17), "02 90 90" + zeros(31)},
+      {"01 91 00", "02 91 88" + zeros(31)},
+      {"01 92 00", "02 92 88 00"},
+      {"01 94 01 00 01 00 00 00 10 00", "02 94 90 01 00 01 00 00 00"},
+      {"01 95 01 00 01 00 00 00 01 00 05", "02 95 90 01 00 01 00 00 00"},
+      {"01 97", "02 97 FF 00 00 00 00"},
+      {"01 A0", "02 A0 00"},
+      {"01 A1 00", "02 A1 00 00 00"},
+      {"01 A2 01", "02 A2 00 01 00"},
+      {"01 A4", "02 A4 FF"},
+      // Not published: unknown, in three bytes.
+      {"00 12", "02 12 BE"},
+      {"01 99", "02 99 BE"},
+      // Not a command at all, and one over the brick's 64 bytes: refused, not dropped.
+      {"05 0B", "02 0B BF"},
+      {"00 0B" + zeros(63), "02 0B BF"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(exchange(row.telegram), row.reply) << row.telegram;
+  }
+  // And the stream is still in step.
+  EXPECT_EQ(exchange("00 0B"), "02 0B 00 28 23");
+}
+
+// The sonar's identification and settings registers, read the way a client identifies a
+// digital sensor: LSWRITE a register, poll, LSREAD.
+TEST_F(PtyPeer, UltrasonicRegistersIdentifyTheSensor) {
+  ASSERT_EQ(exchange("00 05 03 0B 00"), "02 05 00");
+  const struct {
+    std::string write;
+    std::string data;  // LSREAD's count and bytes
+  } rows[] = {
+      {"02 08 02 00", "08 56 31 2E 30 00 00 00 00"},  // "V1.0"
+      {"02 08 02 08", "08 4C 45 47 4F 00 00 00 00"},  // "LEGO"
+      {"02 08 02 10", "08 53 6F 6E 61 72 00 00 00"},  // "Sonar"
+      {"02 08 02 14", "08 31 30 45 2D 32 6D 00 00"},  // "10E-2m"
+      {"02 02 02 40", "02 01 02"},                    // interval 1, continuous
+      {"02 03 02 52", "03 00 01 0E"},                 // zero, scale factor, divisor
+      {"03 00 02 41 00", "00"},                       // measuring off...
+      {"02 01 02 41", "01 00"},                       // ...and the command state says so
+  };
+  for (const auto& row : rows) {
+    ASSERT_EQ(exchange("00 0F 03 " + row.write), "02 0F 00") << row.write;
+    EXPECT_EQ(exchange("00 0E 03").substr(0, 8), "02 0E 00") << row.write;
+    std::string reply = exchange("00 10 03");
+    EXPECT_EQ(reply.substr(0, 9 + row.data.size()), "02 10 00 " + row.data) << row.write;
+  }
+}
+
+// The tacho count restarts with a new movement goal, a limit to reach; braking, floating or
+// running on leaves it counting.
+TEST_F(PtyPeer, TachoCountRestartsOnlyWithANewLimit) {
+  {
+    auto guard = server.lock();
+    sim.outputs[0].tachoCount = 500;
+  }
+  const std::string tacho500 = "F4 01 00 00";
+  EXPECT_EQ(exchange("00 04 00 00 02 00 00 20 00 00 00 00"), "02 04 00");  // brake
+  EXPECT_EQ(exchange("00 06 00").substr(39, 11), tacho500);
+  EXPECT_EQ(exchange("00 04 00 00 00 00 00 00 00 00 00 00"), "02 04 00");  // float
+  EXPECT_EQ(exchange("00 04 00 4B 05 01 00 20 00 00 00 00"), "02 04 00");  // run on
+  EXPECT_EQ(exchange("00 06 00").substr(39, 11), tacho500);
+  EXPECT_EQ(exchange("00 04 00 4B 05 01 00 20 68 01 00 00"), "02 04 00");  // 360 deg
+  EXPECT_EQ(exchange("00 06 00").substr(39, 11), "00 00 00 00");
+}
+
+// The trace names every published command and labels system replies as such.
+TEST(Trace, NamesEveryCommandAndItsReply) {
+  const struct {
+    std::string reply;
+    std::string text;
+  } rows[] = {
+      {"02 88 00 7C 01 1F 01", "reply GETFIRMWAREVERSION SUCCESS protocol=1.124 firmware=1.31"},
+      {"02 80 87 00 00 00 00 00", "reply OPENREAD FILE_NOT_FOUND"},
+      {"02 9B 00 4E 58 54", "reply GETDEVICEINFO SUCCESS"},
+      {"02 13 EC", "reply MESSAGEREAD NO_PROGRAM"},
+      {"02 06 00 01 4B 05 02 CE 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+       "reply GETOUTPUTSTATE SUCCESS port=1 power=75 mode=MOTORON|REGULATED "
+       "regulation=MOTOR_SYNC turn=-50 run=RUNNING"},
+  };
+  for (const auto& row : rows) {
+    Sim::Bytes r = hex(row.reply);
+    EXPECT_EQ(Nxt::describeReply(r.data(), r.size()).substr(0, row.text.size()), row.text);
+  }
+  for (const char* telegram : {"00 00", "00 01", "00 02", "00 09", "00 11", "00 13", "01 80",
+                               "01 86", "01 97", "01 A2", "01 A4", "01 95"}) {
+    Sim::Bytes t = hex(telegram);
+    std::string name = Nxt::describeCommand(t.data(), t.size());
+    EXPECT_EQ(name.find("COMMAND"), std::string::npos) << telegram << ": " << name;
+  }
+}
+
+// The link model's time passes on a stepped clock: each exchange costs what the link would,
+// and a client polling the sonar at most 30 times gets every reading.
+TEST(LinkModel, ExchangesTakeTheLinksTimeOnTheWorldsClock) {
+  const struct {
+    Sim::LinkModel::Kind kind;
+    double seconds;  // one GETBATTERYLEVEL and its reply
+  } rows[] = {
+      {Sim::LinkModel::Kind::None, 0.0},
+      {Sim::LinkModel::Kind::Usb, 0.0015},
+      {Sim::LinkModel::Kind::Bluetooth, 0.060 + (4 + 7) * 10 / 460800.0},
+  };
+  for (const auto& row : rows) {
+    Sim::SteppedClock clock;
+    Sim::VirtualBrick sim;
+    Sim::Robot robot(Sim::World::builtIn(), clock);
+    robot.attach(sim);
+    Sim::PtyServer server(sim);
+    server.setLinkModel(Sim::LinkModel(row.kind), [&](double s) {
+      auto guard = server.lock();
+      clock.step(s);
+    });
+    ASSERT_TRUE(server.start());
+    RawClient client(server.devicePath());
+    EXPECT_EQ(client.exchange("00 0B"), "02 0B 00 28 23");
+    auto guard = server.lock();
+    EXPECT_NEAR(clock.time(), row.seconds, 1e-9);
+  }
+}
+
+TEST(LinkModel, AClientPollingAtMostThirtyTimesGetsEveryReading) {
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  robot.attach(sim);
+  Sim::PtyServer server(sim);
+  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Usb), [&](double s) {
+    auto guard = server.lock();
+    clock.step(s);
+  });
+  ASSERT_TRUE(server.start());
+  RawClient client(server.devicePath());
+  ASSERT_EQ(client.exchange("00 05 03 0B 00"), "02 05 00");
+  int readings = 0;
+  int mostPolls = 0;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(client.exchange("00 0F 03 02 01 02 42"), "02 0F 00");
+    int polls = 1;
+    while (client.exchange("00 0E 03") != "02 0E 00 01" && polls < 30) {
+      ++polls;
+    }
+    mostPolls = std::max(mostPolls, polls);
+    std::string reply = client.exchange("00 10 03");
+    readings += polls < 30 && reply.substr(0, 11) == "02 10 00 01" ? 1 : 0;
+  }
+  EXPECT_EQ(readings, 100);
+  EXPECT_EQ(mostPolls, 3);  // 4 ms of bus at 1.5 ms per poll
+}
+
+// Nearer than about 7 cm a sonar reads no less.
+TEST(SonarRange, AWallAtContactReadsTheMinimum) {
+  Sim::World world = Sim::World::builtIn();
+  world.walls = {Sim::World::Wall{{world.robot.x + 10, 0}, {world.robot.x + 10, 200}}};
+  world.robot.heading = 0;
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(world, clock);
+  robot.attach(sim);
+  EXPECT_EQ(robot.ultrasonicDistance(3), 7);  // 3 cm from the sensor
+}
+
+}  // namespace
