@@ -442,14 +442,37 @@ TEST(SimPicture, AFailedSaveLeavesNoPartialFile) {
   ::rmdir(directory.c_str());
 }
 
+// Whatever waits at FILE.part (a symlink to someone's file, a FIFO nobody reads) is left alone:
+// the picture is written to a new file of its own and then renamed into place.
+TEST(SimPicture, SavingNeitherFollowsNorBlocksOnWhatLiesAtThePartName) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string base = std::string(::testing::TempDir()) + "picture-" + std::to_string(::getpid());
+  std::string victim = base + ".victim";
+  std::ofstream(victim) << "keep";
+  for (bool fifo : {false, true}) {
+    std::string path = base + ".svg";
+    std::string part = path + ".part";
+    ASSERT_EQ(fifo ? ::mkfifo(part.c_str(), 0600) : ::symlink(victim.c_str(), part.c_str()), 0);
+    EXPECT_TRUE(Sim::SvgPicture::save(robot, path)) << (fifo ? "fifo" : "symlink");
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    std::ifstream picture(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(picture), {}).rfind("<?xml", 0), 0u);
+    std::remove(part.c_str());
+    std::remove(path.c_str());
+  }
+  std::remove(victim.c_str());
+}
+
 // A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a
-// picture an XML parser reads: UTF-8 throughout, no control characters.
+// picture an XML parser reads: UTF-8 throughout, no control characters, no U+FFFE/U+FFFF.
 TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
   Sim::World world;
   std::string error;
   ASSERT_TRUE(
       Sim::World::parse("name K\xFC"
-                        "che \x01<&> \xE2\x82\xAC\nrobot 50 50 0\n",
+                        "che \x01<&> \xE2\x82\xAC\xEF\xBF\xBE\xEF\xBF\xBF\xC2\x85\nrobot 50 50 0\n",
                         world, error))
       << error;
   Sim::SteppedClock clock;
@@ -457,7 +480,7 @@ TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
   std::ostringstream svg;
   Sim::SvgPicture::write(robot, svg);
   std::string text = svg.str();
-  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC: the robot's run</title>"),
+  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC???: the robot's run</title>"),
             std::string::npos)
       << text.substr(0, 400);
 }

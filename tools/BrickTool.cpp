@@ -121,7 +121,7 @@ void printCommandHelp(std::ostream& out, const Command& command) {
 }
 
 int usageError(std::ostream& err, const Command* command, const std::string& message) {
-  err << "brick: " << message << "\n";
+  err << "brick: " << Nxt::shortText(message, 160) << "\n";  // it may quote any argv word
   if (command != nullptr) {
     err << "usage: brick " << command->synopsis << "\n"
         << "Try `brick " << command->name << " --help`.\n";

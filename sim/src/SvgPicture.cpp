@@ -3,7 +3,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "protocol/Utf8.h"
 
 namespace Sim {
 
@@ -28,37 +34,19 @@ std::string number(double v) {
   return text;
 }
 
-// Length of the well-formed UTF-8 sequence starting at text[i], or 0.
-std::size_t utf8Length(const std::string& text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (n == 0 || i + n > text.size()) {
-    return 0;
-  }
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8 either.
-  unsigned char second = byte(i + 1);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
-    return 0;
-  }
-  return n;
-}
-
 // Text as XML character data in a UTF-8 file: markup escaped, and what XML forbids or UTF-8
-// cannot hold (control characters, bytes of another encoding) shown as '?'.
+// cannot hold (control characters, noncharacters such as U+FFFE, bytes of another encoding)
+// shown as '?'.
 std::string escape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     unsigned char u = static_cast<unsigned char>(c);
     if (u >= 0x80) {
-      std::size_t n = utf8Length(text, i);
+      std::uint32_t code = 0;
+      std::size_t n = Nxt::utf8Sequence(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                        text.size(), i, code);
+      n = Nxt::unsafeCharacter(code) ? 0 : n;
       out += n == 0 ? std::string("?") : text.substr(i, n);
       i += n == 0 ? 0 : n - 1;
       continue;
@@ -183,16 +171,23 @@ void SvgPicture::write(const Robot& robot, std::ostream& out) {
 }
 
 bool SvgPicture::save(const Robot& robot, const std::string& path) {
-  std::string temporary = path + ".part";
-  bool written = false;
-  {
-    std::ofstream file(temporary);
-    if (!file) {
-      return false;
-    }
-    write(robot, file);
-    written = static_cast<bool>(file.flush());
+  // A new file of our own beside the picture (mkstemp: never an existing file, a symlink's
+  // target or a FIFO), put in place whole by rename.
+  std::string temporary = path + ".part.XXXXXX";
+  int fd = ::mkstemp(&temporary[0]);
+  if (fd < 0) {
+    return false;
   }
+  std::ostringstream text;
+  write(robot, text);
+  const std::string svg = text.str();
+  bool written = ::fchmod(fd, 0644) == 0;
+  for (std::size_t done = 0; written && done < svg.size();) {
+    ssize_t n = ::write(fd, svg.data() + done, svg.size() - done);
+    written = n > 0 || (n < 0 && errno == EINTR);
+    done += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  written = ::close(fd) == 0 && written;
   if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
     return true;
   }
