@@ -46,9 +46,9 @@ std::string escape(const std::string& text) {
       std::uint32_t code = 0;
       std::size_t n = Nxt::utf8Sequence(reinterpret_cast<const std::uint8_t*>(text.data()),
                                         text.size(), i, code);
-      n = Nxt::unsafeCharacter(code) ? 0 : n;
-      out += n == 0 ? std::string("?") : text.substr(i, n);
-      i += n == 0 ? 0 : n - 1;
+      bool shown = n != 0 && !Nxt::unsafeCharacter(code);
+      out += shown ? text.substr(i, n) : std::string("?");
+      i += n == 0 ? 0 : n - 1;  // one '?' for a whole unsafe character
       continue;
     }
     if (u < 0x20 || u == 0x7F) {
