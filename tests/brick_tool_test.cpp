@@ -308,7 +308,9 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   };
   std::vector<Case> cases{
       {{"fly"}, "unknown command 'fly'"},
-      {{"\x1B[2J\xC2\x9B""fly"}, "unknown command '\\x1B[2J\\u009Bfly'"},  // shown, not obeyed
+      {{"\x1B[2J\xC2\x9B"
+        "fly"},
+       "unknown command '\\x1B[2J\\u009Bfly'"},  // shown, not obeyed
       {{"tone", "440"}, "missing arguments"},
       {{"battery", "now"}, "too many arguments"},
       {{"tone", "0", "100"}, "FREQ must be"},
