@@ -343,6 +343,25 @@ TEST_F(SimRobot, SoundIsTheRoomUntilTheSpeakerPlaysAndTheBatteryDrains) {
   EXPECT_GT(later, full - 100) << "slowly";
 }
 
+// A brick serving for days keeps counts of everything and only the last telegrams and tones.
+TEST(SimRecord, KeepsCountsOfAllAndOnlyTheLastTelegramsAndTones) {
+  Sim::VirtualBrick brick;
+  const std::size_t sent = Sim::VirtualBrick::kKept + 10;
+  for (std::size_t i = 0; i < sent; ++i) {
+    std::uint8_t hz = static_cast<std::uint8_t>(i);
+    brick.answer(Sim::Bytes{0x80, 0x03, hz, 0x01, 0x64, 0x00});  // PLAYTONE, no reply
+  }
+  EXPECT_EQ(brick.received().size(), Sim::VirtualBrick::kKept);
+  EXPECT_EQ(brick.receivedCount(), sent);
+  EXPECT_EQ(brick.count(0x03), sent);
+  EXPECT_EQ(brick.tones.size(), Sim::VirtualBrick::kKept);
+  EXPECT_EQ(brick.toneCount, sent);
+  EXPECT_EQ(brick.received().back()[2], static_cast<std::uint8_t>(sent - 1));
+  EXPECT_EQ(brick.tones.front().frequency, 256 + static_cast<int>(10 % 256));
+  brick.clearRecord();
+  EXPECT_EQ(brick.count(0x03), 0u);
+}
+
 // A touch sensor's readings in each mode follow from its raw value as every analog sensor's
 // do: in percent mode a closed switch (raw 183) reads (1023 - 183) * 100 / 1023 = 82.
 TEST(SimSensors, TouchReadsInEveryModeFromItsRawValue) {
