@@ -4,6 +4,8 @@
 //   pty/...       Block::getBatteryLevel to a virtual brick on a pseudo-terminal, against a
 //                 minimal loop of plain write() and read() doing the same exchange, in turns;
 //   ultrasonic/.. telegrams one ultrasonic reading costs as the sensor's latency grows;
+//   lock/...      the two locks every exchange takes (the link's and its device's), uncontended:
+//                 what serialising whole exchanges costs a single-threaded host;
 //   peer/...      with BRICK_PEER=<device> set: the operations the Prolog benchmark calls, to
 //                 that peer, so that the two languages can be compared on one link.
 #include <benchmark/benchmark.h>
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -312,10 +315,23 @@ void BM_PeerRotation(benchmark::State& state) {
   runPeer(state, [](PeerLink& link) { return link.motor.getRotationCount(); });
 }
 
+// The link holds a recursive per-link lock around each call and the device's lock around each
+// exchange inside it; one thread alone never waits on either.
+void BM_UncontendedLocks(benchmark::State& state) {
+  std::recursive_mutex linkLock;
+  std::mutex deviceLock;
+  for (auto _ : state) {
+    std::lock_guard<std::recursive_mutex> call(linkLock);
+    std::lock_guard<std::mutex> exchange(deviceLock);
+    benchmark::ClobberMemory();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   registerOps();
+  benchmark::RegisterBenchmark("lock/uncontended", BM_UncontendedLocks);
   benchmark::RegisterBenchmark("pty/getBatteryLevel:ours+raw", BM_PtyPair)->UseRealTime();
   benchmark::RegisterBenchmark("ultrasonic/latencyPolls", BM_UltrasonicTelegrams)
       ->DenseRange(0, 5)

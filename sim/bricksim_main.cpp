@@ -10,15 +10,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
-#include "protocol/TelegramText.h"
+#include "sim/Frame.h"
+#include "sim/LiveStage.h"
+#include "sim/PacedClock.h"
 #include "sim/PtyServer.h"
 #include "sim/RealClock.h"
+#include "sim/Recorder.h"
+#include "sim/Recording.h"
+#include "sim/ReplayStage.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
 #include "sim/SvgPicture.h"
+#include "sim/TraceLog.h"
+#include "sim/ViewServer.h"
 #include "sim/VirtualBrick.h"
 #include "sim/World.h"
 
@@ -58,6 +67,14 @@ const char kUsage[] =
     "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
     "  --svg FILE        draw the world and the robot's path into FILE (SVG) when the run\n"
     "                    ends, and whenever the process receives SIGUSR1\n"
+    "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
+    "  --view [PORT]     serve a live page of the robot at http://127.0.0.1:PORT/\n"
+    "                    (default 8080; 0: any free port); its address is printed\n"
+    "  --bind ADDRESS    serve the page on ADDRESS instead of 127.0.0.1 (anyone who can\n"
+    "                    reach it can watch and pause the robot)\n"
+    "  --record FILE     write the run to FILE as JSON lines, for --replay\n"
+    "  --replay FILE     play a recorded run instead of serving a brick: in the page with\n"
+    "                    --view, into a picture with --svg\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
     "                    milliseconds (above 0, at most 60000), and nothing else does\n"
@@ -92,11 +109,68 @@ std::string linkTarget(const std::string& link) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-void writePicture(Sim::PtyServer& server, Sim::Robot& robot, const std::string& path) {
-  auto guard = server.lock();
-  if (!Sim::SvgPicture::save(robot, path)) {
-    std::fprintf(stderr, "bricksim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+bool savePicture(const std::string& document, const std::string& path) {
+  if (Sim::SvgPicture::save(document, path)) {
+    return true;
   }
+  std::fprintf(stderr, "bricksim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+  return false;
+}
+
+// The whole recording as one picture, or in the page when `view` holds an address.
+int replay(const std::string& file, const std::string& svg, const std::string& host, int port,
+           const Sim::Scene::Options& options, double duration) {
+  Sim::Recording recording;
+  std::string error;
+  if (!Sim::Recording::load(file, recording, error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    return 1;
+  }
+  if (port < 0) {
+    if (svg.empty()) {
+      std::fprintf(stderr, "bricksim: --replay needs --view or --svg\n");
+      return 2;
+    }
+    double end = recording.endTime();
+    auto path = recording.pathUntil(end);
+    Sim::Scene scene(recording.world, path, recording.events, recording.frameAt(end));
+    if (!savePicture(scene.document(options), svg)) {
+      return 1;
+    }
+    std::printf("picture: %s\n", svg.c_str());
+    return 0;
+  }
+  Sim::ReplayStage stage(recording);
+  Sim::ViewServer view(stage);
+  if (!view.start(host, port, error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("view: http://%s:%d/\n", host.c_str(), view.port());
+  std::fflush(stdout);
+  timespec started;
+  clock_gettime(CLOCK_MONOTONIC, &started);
+  while (!stopping) {
+    timespec pause{0, 20 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (duration >= 0 && static_cast<double>(now.tv_sec - started.tv_sec) >= duration) {
+      break;
+    }
+  }
+  view.stop();
+  if (!svg.empty() && savePicture(stage.picture(options), svg)) {
+    std::printf("picture: %s\n", svg.c_str());
+  }
+  return 0;
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 }  // namespace
@@ -110,6 +184,11 @@ int main(int argc, char** argv) {
   std::string traceFile;
   double duration = -1;
   double stepMs = -1;
+  int viewPort = -1;
+  std::string host = "127.0.0.1";
+  std::string recordFile;
+  std::string replayFile;
+  Sim::Scene::Options options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -147,6 +226,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bricksim: --step needs a number above 0\n");
         return 2;
       }
+    } else if (arg == "--view") {
+      viewPort = 8080;
+      if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
+        viewPort = static_cast<int>(number(argv[++i], "--view", 65535));
+      }
+    } else if (arg == "--bind") {
+      host = value("--bind");
+      if (host != "127.0.0.1" && host != "::1" && host != "localhost") {
+        std::fprintf(stderr,
+                     "bricksim: the page on %s can be watched and paused by anyone "
+                     "who reaches that address\n",
+                     host.c_str());
+      }
+    } else if (arg == "--record") {
+      recordFile = value("--record");
+    } else if (arg == "--replay") {
+      replayFile = value("--replay");
+    } else if (arg == "--colour-by-time") {
+      options.colourByTime = true;
     } else if (arg == "--trace") {
       tracing = true;
       if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
@@ -156,6 +254,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bricksim: unknown argument \"%s\"\n%s", arg.c_str(), kUsage);
       return 2;
     }
+  }
+
+  struct sigaction action = {};
+  action.sa_handler = onStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  if (!replayFile.empty()) {
+    return replay(replayFile, svg, host, viewPort, options, duration);
   }
 
   Sim::World world = Sim::World::builtIn();
@@ -175,7 +282,11 @@ int main(int argc, char** argv) {
   }
 
   std::unique_ptr<Sim::Clock> clock;
-  if (stepMs >= 0) {
+  Sim::PacedClock* paced = nullptr;
+  if (viewPort >= 0) {
+    paced = new Sim::PacedClock(stepMs >= 0 ? stepMs / 1000.0 : 0.0);
+    clock.reset(paced);
+  } else if (stepMs >= 0) {
     clock.reset(new Sim::SteppedClock(stepMs / 1000.0));
   } else {
     clock.reset(new Sim::RealClock());
@@ -185,24 +296,32 @@ int main(int argc, char** argv) {
   Sim::Robot robot(world, *clock);
   robot.attach(brick);
   Sim::PtyServer server(brick);
-  if (trace != nullptr) {
-    server.setTrace([trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
-      std::fprintf(trace, "> %s  %s\n", Nxt::hexText(telegram.data(), telegram.size()).c_str(),
-                   Nxt::describeCommand(telegram.data(), telegram.size()).c_str());
-      if (!reply.empty()) {
-        std::fprintf(trace, "< %s  %s\n", Nxt::hexText(reply.data(), reply.size()).c_str(),
-                     Nxt::describeReply(reply.data(), reply.size()).c_str());
+  Sim::TraceLog traceLog;
+  Sim::Recorder recorder;
+  if (!recordFile.empty() &&
+      !recorder.open(recordFile,
+                     worldFile.empty() ? Sim::World::builtInText() : fileText(worldFile), error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    return 1;
+  }
+  if (trace != nullptr || viewPort >= 0 || !recordFile.empty()) {
+    // Called under the server's lock, so the robot's time is safe to read.
+    server.setTrace([&, trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+      for (const std::string& line : Sim::TraceLog::lines(telegram, reply)) {
+        if (trace != nullptr) {
+          std::fprintf(trace, "%s\n", line.c_str());
+        }
+        traceLog.add(line);
+        recorder.telegram(robot.worldSeconds(), line);
       }
-      std::fflush(trace);
+      if (trace != nullptr) {
+        std::fflush(trace);
+      }
     });
   }
-  // Before anything shows that bricksim is up (the link, the printed path): a script that
-  // stops it the moment it appears must still get a clean end with the link removed.
-  struct sigaction action = {};
-  action.sa_handler = onStop;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // Signals are caught before anything shows that bricksim is up (the link, the printed path):
+  // a script that stops it the moment it appears must still get a clean end with the link
+  // removed.
   action.sa_handler = onPicture;
   sigaction(SIGUSR1, &action, nullptr);
   if (!server.start()) {
@@ -226,23 +345,46 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("%s\n", server.devicePath().c_str());
+  std::unique_ptr<Sim::LiveStage> stage;
+  std::unique_ptr<Sim::ViewServer> view;
+  if (viewPort >= 0) {
+    stage.reset(new Sim::LiveStage(server, robot, *paced, traceLog));
+    view.reset(new Sim::ViewServer(*stage));
+    if (!view->start(host, viewPort, error)) {
+      std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+      server.stop();
+      if (!link.empty()) {
+        ::unlink(link.c_str());
+      }
+      return 1;
+    }
+    std::printf("view: http://%s:%d/\n", host.c_str(), view->port());
+  }
   std::fflush(stdout);
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
   const bool realTime = stepMs < 0;
+  auto picture = [&] {
+    auto guard = server.lock();
+    Sim::Scene scene(robot.world(), robot.path(), robot.events(), Sim::Frame::of(robot));
+    return scene.document(options);
+  };
   timespec started;
   clock_gettime(CLOCK_MONOTONIC, &started);
   while (!stopping) {
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
-    if (realTime) {
+    if (realTime || !recordFile.empty()) {
       auto guard = server.lock();
-      robot.advance();
+      if (realTime) {
+        robot.advance();
+      }
+      recorder.catchUp(robot);
     }
     if (pictureWanted) {
       pictureWanted = 0;
       if (!svg.empty()) {
-        writePicture(server, robot, svg);
+        savePicture(picture(), svg);
       }
     }
     if (duration >= 0) {
@@ -255,9 +397,16 @@ int main(int argc, char** argv) {
       }
     }
   }
+  if (view) {
+    view->stop();
+  }
   server.stop();
   if (realTime) {
     robot.advance();
+  }
+  recorder.catchUp(robot, true);
+  if (!recorder.close()) {
+    std::fprintf(stderr, "bricksim: cannot write all of %s\n", recordFile.c_str());
   }
   if (!link.empty() && linkTarget(link) == server.devicePath()) {
     ::unlink(link.c_str());  // unless another bricksim has taken the path over since
@@ -270,12 +419,8 @@ int main(int argc, char** argv) {
   for (const Sim::Tone& tone : brick.tones) {
     std::printf("tone: %d Hz, %d ms\n", tone.frequency, tone.duration);
   }
-  if (!svg.empty()) {
-    if (Sim::SvgPicture::save(robot, svg)) {
-      std::printf("picture: %s\n", svg.c_str());
-    } else {
-      std::fprintf(stderr, "bricksim: cannot write %s: %s\n", svg.c_str(), std::strerror(errno));
-    }
+  if (!svg.empty() && savePicture(picture(), svg)) {
+    std::printf("picture: %s\n", svg.c_str());
   }
   std::fflush(stdout);
   if (trace != nullptr && trace != stderr) {

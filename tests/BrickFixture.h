@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -19,6 +22,16 @@
 #include "sim/VirtualBrick.h"
 
 namespace test {
+
+// A 300 x 200 room; the robot starts at (50, 100) facing +x, a wall 100 cm ahead of its
+// centre, a dark line across its way at x = 100 and a red mat at x = 20..40.
+inline constexpr char kRoom[] = R"(name room
+arena 300 200
+wall 150 60 150 140
+line 2 100 10 100 190
+area red 20 20 20 160
+robot 50 100 0
+)";
 
 // "03 B8 01" -> {0x03, 0xB8, 0x01}
 inline Sim::Bytes hex(const std::string& text) {
@@ -48,6 +61,22 @@ inline std::vector<std::string> wireOf(const Sim::VirtualBrick& sim) {
     out.push_back(hex(t));
   }
   return out;
+}
+
+// Opens a pseudo-terminal's master end and gives the path of its other end; -1 when none is
+// to be had.
+inline int openPtyMaster(std::string& path) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  char name[128];
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+      ::ptsname_r(master, name, sizeof name) != 0) {
+    if (master >= 0) {
+      ::close(master);
+    }
+    return -1;
+  }
+  path = name;
+  return master;
 }
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {

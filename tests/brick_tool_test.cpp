@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include "BrickTool.h"
 #include "FakeUsb.h"
 #include "SystemHost.h"
+#include "brick/Version.h"
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
 
@@ -104,11 +106,16 @@ class FakeMachine : public BrickTool::SystemHost {
     auto found = groups.find(path);
     return found != groups.end() ? found->second : "root";
   }
+  std::string variable(const std::string& name) const override {
+    auto found = variables.find(name);
+    return found != variables.end() ? found->second : "";
+  }
 
   std::set<std::string> denied;
   std::vector<std::string> session{"ann"};
   std::vector<std::string> account{"ann"};
   std::map<std::string, std::string> groups;  // a node's group; root when not named
+  std::map<std::string, std::string> variables;
 
  private:
   void makeParents(const std::string& path) {
@@ -321,6 +328,8 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
       {{"motor", "A", "101"}, "POWER must be"},
       {{"motor", "A", "50", "0"}, "DEGREES must be"},
       {{"stop", "A", "--watch"}, "unknown option '--watch'"},
+      {{"read", "1", "touch", "--brake"}, "unknown option '--brake'"},
+      {{"--brake", "stop", "A"}, "unknown option '--brake'"},
       {{"read", "5", "touch"}, "PORT must be 1, 2, 3 or 4"},
       {{"read", "1", "smell"}, "unknown KIND 'smell'"},
       {{"info", "--usb"}, "give one of --usb"},
@@ -542,17 +551,296 @@ TEST_F(ToolOnMachine, ListShowsEveryUsbBrickOrSaysThereIsNone) {
             "USB bus 001 device 006  brick in firmware-update mode: cannot be talked to\n");
 }
 
+// --- Which brick: the default and what overrides it --------------------------------------------
+
+// A machine with a brick on USB ("Usb") and a brick bound at /dev/rfcomm1 ("Blue").
+class ToolChoosing : public ToolOnMachine {
+ protected:
+  void SetUp() override {
+    ToolOnMachine::SetUp();
+    ASSERT_TRUE(server.start());
+    sim.name = "Blue";
+    usb.sim.name = "Usb";
+    machine->variables["HOME"] = "/home/ann";
+  }
+  void TearDown() override {
+    server.stop();
+    ToolOnMachine::TearDown();
+  }
+  // Where `brick info` went: the name it printed and its link line.
+  std::string infoGoesTo(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = options;
+    args.push_back("info");
+    Outcome r = brick(args);
+    if (r.status != 0) {
+      return "status " + std::to_string(r.status) + ": " + r.err;
+    }
+    return r.out.substr(9, r.out.find('\n') - 9) + " on " + r.out.substr(r.out.rfind(' ') + 1);
+  }
+
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server{sim};
+};
+
+TEST_F(ToolChoosing, DefaultIsUsbThenABoundDeviceAndEachSettingOverridesTheNext) {
+  struct Case {
+    const char* what;
+    bool usbBrick;
+    std::map<std::string, std::string> variables;
+    std::string config;  // the text of ~/.config/brick/config, or of $XDG_CONFIG_HOME/brick/config
+    std::vector<std::string> options;
+    std::string expected;
+  };
+  const std::string usbTarget = "Usb on USB\n";
+  const std::string blueTarget = "Blue on /dev/rfcomm1\n";
+  std::vector<Case> cases{
+      {"a brick on USB comes first", true, {}, "", {}, usbTarget},
+      {"without one, the bound device", false, {}, "", {}, blueTarget},
+      {"the config file names the device",
+       true,
+       {},
+       "# mine\n  device = /dev/rfcomm1  \n",
+       {},
+       blueTarget},
+      {"the last setting in the file counts",
+       false,
+       {},
+       "device=/dev/rfcomm1\ndevice = usb\n",
+       {},
+       "status 3: "},
+      {"XDG_CONFIG_HOME moves the file",
+       true,
+       {{"XDG_CONFIG_HOME", "/xdg"}},
+       "device = /dev/rfcomm1\n",
+       {},
+       blueTarget},
+      {"BRICK_DEVICE overrides the file",
+       false,
+       {{"BRICK_DEVICE", "usb"}},
+       "device = /dev/rfcomm1\n",
+       {},
+       "status 3: "},
+      {"BRICK_DEVICE names a path", true, {{"BRICK_DEVICE", "/dev/rfcomm1"}}, "", {}, blueTarget},
+      {"--usb overrides BRICK_DEVICE",
+       true,
+       {{"BRICK_DEVICE", "/dev/rfcomm1"}},
+       "",
+       {"--usb"},
+       usbTarget},
+      {"--device overrides the file",
+       true,
+       {},
+       "device = usb\n",
+       {"--device", "/dev/rfcomm1"},
+       blueTarget},
+  };
+  machine->link("/dev/rfcomm1", server.devicePath());
+  for (const Case& c : cases) {
+    usb.devices.clear();
+    if (c.usbBrick) {
+      usb.add(0x0694, 0x0002, 1, 5);
+    }
+    machine->variables = c.variables;
+    machine->variables["HOME"] = "/home/ann";
+    bool xdg = c.variables.count("XDG_CONFIG_HOME") != 0;
+    machine->file("/home/ann/.config/brick/config", xdg ? "device = usb\n" : c.config);
+    machine->file("/xdg/brick/config", xdg ? c.config : "");
+    std::string got = infoGoesTo(c.options);
+    EXPECT_EQ(got.substr(0, c.expected.size()), c.expected) << c.what << ": " << got;
+  }
+}
+
+TEST_F(ToolChoosing, OfSeveralBoundDevicesTheFirstThatAnswersAndTraceSaysWhy) {
+  machine->file("/dev/rfcomm0", "");  // opens, but is no serial device: no brick answers
+  machine->link("/dev/rfcomm1", server.devicePath());
+  Outcome r = brick({"--trace", "info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "link:    /dev/rfcomm1\n")) << r.out;
+  EXPECT_TRUE(has(r.err,
+                  "trace: no device named: using /dev/rfcomm1 (no brick on USB may be opened; the "
+                  "first bound RFCOMM device that answers)\n"))
+      << r.err;
+}
+
+TEST_F(ToolChoosing, BadSettingsAreNamedWithWhereTheyCameFrom) {
+  struct Case {
+    std::string variable;  // BRICK_DEVICE
+    std::string config;
+    int status;
+    std::string message;
+  };
+  std::vector<Case> cases{
+      {std::string(300, 'x'), "", BrickTool::kExitUsage,
+       "BRICK_DEVICE: the device path must have at most 255 characters"},
+      {"", "device =\n", BrickTool::kExitUsage,
+       "/home/ann/.config/brick/config:1: no device given"},
+      {"", "colour = red\nnonsense\n", BrickTool::kExitNoBrick,
+       "warning: /home/ann/.config/brick/config:1: unknown setting 'colour', ignored\n"
+       "brick: warning: /home/ann/.config/brick/config:2: not a setting (KEY = VALUE), ignored\n"},
+  };
+  for (const Case& c : cases) {
+    machine->variables["BRICK_DEVICE"] = c.variable;
+    machine->file("/home/ann/.config/brick/config", c.config);
+    Outcome r = brick({"battery"});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(has(r.err, c.message)) << r.err;
+  }
+}
+
+TEST_F(ToolChoosing, DoctorAndListLookOnlyAtTheLinkTheCommandLineNames) {
+  machine->link("/dev/rfcomm1", server.devicePath());
+  usb.add(0x0694, 0x0002, 1, 5);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  };
+  std::vector<Case> cases{
+      {{"list", "--device", "/dev/rfcomm1"}, 0, "/dev/rfcomm1  brick \"Blue\"\n"},
+      {{"list", "--device", "/dev/none"}, BrickTool::kExitNoBrick, "/dev/none  does not exist\n"},
+      {{"list", "--usb"}, 0, "USB bus 001 device 005  brick \"Usb\"\n"},
+      {{"doctor", "--device", "/dev/rfcomm1"},
+       0,
+       "OK    /dev/rfcomm1: a brick answers as \"Blue\"\n"
+       "A brick can be used: try `brick --device /dev/rfcomm1 info`.\n"},
+      {{"doctor", "--device", "/dev/none"},
+       BrickTool::kExitNoBrick,
+       "FAIL  /dev/none does not exist\n"
+       "      fix: check the path (`brick list` shows the bricks found); a paired brick is bound "
+       "with `sudo rfcomm bind 0 ADDRESS`\n"
+       "No brick can be used: apply the fixes above, then run `brick doctor` again.\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = brick(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back() << ": " << r.out;
+    EXPECT_EQ(r.out, c.out) << c.args[0] << " " << c.args.back();
+  }
+  // --usb leaves out the Bluetooth checks; a device the environment names is checked besides.
+  Outcome r = brick({"doctor", "--usb"});
+  EXPECT_FALSE(has(r.out, "rfcomm")) << r.out;
+  machine->variables["BRICK_DEVICE"] = "/dev/rfcomm1";
+  r = brick({"list"});
+  EXPECT_TRUE(has(r.out, "Commands use /dev/rfcomm1 (set by BRICK_DEVICE).\n")) << r.out;
+  r = brick({"doctor"});
+  EXPECT_TRUE(has(r.out, "--    commands use /dev/rfcomm1 (set by BRICK_DEVICE)\n")) << r.out;
+}
+
+TEST_F(ToolChoosing, TraceSaysWhyOpeningFailed) {
+  machine->file("/dev/plain", "");
+  machine->file("/dev/locked", "");
+  machine->denied = {"/dev/locked", "/dev/bus/usb/001/005"};
+  machine->groups["/dev/locked"] = "dialout";
+  usb.add(0x0694, 0x0002, 1, 5);
+  usb.add(0x03EB, 0x6124, 1, 6);
+  usb.openCode = Comm::kLinkAccessDenied;
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> lines;
+  };
+  std::vector<Case> cases{
+      {{"--device", "/dev/none"},
+       {"trace: opening /dev/none (named by --device) failed: no brick found, at "
+        "SerialCommunication.cpp:",
+        "trace:   /dev/none does not exist\n"}},
+      {{"--device", "/dev/plain"}, {"trace:   /dev/plain opens, but is not a serial device"}},
+      {{"--device", "/dev/locked"},
+       {"trace:   /dev/locked exists, but user ann may not read and write it (group dialout)\n"}},
+      {{},
+       {"trace: no device named: using USB (a brick on USB, though it may not be opened)\n",
+        "trace: opening USB (chosen by the tool) failed: permission denied",
+        "trace:   libusb lists 2 USB devices\n",
+        "trace:   brick at bus 001 device 005 (/dev/bus/usb/001/005): user ann may not open it\n",
+        "trace:   brick at bus 001 device 006 (/dev/bus/usb/001/006): in firmware-update mode"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--trace", "battery"});
+    Outcome r = brick(args);
+    EXPECT_NE(r.status, 0);
+    for (const std::string& line : c.lines) {
+      EXPECT_TRUE(has(r.err, line)) << line << "\nin:\n" << r.err;
+    }
+  }
+}
+
+// --- Help, version and watching -----------------------------------------------------------------
+
+TEST(Tool, HelpGivesEveryCommandAWholeSummary) {
+  Outcome r = runTool({"--help"});
+  std::istringstream lines(r.out.substr(r.out.find("Commands:\n") + 10));
+  std::string line;
+  int summaries = 0;
+  while (std::getline(lines, line) && !line.empty()) {
+    EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_EQ(line.back(), '.') << "cut short: " << line;
+    std::string name = line.substr(2, line.find(' ', 2) - 2);
+    std::string summary = line.substr(34);
+    Outcome own = runTool({name, "--help"});
+    EXPECT_TRUE(has(own.out, "\n\n" + summary + "\n")) << name << ":\n" << own.out;
+    ++summaries;
+  }
+  EXPECT_EQ(summaries, 9);
+  EXPECT_TRUE(has(r.out, "BRICK_DEVICE")) << r.out;
+}
+
+TEST(Tool, VersionIsTheProjectsAtRunTime) {
+  EXPECT_STREQ(Brick::Lib::version(), BRICK_PROJECT_VERSION);
+  Brick::Lib::Version v = Brick::Lib::versionNumbers();
+  EXPECT_EQ(std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch),
+            BRICK_PROJECT_VERSION);
+  EXPECT_EQ(runTool({"--version"}).out, std::string("brick ") + BRICK_PROJECT_VERSION + "\n");
+}
+
+TEST(ToolWatch, WritesALinePerReadingOffATerminalAndErrorsStartANewLine) {
+  // The brick goes away during the watch; its error must not be glued to the last reading.
+  for (bool terminal : {true, false}) {
+    Sim::VirtualBrick sim;
+    Sim::PtyServer server(sim);
+    ASSERT_TRUE(server.start());
+    auto guard = server.lock();
+    sim.scriptScaled(1, {100, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
+    guard.unlock();
+    BrickTool::Environment environment;
+    environment.watchIntervalMs = 20;
+    environment.terminal = terminal;
+    std::thread unplug([&server] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      server.setFault(Fault::Hangup, -1);
+    });
+    std::ostringstream both;  // stdout and stderr on one terminal or in one file
+    std::vector<std::string> args{"brick", "--device", server.devicePath(), "read", "2",
+                                  "sound", "--watch"};
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) {
+      argv.push_back(arg.c_str());
+    }
+    int status =
+        BrickTool::run(static_cast<int>(argv.size()), argv.data(), both, both, environment);
+    unplug.join();
+    std::string text = both.str();
+    EXPECT_NE(status, 0) << text;
+    std::size_t error = text.find("brick: ");
+    ASSERT_NE(error, std::string::npos) << text;
+    EXPECT_TRUE(error == 0 || text[error - 1] == '\n') << text;
+    if (terminal) {
+      EXPECT_EQ(text.substr(0, 20), "\rport 2 sound: 100 %") << text;
+    } else {
+      EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+      EXPECT_EQ(text.substr(0, 20), "port 2 sound: 100 %\n") << text;
+    }
+    server.stop();
+  }
+}
+
 // --- The installed program ---------------------------------------------------------------------
 
 TEST(ToolProgram, CtrlCEndsACommandThatWaitsForTheBrick) {
   // Only `read --watch` catches Ctrl-C, to finish its line; any other command waiting for a
   // brick (up to a time limit, or ten seconds for a Bluetooth connection) ends at once.
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  std::string ptyPath;
+  int master = test::openPtyMaster(ptyPath);
   ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  char path[128];
-  ASSERT_EQ(::ptsname_r(master, path, sizeof path), 0);
+  const char* path = ptyPath.c_str();
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -583,4 +871,55 @@ TEST(ToolProgram, CtrlCEndsACommandThatWaitsForTheBrick) {
   ::close(master);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT)
       << "exited with " << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
+TEST(ToolProgram, WatchIntoAPipeWritesLinesAndItsErrorAfterThem) {
+  // stdout into a pipe is buffered, stderr is not: the reading before an error must have
+  // reached the pipe first, each on its own line, with no carriage return.
+  Sim::VirtualBrick sim;
+  sim.scriptScaled(0, {1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0});
+  Sim::PtyServer server(sim);
+  ASSERT_TRUE(server.start());
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  std::string device = server.devicePath();
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(pipe[1], 1);
+    ::dup2(pipe[1], 2);
+    ::execl(BRICK_PROGRAM, "brick", "--device", device.c_str(), "read", "1", "touch", "--watch",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(pipe[1]);
+  // The brick goes away once two readings have come through.
+  std::string text;
+  char buffer[256];
+  bool unplugged = false;
+  for (;;) {
+    // Readings held back in a buffer would never come: then the brick goes away all the same.
+    pollfd p{pipe[0], POLLIN, 0};
+    ssize_t got = ::poll(&p, 1, 5000) > 0 ? ::read(pipe[0], buffer, sizeof buffer) : 0;
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+    } else if (unplugged) {
+      break;
+    }
+    if (!unplugged && (got == 0 || std::count(text.begin(), text.end(), '\n') >= 2)) {
+      server.setFault(Fault::Hangup, -1);
+      unplugged = true;
+    }
+  }
+  ::close(pipe[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  server.stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << text;
+  EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+  EXPECT_EQ(text.substr(0, 45), "port 1 touch: pressed\nport 1 touch: released\n") << text;
+  std::size_t error = text.find("brick: ");
+  ASSERT_NE(error, std::string::npos) << text;
+  EXPECT_EQ(text[error - 1], '\n') << text;
+  EXPECT_EQ(text.find("port 1 touch", error), std::string::npos) << "a reading after the error";
 }

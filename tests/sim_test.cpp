@@ -24,18 +24,9 @@
 using Brick::Lib::Motor;
 using Brick::Lib::Sensor;
 using test::hex;
+using test::kRoom;
 
 namespace {
-
-// A 300 x 200 room; the robot starts at (50, 100) facing +x, a wall 100 cm ahead of its
-// centre, a dark line across its way at x = 100 and a red mat at x = 20..40.
-const char kRoom[] = R"(name room
-arena 300 200
-wall 150 60 150 140
-line 2 100 10 100 190
-area red 20 20 20 160
-robot 50 100 0
-)";
 
 // The 16 data bytes of an LSREAD reply that read nothing.
 const std::string kNoData = " 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";

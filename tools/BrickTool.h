@@ -30,6 +30,9 @@ struct Environment {
   const std::atomic<bool>* interrupted = nullptr;
   // Time between two readings of `read --watch`.
   int watchIntervalMs = 200;
+  // Whether standard output is a terminal (main() asks isatty): there a watch rewrites one
+  // line in place; elsewhere it writes one line per reading.
+  bool terminal = true;
 };
 
 // Runs `brick` with argv[1..argc-1]; returns its exit status.

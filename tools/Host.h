@@ -1,6 +1,7 @@
-// What the brick tool sees of the machine it runs on: device nodes, udev rule files, the user
-// and the groups. `brick doctor` and `brick list` look only through this, so that tests can
-// stand in for a machine with a brick, without one, or with the wrong permissions.
+// What the brick tool sees of the machine it runs on: device nodes, udev rule files, the user,
+// the groups and the environment variables. `brick doctor` and `brick list` look only through this,
+// so that tests can stand in for a machine with a brick, without one, or with the wrong
+// permissions.
 //
 // Paths are the machine's own (/dev/rfcomm0, /etc/udev/rules.d); an implementation may keep
 // them elsewhere (under a directory that stands for the root, in tests).
@@ -35,6 +36,8 @@ class Host {
   // Groups the account is in by the group database: differs from the session's until the user
   // logs in again after being added.
   virtual std::vector<std::string> accountGroups() const = 0;
+  // An environment variable's value; empty when unset.
+  virtual std::string variable(const std::string& name) const = 0;
 };
 
 }  // namespace BrickTool

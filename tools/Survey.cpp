@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 #include "protocol/RfcommDevices.h"
@@ -52,15 +53,23 @@ bool matchesBrick(const std::string& line) {
 
 }  // namespace
 
+std::string Survey::place(const Comm::UsbDeviceInfo& device) {
+  char text[64];
+  std::snprintf(text, sizeof text, "bus %03d device %03d", device.bus, device.address);
+  return text;
+}
+
 const std::vector<std::string>& Survey::ruleDirectories() {
   static const std::vector<std::string> directories{"/etc/udev/rules.d", "/run/udev/rules.d",
-                                                    "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+                                                    "/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                                                    BRICK_UDEV_RULES_DIR};
   return directories;
 }
 
 Survey::Survey(const Host& host) {
   std::vector<Comm::UsbDeviceInfo> devices;
   usbEnumerated = Comm::UsbBackend::current().enumerate(devices);
+  Comm::UsbBackend::current().forget();  // only the list is kept, not libusb's context
   usbDeviceCount = devices.size();
   for (const Comm::UsbDeviceInfo& device : devices) {
     bool brick = device.vendor == Nxt::kUsbVendor && device.product == Nxt::kUsbProduct;

@@ -33,6 +33,8 @@ class Survey {
   // Looks through the current USB backend and the host.
   explicit Survey(const Host& host);
 
+  // Where a USB device is, as lsusb says it: "bus 001 device 005".
+  static std::string place(const Comm::UsbDeviceInfo& device);
   // Directories udev reads rules from, in its order of precedence.
   static const std::vector<std::string>& ruleDirectories();
 

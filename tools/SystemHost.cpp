@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -117,6 +118,11 @@ std::vector<std::string> SystemHost::accountGroups() const {
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
   return names;
+}
+
+std::string SystemHost::variable(const std::string& name) const {
+  const char* value = std::getenv(name.c_str());
+  return value != nullptr ? value : "";
 }
 
 }  // namespace BrickTool

@@ -25,6 +25,7 @@ class SystemHost : public Host {
   bool isRoot() const override;
   std::vector<std::string> sessionGroups() const override;
   std::vector<std::string> accountGroups() const override;
+  std::string variable(const std::string& name) const override;
 
  private:
   std::string root;

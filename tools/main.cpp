@@ -1,4 +1,6 @@
 // brick: sets up, checks and pokes a brick from the command line. See BrickTool.h.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -28,5 +30,6 @@ int main(int argc, char** argv) {
   }
   BrickTool::Environment environment;
   environment.interrupted = &interrupted;
+  environment.terminal = ::isatty(STDOUT_FILENO) == 1;
   return BrickTool::run(argc, argv, std::cout, std::cerr, environment);
 }

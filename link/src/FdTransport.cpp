@@ -119,6 +119,7 @@ FdTransport* FdTransport::openSerial(const std::string& path, long& code) {
     code = kLinkNoDevice;
     return nullptr;
   }
+  termios before = tio;
   ::cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cc[VMIN] = 1;  // with O_NONBLOCK an empty line reads as EAGAIN, not as end of file
@@ -132,7 +133,10 @@ FdTransport* FdTransport::openSerial(const std::string& path, long& code) {
   }
   ::tcflush(fd, TCIOFLUSH);
   code = kLinkOk;
-  return new FdTransport(fd);
+  FdTransport* serial = new FdTransport(fd);
+  serial->savedTerminal = before;
+  serial->restoreTerminal = true;
+  return serial;
 }
 
 FdTransport* FdTransport::openRfcomm(const std::string& text, int channel, long& code) {
@@ -237,6 +241,10 @@ void FdTransport::discardInput() {
 
 void FdTransport::close() {
   if (fd >= 0) {
+    if (restoreTerminal) {
+      // At once: a brick that stopped reading must not hold up the close.
+      ::tcsetattr(fd, TCSANOW, &savedTerminal);
+    }
     ::close(fd);
     fd = -1;
   }

@@ -2,6 +2,7 @@
 #include <libusb-1.0/libusb.h>
 
 #include <cstdio>
+#include <mutex>
 
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
@@ -27,18 +28,22 @@ long codeFromLibusb(int rc) {
   }
 }
 
+// The context lives while something needs it: an enumeration not yet forgotten or an open
+// device. libusb starts a thread with its context, and a program that has closed its bricks
+// should be left with none of ours.
 class LibusbBackend : public UsbBackend {
  public:
   ~LibusbBackend() override {
-    release();
+    forget();
     if (context != nullptr) {
       libusb_exit(context);
     }
   }
 
   bool enumerate(std::vector<UsbDeviceInfo>& devices) override {
+    std::lock_guard<std::mutex> hold(lock);
     devices.clear();
-    release();
+    dropList();
     if (context == nullptr && libusb_init(&context) != 0) {
       context = nullptr;
       return false;
@@ -46,6 +51,7 @@ class LibusbBackend : public UsbBackend {
     ssize_t n = libusb_get_device_list(context, &list);
     if (n < 0) {
       list = nullptr;
+      exitWhenUnused();
       return false;
     }
     count = static_cast<std::size_t>(n);
@@ -66,6 +72,7 @@ class LibusbBackend : public UsbBackend {
   }
 
   void* open(std::size_t i, int interface, long& code) override {
+    std::lock_guard<std::mutex> hold(lock);
     if (list == nullptr || i >= count) {
       code = kLinkNoDevice;
       return nullptr;
@@ -84,6 +91,7 @@ class LibusbBackend : public UsbBackend {
       return nullptr;
     }
     code = kLinkOk;
+    ++handles;
     return handle;
   }
 
@@ -99,23 +107,40 @@ class LibusbBackend : public UsbBackend {
   }
 
   void close(void* handle, int interface) override {
+    std::lock_guard<std::mutex> hold(lock);
     auto* h = static_cast<libusb_device_handle*>(handle);
     libusb_release_interface(h, interface);
     libusb_close(h);
+    --handles;
+    exitWhenUnused();
+  }
+
+  void forget() override {
+    std::lock_guard<std::mutex> hold(lock);
+    dropList();
+    exitWhenUnused();
   }
 
  private:
-  void release() {
+  void dropList() {
     if (list != nullptr) {
       libusb_free_device_list(list, 1);
       list = nullptr;
       count = 0;
     }
   }
+  void exitWhenUnused() {
+    if (context != nullptr && list == nullptr && handles == 0) {
+      libusb_exit(context);
+      context = nullptr;
+    }
+  }
 
+  std::mutex lock;
   libusb_context* context = nullptr;
   libusb_device** list = nullptr;
   std::size_t count = 0;
+  int handles = 0;
 };
 
 UsbBackend* installed = nullptr;
@@ -128,7 +153,8 @@ UsbBackend& UsbBackend::current() {
   }
   // Never destroyed: a link that is still open when the program ends (a Block with static
   // storage, say) closes its device after static objects constructed later, this one among
-  // them, are gone. The libusb context must outlive it, so it lives until the process does.
+  // them, are gone. The object is a few bytes; the libusb context it holds goes with the last
+  // device closed.
   static LibusbBackend* libusb = new LibusbBackend();
   return *libusb;
 }

@@ -26,6 +26,8 @@ const char* linkCodeText(long code) {
       return "device busy";
     case kLinkBadReply:
       return "the brick refused the command";
+    case kLinkShortReply:
+      return "reply shorter than its command's";
     default:
       return code < 0 ? "unknown error" : "unknown warning";
   }

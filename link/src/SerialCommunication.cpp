@@ -1,7 +1,9 @@
 #include "comm/SerialCommunication.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -23,6 +25,7 @@ namespace {
 const int kRfcommChannel = 1;
 const std::size_t kMaxDeviceText = 255;
 const int kNameBuffer = 256;
+
 // This file as the status record names it, from the source tree's top. The build maps the
 // tree's absolute path away; a compiler cache may instead give the compiler a path relative to
 // the build directory ("../../link/src/..."), whose leading steps are dropped here.
@@ -52,51 +55,132 @@ bool answers(const std::uint8_t* telegram, std::size_t n, std::uint8_t opcode) {
          telegram[Nxt::Reply::kOpcode.offset] == opcode;
 }
 
-}  // namespace
+// Harmless commands with a reply, any of which brings the link back in step: whatever the
+// brick sends before its answer to one of them answers something earlier.
+struct Probe {
+  std::uint8_t type;
+  std::uint8_t opcode;
+};
+const Probe kProbes[] = {{Nxt::kDirectCommand, Nxt::kKeepAlive},
+                         {Nxt::kDirectCommand, Nxt::kGetBatteryLevel},
+                         {Nxt::kSystemCommand, Nxt::kGetDeviceInfo}};
 
-namespace {
+// The lock every operation on one link holds, so that one thread's open or close never meets
+// another's command. Hosts rely on the link's layout, which has no room for it: links are
+// spread over a few locks by address, and two links that share one only wait for each other.
+std::recursive_mutex& guardOf(const SerialCommunication* link) {
+  static std::recursive_mutex guards[32];
+  return guards[(reinterpret_cast<std::uintptr_t>(link) / alignof(SerialCommunication)) % 32];
+}
 
 // The tracer, when one is set, wraps the framing and outlives the opens and closes below it.
 TracingFraming* tracingOf(Framing* framing) {
   return dynamic_cast<TracingFraming*>(framing);
 }
 
+// Sends one telegram and, when it wants one, waits for its reply, which must echo its opcode and
+// must not be owed to an earlier command (the caller sees to that). Late replies to earlier
+// commands are passed over. Returns 0, or a negative LinkCode; on failure the reply
+// is owed.
+long roundTrip(Transport& transport, Framing& framing, const std::uint8_t* telegram, std::size_t n,
+               std::uint8_t* reply, std::size_t& replyLength) {
+  Deadline deadline(kReplyTimeoutMs);
+  bool wantsReply = (telegram[0] & 0x80) == 0;
+  std::uint8_t opcode = telegram[1];
+  long rc = framing.send(transport, telegram, n, deadline);
+  while (rc == kLinkOk && wantsReply) {
+    std::size_t got = 0;
+    rc = framing.receive(transport, reply, Nxt::kMaxTelegram, got, deadline);
+    if (rc != kLinkOk) {
+      break;
+    }
+    if (answers(reply, got, opcode)) {
+      // The brick answers in order: whatever was owed from before has come, or never will.
+      transport.settleAll();
+      replyLength = got;
+      return kLinkOk;
+    }
+    if (got >= 2 && reply[0] == Nxt::kReply) {
+      transport.settle(reply[1]);
+    }
+    // Replies that keep coming without pause never make a read wait, so the deadline is checked
+    // here too: a line that streams foreign replies costs no more than a silent one.
+    if (deadline.expired()) {
+      rc = kLinkTimeout;
+    }
+  }
+  if (rc != kLinkOk) {
+    transport.outOfStep = true;
+    if (wantsReply) {
+      transport.owe(opcode);
+    }
+  }
+  return rc;
+}
+
+// Brings the link back in step before a command whose opcode a late reply may still echo: the
+// brick answers in order, so once it has answered a probe nothing earlier can come any more.
+long resync(Transport& transport, Framing& framing) {
+  for (const Probe& probe : kProbes) {
+    if (transport.owes(probe.opcode)) {
+      continue;
+    }
+    std::uint8_t telegram[] = {probe.type, probe.opcode};
+    std::uint8_t reply[Nxt::kMaxTelegram];
+    std::size_t got = 0;
+    return roundTrip(transport, framing, telegram, sizeof telegram, reply, got);
+  }
+  // Every probe went unanswered too: the brick has been silent for several reply times. What
+  // it still sends after a further full reply time of silence is taken as lost for good.
+  Deadline quiet(kReplyTimeoutMs);
+  std::uint8_t reply[Nxt::kMaxTelegram];
+  std::size_t got = 0;
+  long rc = framing.receive(transport, reply, sizeof reply, got, quiet);
+  if (rc == kLinkTimeout) {
+    transport.settleAll();
+    return resync(transport, framing);
+  }
+  if (rc == kLinkOk && got >= 2 && reply[0] == Nxt::kReply) {
+    transport.settle(reply[1]);
+  }
+  return rc == kLinkOk ? kLinkTimeout : rc;
+}
+
 }  // namespace
 
 void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   close();
   status.clear();
   transport = newTransport;
   if (TracingFraming* tracing = tracingOf(framing)) {
     tracing->setInner(newFraming);
-    tracing->outOfStep = false;  // a new link owes nothing
   } else {
     framing = newFraming;
   }
 }
 
 void SerialCommunication::setTracer(Tracer tracer) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   TracingFraming* tracing = tracingOf(framing);
   if (tracing != nullptr && tracer) {
     tracing->setTracer(std::move(tracer));
   } else if (tracing != nullptr) {
-    // Whether a late reply may still come belongs to the link, not to the tracer: it goes over.
     Framing* inner = tracing->getInner();
     if (inner != nullptr) {
       inner->retain();
-      inner->outOfStep = tracing->outOfStep;
     }
     framing = inner;
     RefCounted::release(tracing);
   } else if (tracer) {
     tracing = new TracingFraming(std::move(tracer));
-    tracing->outOfStep = framing != nullptr && framing->outOfStep;
     tracing->setInner(framing);  // takes over this link's reference
     framing = tracing;
   }
 }
 
 bool SerialCommunication::open() {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   long code = kLinkOk;
   Transport* usb = UsbTransport::openFirst(code);
   if (usb == nullptr) {
@@ -110,6 +194,7 @@ bool SerialCommunication::open() {
 }
 
 bool SerialCommunication::openBT(char* device) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   std::string text = device != nullptr ? device : "";
   long code = kLinkNoDevice;
   Transport* stream = nullptr;
@@ -131,6 +216,8 @@ bool SerialCommunication::openBT(char* device) {
 }
 
 bool SerialCommunication::openBT() {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  long reason = kLinkNoDevice;
   for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
     std::string path = Nxt::rfcommDevicePath(i);
     if (!openBT(&path[0])) {
@@ -144,15 +231,21 @@ bool SerialCommunication::openBT() {
     if (status.isSuccess() && answered(info, Nxt::kGetDeviceInfo)) {
       return true;
     }
+    if (status.isSuccess()) {
+      reason = kLinkBadReply;  // a brick is there, but refused
+    }
   }
   close();
   status.clear();
-  fail(kLinkNoDevice, kThisFile, __LINE__);
+  fail(reason, kThisFile, __LINE__);
   return false;
 }
 
 void SerialCommunication::close() {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   if (transport != nullptr) {
+    // A copy of this link may be in an exchange on the same device.
+    std::lock_guard<std::mutex> whole(transport->exchangeLock);
     transport->close();
   }
   RefCounted::release(transport);
@@ -169,12 +262,16 @@ void SerialCommunication::getName(char* name) {
   if (name == nullptr) {
     return;
   }
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   unsigned char ask[] = {Nxt::kGetDeviceInfo};
   unsigned char info[Nxt::kReplyGetDeviceInfo];
   std::memset(info, 0, sizeof info);
-  exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info);
   name[0] = '\0';
+  if (!exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info)) {
+    return;
+  }
   if (!answered(info, Nxt::kGetDeviceInfo)) {
+    fail(kLinkBadReply, kThisFile, __LINE__);
     return;
   }
   const unsigned char* text = info + Nxt::GetDeviceInfoReply::kName - Nxt::kFromOpcode;
@@ -192,113 +289,85 @@ bool SerialCommunication::setName(char* name) {
     std::size_t n = strnlen(name, Nxt::kDeviceNameBytes);
     std::memcpy(command + Nxt::SetBrickNameCommand::kName - Nxt::kFromOpcode, name, n);
   }
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
-  exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply);
-  return answered(reply, Nxt::kSetBrickName);
+  if (!exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply)) {
+    return false;
+  }
+  if (!answered(reply, Nxt::kSetBrickName)) {
+    fail(kLinkBadReply, kThisFile, __LINE__);
+    return false;
+  }
+  return true;
 }
 
 void SerialCommunication::sendDirectCommand(unsigned short replyWanted, unsigned char* command,
                                             int length, unsigned char* reply, int replyLength) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   exchange(replyWanted ? Nxt::kDirectCommand : Nxt::kDirectCommandNoReply, command, length, reply,
            replyLength);
 }
 
 void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned char* command,
                                             int length, unsigned char* reply, int replyLength) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   exchange(replyWanted ? Nxt::kSystemCommand : Nxt::kSystemCommandNoReply, command, length, reply,
            replyLength);
 }
 
-void SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
+bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength) {
   if (transport == nullptr || framing == nullptr) {
     fail(kLinkNotOpen, kThisFile, __LINE__);
-    return;
+    return false;
   }
   if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
     fail(kLinkBadArgument, kThisFile, __LINE__);
-    return;
+    return false;
   }
-  Deadline deadline(kReplyTimeoutMs);
-  // After a failed exchange the brick may still answer it, and that late reply echoes the same
-  // opcode as ours when the command is the same. Whatever came in the meantime is thrown away;
-  // what comes later is told apart by order, below.
-  bool staleMayFollow = framing->outOfStep;
-  if (framing->outOfStep) {
+  std::lock_guard<std::mutex> whole(transport->exchangeLock);
+  // Whatever a failed exchange left pending is thrown away; replies to it that come later are
+  // told apart by what is owed.
+  if (transport->outOfStep) {
     transport->discardInput();
-    framing->outOfStep = false;
+    transport->outOfStep = false;
+  }
+  bool wantsReply = (type & 0x80) == 0;
+  if (wantsReply && transport->owes(command[0])) {
+    long rc = resync(*transport, *framing);
+    if (rc != kLinkOk) {
+      fail(rc, kThisFile, __LINE__);
+      return false;
+    }
   }
   std::uint8_t telegram[Nxt::kMaxTelegram];
   telegram[0] = type;
   std::memcpy(telegram + 1, command, static_cast<std::size_t>(length));
-  long rc = framing->send(*transport, telegram, static_cast<std::size_t>(length) + 1, deadline);
-  if (rc < 0) {
-    framing->outOfStep = true;
-    fail(rc, kThisFile, __LINE__);
-    return;
-  }
-  if ((type & 0x80) != 0) {
-    // No reply comes for this one, but the late answer to a failed exchange still may.
-    framing->outOfStep = staleMayFollow;
-    return;
-  }
-  // Replies that are not ours (left over from a command that timed out) are passed over.
   std::uint8_t ours[Nxt::kMaxTelegram];
   std::size_t oursLength = 0;
-  for (;;) {
-    std::size_t got = 0;
-    rc = framing->receive(*transport, telegram, sizeof telegram, got, deadline);
-    if (rc < 0) {
-      framing->outOfStep = true;
-      fail(rc, kThisFile, __LINE__);
-      return;
-    }
-    if (answers(telegram, got, command[0])) {
-      std::memcpy(ours, telegram, got);
-      oursLength = got;
-      break;
-    }
-    // Replies that keep coming without pause never make a read wait, so the deadline is checked
-    // here too: a line that streams foreign replies costs no more than a silent one.
-    if (deadline.expired()) {
-      framing->outOfStep = true;
-      fail(kLinkTimeout, kThisFile, __LINE__);
-      return;
-    }
+  long rc = roundTrip(*transport, *framing, telegram, static_cast<std::size_t>(length) + 1, ours,
+                      oursLength);
+  if (rc != kLinkOk) {
+    fail(rc, kThisFile, __LINE__);
+    return false;
   }
-  // The brick answers in order, so when a late reply to the abandoned command came first, ours
-  // follows it closely: a second matching reply within kStaleReplyGraceMs is the one to keep.
-  if (staleMayFollow) {
-    int grace = deadline.remainingMs();
-    Deadline next(grace < kStaleReplyGraceMs ? grace : kStaleReplyGraceMs);
-    for (;;) {
-      std::size_t got = 0;
-      rc = framing->receive(*transport, telegram, sizeof telegram, got, next);
-      if (rc < 0) {
-        if (rc != kLinkTimeout) {
-          framing->outOfStep = true;
-        }
-        break;
-      }
-      if (answers(telegram, got, command[0])) {
-        std::memcpy(ours, telegram, got);
-        oursLength = got;
-        break;
-      }
-      if (next.expired()) {
-        break;
-      }
-    }
+  if (!wantsReply) {
+    return true;
   }
   std::size_t take = oursLength - Nxt::kFromOpcode;
   if (replyLength < 0) {
     take = 0;
+  } else if (take < static_cast<std::size_t>(replyLength)) {
+    // Bytes the reply should have carried would read as values the brick never sent.
+    fail(kLinkShortReply, kThisFile, __LINE__);
+    return false;
   } else if (take > static_cast<std::size_t>(replyLength)) {
     take = static_cast<std::size_t>(replyLength);
   }
   if (take > 0 && reply != nullptr) {
     std::memcpy(reply, ours + Nxt::kFromOpcode, take);
   }
+  return true;
 }
 
 }  // namespace Comm

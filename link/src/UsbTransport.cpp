@@ -18,6 +18,7 @@ UsbTransport* UsbTransport::openFirst(long& code) {
   UsbBackend& backend = UsbBackend::current();
   std::vector<UsbDeviceInfo> devices;
   if (!backend.enumerate(devices)) {
+    backend.forget();
     code = kLinkIoError;
     return nullptr;
   }
@@ -28,10 +29,12 @@ UsbTransport* UsbTransport::openFirst(long& code) {
     }
     void* handle = backend.open(i, Nxt::kUsbInterface, code);
     if (handle != nullptr) {
+      backend.forget();
       code = kLinkOk;
       return new UsbTransport(backend, handle);
     }
   }
+  backend.forget();
   return nullptr;
 }
 

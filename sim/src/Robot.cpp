@@ -17,7 +17,6 @@ const double kLimitSlowdown = 10.0;  // per second: speed near a limit = remaini
 const double kLimitCrawl = 30.0;     // ... but never below this many degrees per second
 const double kSpotAhead = 7.0;       // light/colour spot, cm ahead of the centre
 const double kSpotRadius = 1.0;
-const double kSonarAhead = 7.0;
 const double kSonarRange = 254.5;  // beyond this there is no echo: 255
 const double kBumperReach = 1.0;   // the bumper closes this close to a wall
 const std::size_t kMaxPath = 200000;
@@ -103,9 +102,10 @@ void Robot::step(double dt) {
     for (const InputState& in : brick->inputs) {
       touchFitted = touchFitted || in.type == Nxt::kSwitch;
     }
-    bool now = touchFitted && bumperPressed();
+    World::Point contact{where.x, where.y};
+    bool now = touchFitted && bumperContact(&contact);
     if (now && !pressed) {
-      mark("touch", "bumper closed");
+      markAt("touch", "bumper closed", contact);  // where the bumper met the wall
     }
     pressed = now;
   }
@@ -170,6 +170,17 @@ void Robot::move(double leftDegrees, double rightDegrees) {
   double turn = (dr - dl) / map.robot.track * 180 / kPi;
   double mid = radians(where.heading + turn / 2);
   World::Point next{where.x + ds * std::cos(mid), where.y + ds * std::sin(mid)};
+  // A turn is one event however many steps it takes: marked when the robot drives on.
+  turned += turn;
+  if (std::fabs(turn) < 0.05 && ds > 0.01) {
+    if (std::fabs(turned) >= kTurnMark) {
+      char text[48];
+      std::snprintf(text, sizeof text, "turned %.0f degrees %s", std::fabs(turned),
+                    turned > 0 ? "left" : "right");
+      mark("turn", text);
+    }
+    turned = 0;
+  }
   where.heading = std::fmod(where.heading + turn, 360.0);
   if (where.heading < 0) {
     where.heading += 360;
@@ -206,8 +217,12 @@ void Robot::record(bool force) {
 }
 
 void Robot::mark(const std::string& kind, const std::string& text) {
+  markAt(kind, text, World::Point{where.x, where.y});
+}
+
+void Robot::markAt(const std::string& kind, const std::string& text, World::Point at) {
   if (log.size() < kMaxPath) {
-    log.push_back(Event{time, where.x, where.y, kind, text});
+    log.push_back(Event{time, at.x, at.y, kind, text});
   }
 }
 
@@ -241,6 +256,14 @@ World::Point Robot::ahead(double distance, double angleOffset) const {
 }
 
 bool Robot::bumperPressed() const {
+  return bumperContact(nullptr);
+}
+
+World::Point Robot::spot() const {
+  return ahead(kSpotAhead);
+}
+
+bool Robot::bumperContact(World::Point* contact) const {
   // A bumper bar across the robot's front half: it closes when a wall comes within reach of
   // the body anywhere within 80 degrees of straight ahead.
   for (const World::Wall& w : map.walls) {
@@ -256,6 +279,9 @@ bool Robot::bumperPressed() const {
     }
     double off = std::fabs(std::remainder(std::atan2(ny, nx) * 180 / kPi - where.heading, 360.0));
     if (off <= 80) {
+      if (contact != nullptr) {
+        *contact = World::Point{where.x + nx, where.y + ny};
+      }
       return true;
     }
   }
@@ -340,6 +366,10 @@ void Robot::readInput(int port, InputState& in) {
 
 std::uint8_t Robot::ultrasonicDistance(int port) {
   (void)port;
+  return sonarDistance();
+}
+
+std::uint8_t Robot::sonarDistance() const {
   // The beam is a cone: the nearest wall within 15 degrees of straight ahead answers.
   World::Point origin = ahead(kSonarAhead);
   double best = -1;

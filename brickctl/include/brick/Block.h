@@ -3,8 +3,10 @@
 //
 // Results are plain integers: 1 done, -1 refused, and readings. Nothing throws except a failed
 // allocation. Whether a command reached the brick shows only in getStatus(). A Block must stay
-// at one address while anything is attached to it; make all calls on a Block, and on what is
-// attached to it, from one thread at a time.
+// at one address while anything is attached to it. Commands to the brick, the Block's and those
+// of the Motors and Sensors attached to it, may come from several threads at once: the link
+// makes each command and its reply one exchange that no other interleaves with. Attaching and
+// detaching Motors and Sensors happen while no other thread uses the Block.
 #ifndef BRICK_BLOCK_H
 #define BRICK_BLOCK_H
 

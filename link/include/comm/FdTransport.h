@@ -3,6 +3,8 @@
 #ifndef COMM_FDTRANSPORT_H
 #define COMM_FDTRANSPORT_H
 
+#include <termios.h>
+
 #include <string>
 
 #include "comm/Export.h"
@@ -16,7 +18,8 @@ class COMM_API FdTransport : public Transport {
   explicit FdTransport(int fd);
   ~FdTransport() override;
 
-  // Opens a serial device in raw mode. Null on failure, with a LinkCode in `code`.
+  // Opens a serial device in raw mode; closing gives it back the settings it had. Null on failure,
+  // with a LinkCode in `code`.
   static FdTransport* openSerial(const std::string& path, long& code);
   // Connects an RFCOMM socket to a Bluetooth address "XX:XX:XX:XX:XX:XX" on `channel`.
   static FdTransport* openRfcomm(const std::string& address, int channel, long& code);
@@ -33,6 +36,9 @@ class COMM_API FdTransport : public Transport {
   // Sockets are written with send(), which keeps a vanished peer from raising SIGPIPE; serial
   // devices take write(). Known once, so that a write costs one system call.
   bool streamSocket;
+  // A terminal's settings before openSerial made it raw, put back on close.
+  bool restoreTerminal = false;
+  termios savedTerminal{};
 };
 
 }  // namespace Comm

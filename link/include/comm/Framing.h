@@ -25,9 +25,6 @@ class COMM_API Framing : public RefCounted {
   // next exchange first discards what is pending.
   virtual long receive(Transport& transport, std::uint8_t* telegram, std::size_t capacity,
                        std::size_t& length, const Deadline& deadline) = 0;
-
-  // Set after a failed exchange: bytes of an abandoned reply may still arrive.
-  bool outOfStep = false;
 };
 
 }  // namespace Comm

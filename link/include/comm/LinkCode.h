@@ -20,6 +20,7 @@ enum LinkCode : long {
   kLinkAccessDenied = -1008,  // the device exists but this user may not open it
   kLinkBusy = -1009,          // the device is claimed by another program
   kLinkBadReply = -1010,      // the brick answered with a status other than success
+  kLinkShortReply = -1011,    // a reply shorter than its command's layout
 };
 
 // A short text for a code, e.g. "no reply within the time limit"; never null.

@@ -2,22 +2,35 @@
 // replies back, over USB, an RFCOMM socket or a serial device.
 //
 // Error model: no operation throws. The opening operations return false when nothing opened;
-// every failure (time-out, I/O error, a link that is not open, a corrupt frame) is recorded in
-// the status record with the file and line where it arose, and the first fatal code stays until
-// the next successful open. A command whose reply does not come leaves the caller's reply
-// buffer exactly as it was.
+// every failure (time-out, I/O error, a link that is not open, a corrupt frame, a reply shorter
+// than its command's, a refusal where the link itself reads the brick's status byte) is
+// recorded in the status record with the file and line where it arose, and the first fatal
+// code stays until the next successful open. A command whose reply does not come, or comes
+// short, leaves the caller's reply buffer exactly as it was.
 //
 // Time limits (all in comm/TimeLimits.h): each command's exchange, send and reply together, is
-// bounded by kReplyTimeoutMs, including the wait after a failed exchange for a late reply
-// (kStaleReplyGraceMs, within the same bound). Opening USB does not wait on the brick. Opening
-// a Bluetooth address waits up to kConnectTimeoutMs to connect; opening a device path does not
-// wait. openBT() with no device tries each bound RFCOMM device with one exchange, at most
+// bounded by kReplyTimeoutMs. Opening USB does not wait on the brick. Opening a Bluetooth
+// address waits up to kConnectTimeoutMs to connect; opening a device path does not wait.
+// openBT() with no device tries each bound RFCOMM device with one exchange, at most
 // kRfcommScanTimeoutMs in all. getName and setName are one exchange each.
 //
-// Threads: a link serves one caller at a time; copies of a link share the open device.
+// Replies: a call returns its own reply or records a failure, never the late reply to an earlier
+// call. The brick answers in order, so after a failed exchange the link remembers which replies
+// it still owes; before a command whose opcode such a late reply would echo, it first sends a
+// keep-alive (or another harmless command with a reply) and passes over everything before that
+// answer. That exchange may so take up to one more kReplyTimeoutMs (two, when the probes
+// themselves went unanswered).
+//
+// Threads: any number of threads may use one link, and copies of it, at once. Each command and
+// its reply form one exchange that no other thread's exchange on the same device interleaves
+// with; open, close and attach wait for the exchange in progress (copying a link does not: copy
+// it while no other thread opens or closes it). The lock costs some tens of
+// nanoseconds when uncontended (bench/). The status record collects every thread's failures;
+// read it while no other thread uses the link. Copies of a link share the open device.
 //
 // Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
-// framing, in the caller's thread. It stays across closes and opens.
+// framing, in the caller's thread, while the link is locked: a tracer must not call the link. It
+// stays across closes and opens.
 #ifndef COMM_SERIALCOMMUNICATION_H
 #define COMM_SERIALCOMMUNICATION_H
 
@@ -91,7 +104,8 @@ class COMM_API SerialCommunication {
   void clearStatus() { status.clear(); }
 
  private:
-  void exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
+  // True when a reply (or, for a command that wants none, the command) went through.
+  bool exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
                 int replyLength);
   void fail(long code, const char* file, unsigned long line) { status.setCode(code, file, line); }
 

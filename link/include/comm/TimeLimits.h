@@ -12,11 +12,8 @@ namespace Comm {
 // within a hundred over Bluetooth.
 const int kReplyTimeoutMs = 1000;
 
-// The exchange after a failed one may wait this much longer, within its own kReplyTimeoutMs,
-// for a second reply echoing its opcode: the first may have been the brick's late answer to the
-// failed command. A brick answers the next command within tens of milliseconds of the one
-// before, even over Bluetooth.
-const int kStaleReplyGraceMs = 200;
+// After a failed exchange, a command whose opcode a late reply could echo is preceded by a
+// keep-alive exchange, with its own kReplyTimeoutMs (see SerialCommunication.h).
 
 // Connecting an RFCOMM socket to a Bluetooth address. Paging a brick takes a few seconds; one
 // out of reach is given up on here rather than after the kernel's own, much longer, time-out.

@@ -2,8 +2,10 @@
 #ifndef COMM_TRANSPORT_H
 #define COMM_TRANSPORT_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "comm/Deadline.h"
 #include "comm/Export.h"
@@ -27,6 +29,30 @@ class COMM_API Transport : public RefCounted {
   virtual void close() = 0;
   // True when every read returns exactly one telegram (USB), false for a byte stream.
   virtual bool isPacketBased() const { return false; }
+
+  // What the link knows about this device across exchanges. Every copy of a link shares the
+  // transport, so the lock that makes one exchange (command and reply) whole lives here too.
+  std::mutex exchangeLock;
+  // Set after a failed exchange: bytes of an abandoned reply may be pending.
+  bool outOfStep = false;
+  // Replies given up on, by opcode: the brick answers in order and may still send them.
+  void owe(std::uint8_t opcode) {
+    if (owed[opcode] < 255) {
+      ++owed[opcode];
+    }
+  }
+  bool owes(std::uint8_t opcode) const { return owed[opcode] != 0; }
+  // A late reply came for one of them.
+  void settle(std::uint8_t opcode) {
+    if (owed[opcode] > 0) {
+      --owed[opcode];
+    }
+  }
+  // Everything sent before was answered or is lost.
+  void settleAll() { owed.fill(0); }
+
+ private:
+  std::array<std::uint8_t, 256> owed{};
 };
 
 }  // namespace Comm

@@ -33,6 +33,10 @@ class COMM_API UsbBackend {
   virtual long bulkTransfer(void* handle, std::uint8_t endpoint, std::uint8_t* data, std::size_t n,
                             int timeoutMs) = 0;
   virtual void close(void* handle, int interface) = 0;
+  // Drops the last enumeration. A backend may hold resources (libusb's context and its event
+  // thread) from the first enumeration until the last enumeration is dropped and the last
+  // handle is closed.
+  virtual void forget() {}
 
   // The backend the link uses: libusb unless a test installed another. The link does not own
   // an installed backend; pass null to go back to libusb.

@@ -36,7 +36,7 @@ class Robot : public Environment {
     double time;
     double x;
     double y;
-    std::string kind;  // "touch", "tone", "bump"
+    std::string kind;  // "touch", "tone", "bump", "turn", "lost"
     std::string text;
   };
 
@@ -47,6 +47,11 @@ class Robot : public Environment {
   static constexpr double kTachoLimitTolerance = 5.0;
   // How long a distance measurement keeps the low-speed bus busy.
   static constexpr double kUltrasonicLatencySeconds = 0.004;
+  // The ultrasonic beam: from this far ahead of the centre, this many degrees either side.
+  static constexpr double kSonarAhead = 7.0;
+  static constexpr double kSonarHalfAngle = 15.0;
+  // A turn is marked once the heading has changed this much between two straight runs.
+  static constexpr double kTurnMark = 30.0;
 
   Robot(const World& world, Clock& clock);
   Robot(const Robot&) = delete;
@@ -71,6 +76,14 @@ class Robot : public Environment {
   // Total degrees a motor has turned since the start, with the fraction the counters hide.
   double motorAngle(int port) const;
   bool bumperPressed() const;
+  // The nearest echo the ultrasonic beam gets now, in cm (255: none).
+  std::uint8_t sonarDistance() const;
+  // The brick attached, if any.
+  const VirtualBrick* attached() const { return brick; }
+  // Where the light and colour sensors' spot falls on the floor.
+  World::Point spot() const;
+  // Marks an event the robot cannot see itself (a host gone, say) where the robot is now.
+  void note(const std::string& kind, const std::string& text) { mark(kind, text); }
   // Floor colour under the light and colour sensors' spot.
   World::Colour floorColour() const;
   // The path in a few lines: start, end, distance, events, waypoints.
@@ -94,6 +107,8 @@ class Robot : public Environment {
   void move(double leftDegrees, double rightDegrees);
   void record(bool force);
   void mark(const std::string& kind, const std::string& text);
+  void markAt(const std::string& kind, const std::string& text, World::Point at);
+  bool bumperContact(World::Point* contact) const;
   World::Point ahead(double distance, double angleOffset = 0) const;
   double spotReflectance(int channel) const;  // -1: brightness for the light sensor
 
@@ -108,6 +123,7 @@ class Robot : public Environment {
   double toneUntil = -1;
   bool blocked = false;
   bool pressed = false;
+  double turned = 0;  // degrees turned since the last straight run or turn mark
   std::vector<PathPoint> trail;
   std::vector<Event> log;
 };

@@ -1,6 +1,5 @@
-// A map of a simulated run as an SVG drawing: the world (floor, mats, lines, walls), the path
-// the robot drove, where it started and where it is now, and its events marked on the way
-// (bumper closed, pushed against a wall, tone played), each with a tooltip.
+// A map of a simulated run as an SVG file, drawn by Scene: the world, the path with its
+// direction, the numbered events, the robot now, a scale bar and a legend.
 #ifndef SIM_SVGPICTURE_H
 #define SIM_SVGPICTURE_H
 
@@ -8,14 +7,16 @@
 #include <string>
 
 #include "sim/Robot.h"
+#include "sim/Scene.h"
 
 namespace Sim {
 
 class SvgPicture {
  public:
-  static void write(const Robot& robot, std::ostream& out);
+  static void write(const Robot& robot, std::ostream& out, const Scene::Options& options = {});
   // Writes through a temporary file and a rename, so that a viewer never sees half a picture.
-  static bool save(const Robot& robot, const std::string& path);
+  static bool save(const Robot& robot, const std::string& path, const Scene::Options& options = {});
+  static bool save(const std::string& document, const std::string& path);
 };
 
 }  // namespace Sim
