@@ -456,6 +456,10 @@ int main(int argc, char** argv) {
     ::unlink(link.c_str());  // unless another bricksim has taken the path over since
   }
   std::fputs(robot.summary().c_str(), stdout);
+  if (brick.toneCount > brick.tones.size()) {
+    std::printf("tones: %llu played, the last %zu:\n",
+                static_cast<unsigned long long>(brick.toneCount), brick.tones.size());
+  }
   for (const Sim::Tone& tone : brick.tones) {
     std::printf("tone: %d Hz, %d ms\n", tone.frequency, tone.duration);
   }

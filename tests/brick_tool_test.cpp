@@ -368,6 +368,9 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   };
   std::vector<Case> cases{
       {{"fly"}, "unknown command 'fly'"},
+      {{"\x1B[2J\xC2\x9B"
+        "fly"},
+       "unknown command '\\x1B[2J\\u009Bfly'"},  // shown, not obeyed
       {{"tone", "440"}, "missing arguments"},
       {{"battery", "now"}, "too many arguments"},
       {{"tone", "0", "100"}, "FREQ must be"},
@@ -399,6 +402,9 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   EXPECT_EQ(r.status, BrickTool::kExitUsage);
   EXPECT_TRUE(has(r.err, "'00:16:53' is not a Bluetooth address")) << r.err;
   EXPECT_EQ(runTool({"--frobnicate", "info"}).status, BrickTool::kExitUsage);
+  r = runTool({"--" + std::string(100000, 'x'), "info"});  // quoted, but cut short
+  EXPECT_TRUE(has(r.err, "unknown option '--xxx")) << r.err.substr(0, 200);
+  EXPECT_LT(r.err.find('\n'), 200u);
 }
 
 TEST(Tool, HelpAndVersion) {

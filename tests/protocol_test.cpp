@@ -47,6 +47,9 @@ TEST(TelegramText, NamesEachFieldOfACommand) {
       {"00 0A 02 01", "RESETMOTORPOSITION port=2 relative=TRUE"},
       {"00 03 B8 01 F4 01", "PLAYTONE frequency=440 duration=500"},
       {"01 98 4E 58 54 0A 00", "SETBRICKNAME name=\"NXT\\n\""},
+      // C1 controls (NEL, 8-bit CSI), line separators and stray bytes never split a trace line.
+      {"01 98 41 C2 85 9B E2 80 A8 E2 80 A9 EF BF BF C3 A9 00",
+       "SETBRICKNAME name=\"A\\u0085\\x9B\\u2028\\u2029\\uFFFF\xC3\xA9\""},
       {"00 06", "GETOUTPUTSTATE"},
   };
   expectDecoded(commands, Nxt::describeCommand);

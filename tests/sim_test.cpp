@@ -334,6 +334,25 @@ TEST_F(SimRobot, SoundIsTheRoomUntilTheSpeakerPlaysAndTheBatteryDrains) {
   EXPECT_GT(later, full - 100) << "slowly";
 }
 
+// A brick serving for days keeps counts of everything and only the last telegrams and tones.
+TEST(SimRecord, KeepsCountsOfAllAndOnlyTheLastTelegramsAndTones) {
+  Sim::VirtualBrick brick;
+  const std::size_t sent = Sim::VirtualBrick::kKept + 10;
+  for (std::size_t i = 0; i < sent; ++i) {
+    std::uint8_t hz = static_cast<std::uint8_t>(i);
+    brick.answer(Sim::Bytes{0x80, 0x03, hz, 0x01, 0x64, 0x00});  // PLAYTONE, no reply
+  }
+  EXPECT_EQ(brick.received().size(), Sim::VirtualBrick::kKept);
+  EXPECT_EQ(brick.receivedCount(), sent);
+  EXPECT_EQ(brick.count(0x03), sent);
+  EXPECT_EQ(brick.tones.size(), Sim::VirtualBrick::kKept);
+  EXPECT_EQ(brick.toneCount, sent);
+  EXPECT_EQ(brick.received().back()[2], static_cast<std::uint8_t>(sent - 1));
+  EXPECT_EQ(brick.tones.front().frequency, 256 + static_cast<int>(10 % 256));
+  brick.clearRecord();
+  EXPECT_EQ(brick.count(0x03), 0u);
+}
+
 // A touch sensor's readings in each mode follow from its raw value as every analog sensor's
 // do: in percent mode a closed switch (raw 183) reads (1023 - 183) * 100 / 1023 = 82.
 TEST(SimSensors, TouchReadsInEveryModeFromItsRawValue) {
@@ -433,14 +452,37 @@ TEST(SimPicture, AFailedSaveLeavesNoPartialFile) {
   ::rmdir(directory.c_str());
 }
 
+// Whatever waits at FILE.part (a symlink to someone's file, a FIFO nobody reads) is left alone:
+// the picture is written to a new file of its own and then renamed into place.
+TEST(SimPicture, SavingNeitherFollowsNorBlocksOnWhatLiesAtThePartName) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string base = std::string(::testing::TempDir()) + "picture-" + std::to_string(::getpid());
+  std::string victim = base + ".victim";
+  std::ofstream(victim) << "keep";
+  for (bool fifo : {false, true}) {
+    std::string path = base + ".svg";
+    std::string part = path + ".part";
+    ASSERT_EQ(fifo ? ::mkfifo(part.c_str(), 0600) : ::symlink(victim.c_str(), part.c_str()), 0);
+    EXPECT_TRUE(Sim::SvgPicture::save(robot, path)) << (fifo ? "fifo" : "symlink");
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+    std::ifstream picture(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(picture), {}).rfind("<?xml", 0), 0u);
+    std::remove(part.c_str());
+    std::remove(path.c_str());
+  }
+  std::remove(victim.c_str());
+}
+
 // A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a
-// picture an XML parser reads: UTF-8 throughout, no control characters.
+// picture an XML parser reads: UTF-8 throughout, no control characters, no U+FFFE/U+FFFF.
 TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
   Sim::World world;
   std::string error;
   ASSERT_TRUE(
       Sim::World::parse("name K\xFC"
-                        "che \x01<&> \xE2\x82\xAC\nrobot 50 50 0\n",
+                        "che \x01<&> \xE2\x82\xAC\xEF\xBF\xBE\xEF\xBF\xBF\xC2\x85\nrobot 50 50 0\n",
                         world, error))
       << error;
   Sim::SteppedClock clock;
@@ -448,7 +490,7 @@ TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
   std::ostringstream svg;
   Sim::SvgPicture::write(robot, svg);
   std::string text = svg.str();
-  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC: the robot's run</title>"),
+  EXPECT_NE(text.find("<title>K?che ?&lt;&amp;&gt; \xE2\x82\xAC???: the robot's run</title>"),
             std::string::npos)
       << text.substr(0, 400);
 }

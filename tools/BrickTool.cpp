@@ -6,6 +6,7 @@
 #include "Tool.h"
 #include "brick/Version.h"
 #include "comm/FdTransport.h"
+#include "protocol/TelegramText.h"
 
 namespace BrickTool {
 
@@ -214,7 +215,7 @@ const Command* findCommand(const std::string& name) {
 }
 
 int usageError(std::ostream& err, const Command* command, const std::string& message) {
-  err << "brick: " << message << "\n";
+  err << "brick: " << Nxt::shortText(message, 160) << "\n";  // it may quote any argv word
   if (command != nullptr) {
     err << "usage: brick " << command->synopsis << "\n"
         << "Try `brick " << command->name << " --help`.\n";

@@ -106,7 +106,7 @@ Frame Frame::of(const Robot& robot) {
     }
     f.sensor[p] = text;
   }
-  f.tones = static_cast<int>(brick.tones.size());
+  f.tones = static_cast<int>(brick.toneCount);
   if (!brick.tones.empty()) {
     char text[48];
     std::snprintf(text, sizeof text, "%d Hz, %d ms", brick.tones.back().frequency,

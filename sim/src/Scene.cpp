@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "protocol/Utf8.h"
+
 namespace Sim {
 
 namespace {
@@ -57,28 +59,6 @@ std::string timeColour(double fraction) {
     g = x, b = c;
   }
   return hex(static_cast<int>(r * 255), static_cast<int>(g * 255), static_cast<int>(b * 255));
-}
-
-// Length of the well-formed UTF-8 sequence starting at text[i], or 0.
-std::size_t utf8Length(const std::string& text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (n == 0 || i + n > text.size()) {
-    return 0;
-  }
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8 either.
-  unsigned char second = byte(i + 1);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
-    return 0;
-  }
-  return n;
 }
 
 struct Kind {
@@ -490,9 +470,12 @@ std::string Scene::escape(const std::string& text) {
     char c = text[i];
     unsigned char u = static_cast<unsigned char>(c);
     if (u >= 0x80) {
-      std::size_t n = utf8Length(text, i);
-      out += n == 0 ? std::string("?") : text.substr(i, n);
-      i += n == 0 ? 0 : n - 1;
+      std::uint32_t code = 0;
+      std::size_t n = Nxt::utf8Sequence(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                        text.size(), i, code);
+      bool shown = n != 0 && !Nxt::unsafeCharacter(code);  // U+FFFE, U+FFFF make XML ill-formed
+      out += shown ? text.substr(i, n) : std::string("?");
+      i += n == 0 ? 0 : n - 1;  // one '?' for a whole unsafe character
       continue;
     }
     if (u < 0x20 || u == 0x7F) {

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "sim/Frame.h"
 
@@ -19,16 +22,20 @@ bool SvgPicture::save(const Robot& robot, const std::string& path, const Scene::
 }
 
 bool SvgPicture::save(const std::string& document, const std::string& path) {
-  std::string temporary = path + ".part";
-  bool written = false;
-  {
-    std::ofstream file(temporary);
-    if (!file) {
-      return false;
-    }
-    file << document;
-    written = static_cast<bool>(file.flush());
+  // A new file of our own beside the picture (mkstemp: never an existing file, a symlink's
+  // target or a FIFO), put in place whole by rename.
+  std::string temporary = path + ".part.XXXXXX";
+  int fd = ::mkstemp(&temporary[0]);
+  if (fd < 0) {
+    return false;
   }
+  bool written = ::fchmod(fd, 0644) == 0;
+  for (std::size_t done = 0; written && done < document.size();) {
+    ssize_t n = ::write(fd, document.data() + done, document.size() - done);
+    written = n > 0 || (n < 0 && errno == EINTR);
+    done += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  written = ::close(fd) == 0 && written;
   if (written && std::rename(temporary.c_str(), path.c_str()) == 0) {
     return true;
   }

@@ -66,10 +66,10 @@ bool isLowSpeed(const InputState& in) {
 
 VirtualBrick::VirtualBrick() = default;
 
-std::size_t VirtualBrick::count(std::uint8_t opcode) const {
-  return static_cast<std::size_t>(std::count_if(record.begin(), record.end(), [&](const Bytes& t) {
-    return t.size() > 1 && t[1] == opcode;
-  }));
+void VirtualBrick::clearRecord() {
+  record.clear();
+  counts.fill(0);
+  total = 0;
 }
 
 void VirtualBrick::scriptReply(std::uint8_t opcode, const Bytes& reply) {
@@ -87,7 +87,14 @@ void VirtualBrick::scriptScaled(int port, const std::vector<int>& values) {
 }
 
 Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
+  if (record.size() == kKept) {
+    record.pop_front();
+  }
   record.emplace_back(t, t + n);
+  ++total;
+  if (n > 1) {
+    ++counts[t[1]];
+  }
   if (n < Nxt::Command::kHeaderLength) {
     return Bytes();  // not even an opcode: a brick drops it
   }
@@ -153,6 +160,10 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       if (n < Nxt::PlayToneCommand::kLength) {
         return status(opcode, Nxt::kStatusInsanePacket);
       }
+      if (tones.size() == kKept) {
+        tones.pop_front();
+      }
+      ++toneCount;
       tones.push_back(Tone{static_cast<int>(get(t, Nxt::PlayToneCommand::kFrequency)),
                            static_cast<int>(get(t, Nxt::PlayToneCommand::kDuration))});
       if (environment != nullptr) {

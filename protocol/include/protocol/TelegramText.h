@@ -13,6 +13,7 @@
 #include "protocol/Commands.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
+#include "protocol/Utf8.h"
 
 namespace Nxt {
 
@@ -27,13 +28,29 @@ inline std::string hexText(const std::uint8_t* bytes, std::size_t n) {
 }
 
 // A brick's name as one line of text: it may hold any byte, and a newline or a terminal's escape
-// sequence in it must not forge or hide a trace line. Control characters and the backslash are
-// written as C escapes; the name ends at its first NUL.
+// sequence in it must not forge or hide a trace line. Control characters (C0 and C1, also as raw
+// bytes such as an 8-bit CSI 0x9B), line separators, bytes that are not UTF-8 and the backslash
+// are written as C escapes; the name ends at its first NUL.
 inline std::string nameText(const std::uint8_t* bytes, std::size_t n) {
   std::string out;
   for (std::size_t i = 0; i < n && bytes[i] != 0; ++i) {
     unsigned char c = bytes[i];
-    if (c == '\\') {
+    if (c >= 0x80) {
+      std::uint32_t code = 0;
+      std::size_t length = utf8Sequence(bytes, n, i, code);
+      char escaped[12];
+      if (length == 0) {
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+        out += escaped;
+      } else if (unsafeCharacter(code)) {
+        std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(code));
+        out += escaped;
+        i += length - 1;
+      } else {
+        out.append(reinterpret_cast<const char*>(bytes + i), length);
+        i += length - 1;
+      }
+    } else if (c == '\\') {
       out += "\\\\";
     } else if (c == '\n') {
       out += "\\n";
@@ -50,6 +67,15 @@ inline std::string nameText(const std::uint8_t* bytes, std::size_t n) {
     }
   }
   return out;
+}
+
+// Text from outside (a command line's word) as part of one message line: escaped as names are,
+// and cut after `limit` bytes so that a huge argument does not flood the terminal.
+inline std::string shortText(const std::string& text, std::size_t limit = 80) {
+  bool cut = text.size() > limit;
+  std::string out =
+      nameText(reinterpret_cast<const std::uint8_t*>(text.data()), cut ? limit : text.size());
+  return cut ? out + "..." : out;
 }
 
 namespace detail {

@@ -1,6 +1,7 @@
 // A brick in software: answers direct and system command telegrams as a real brick does,
 // keeps the state they act on (outputs, inputs, the ultrasonic sensor, name, battery), records
-// every telegram it receives, and can be scripted to misbehave.
+// the telegrams it receives (counts of all, the last kKept as they came), and can be scripted to
+// misbehave.
 //
 // It is a plain state machine with no I/O and no clock of its own: a host (PtyServer, or a test
 // calling answer() directly) carries the bytes, and an Environment, when set, supplies what the
@@ -33,11 +34,15 @@ class VirtualBrick {
   Bytes answer(const std::uint8_t* telegram, std::size_t n);
   Bytes answer(const Bytes& telegram) { return answer(telegram.data(), telegram.size()); }
 
-  // Every telegram received, in order, as it arrived.
-  const std::vector<Bytes>& received() const { return record; }
-  void clearRecord() { record.clear(); }
-  // Telegrams received with this opcode (byte 1).
-  std::size_t count(std::uint8_t opcode) const;
+  // A brick serving for days keeps counts, not every telegram and tone: the last kKept of each.
+  static constexpr std::size_t kKept = 4096;
+  // The last kKept telegrams received, in order, as they arrived.
+  const std::deque<Bytes>& received() const { return record; }
+  void clearRecord();
+  // Telegrams received with this opcode (byte 1) since the record was last cleared.
+  std::size_t count(std::uint8_t opcode) const { return counts[opcode]; }
+  // Every telegram received since then.
+  std::uint64_t receivedCount() const { return total; }
 
   // Brick state, open to hosts and tests.
   std::string name = "NXT";
@@ -45,7 +50,9 @@ class VirtualBrick {
   std::array<OutputState, 3> outputs{};
   std::array<InputState, 4> inputs{};
   std::array<UltrasonicState, 4> ultrasonic{};
-  std::vector<Tone> tones;
+  // The last kKept tones played, and how many were played in all.
+  std::deque<Tone> tones;
+  std::uint64_t toneCount = 0;
   // The user flash, the running program with its mailboxes, and the sleep timer.
   FlashStore flash;
   BrickProgram program;
@@ -88,7 +95,9 @@ class VirtualBrick {
   Bytes playSoundFile(const std::uint8_t* t, std::size_t n);
   Bytes setName(const std::uint8_t* t, std::size_t n);
 
-  std::vector<Bytes> record;
+  std::deque<Bytes> record;
+  std::array<std::size_t, 256> counts{};
+  std::uint64_t total = 0;
   std::map<std::uint8_t, std::deque<Bytes>> scripted;
   std::array<std::deque<int>, 4> lsStatusScript;
   std::array<std::deque<int>, 4> scaledScript;
