@@ -23,6 +23,7 @@
 #include "BrickTool.h"
 #include "FakeUsb.h"
 #include "SystemHost.h"
+#include "UdevRule.h"
 #include "brick/Version.h"
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
@@ -450,7 +451,12 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
   r = runTool({"battery"});
   EXPECT_EQ(r.status, BrickTool::kExitPermission);
   EXPECT_TRUE(has(r.err, "permission denied on USB")) << r.err;
-  EXPECT_TRUE(has(r.err, "sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/"))
+  // The fix writes the rule itself: an installed tool has no source tree to copy it from.
+  EXPECT_EQ(
+      std::string(BrickTool::kRuleText).rfind("SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"0694\"", 0),
+      0u);
+  EXPECT_TRUE(has(r.err, "echo '" + std::string(BrickTool::kRuleText) +
+                             "' | sudo tee /etc/udev/rules.d/70-nxt-brick.rules >/dev/null"))
       << r.err;
   EXPECT_TRUE(has(r.err, "sudo usermod -aG plugdev")) << r.err;
   EXPECT_TRUE(has(r.err, "unplug the brick and plug it in again")) << r.err;
@@ -464,21 +470,22 @@ TEST(ToolOnUsb, InfoOverUsbAndTheFailuresOfOpening) {
 TEST_F(ToolOnMachine, DoctorOnAMachineWithNoBrickListsTheFixes) {
   Outcome r = brick({"doctor"});
   EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
-  EXPECT_EQ(
-      r.out,
-      "OK    libusb lists 0 USB devices\n"
-      "--    no brick on USB: plug it in with its cable and switch it on\n"
-      "FAIL  no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
-      "/lib/udev/rules.d\n"
-      "      fix: sudo install -m 644 udev/70-nxt-brick.rules /etc/udev/rules.d/ && sudo udevadm "
-      "control --reload-rules && sudo udevadm trigger\n"
-      "           then unplug and replug the brick\n"
-      "FAIL  user ann is not in group plugdev\n"
-      "      fix: sudo usermod -aG plugdev ann, then log out and in again\n"
-      "--    no bound RFCOMM device (/dev/rfcomm0 to 9): for Bluetooth, pair the brick, "
-      "then `sudo rfcomm bind 0 ADDRESS`, or use --bt ADDRESS\n"
-      "No brick found: plug one in by USB and switch it on, or bind one over Bluetooth;\n"
-      "apply the fixes above, then run `brick doctor` again.\n");
+  EXPECT_EQ(r.out,
+            "OK    libusb lists 0 USB devices\n"
+            "--    no brick on USB: plug it in with its cable and switch it on\n"
+            "FAIL  no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
+            "/lib/udev/rules.d\n"
+            "      fix: echo '" +
+                std::string(BrickTool::kRuleText) +
+                "' | sudo tee /etc/udev/rules.d/70-nxt-brick.rules >/dev/null\n"
+                "           then sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+                "           then unplug and replug the brick\n"
+                "FAIL  user ann is not in group plugdev\n"
+                "      fix: sudo usermod -aG plugdev ann, then log out and in again\n"
+                "--    no bound RFCOMM device (/dev/rfcomm0 to 9): for Bluetooth, pair the brick, "
+                "then `sudo rfcomm bind 0 ADDRESS`, or use --bt ADDRESS\n"
+                "No brick found: plug one in by USB and switch it on, or bind one over Bluetooth;\n"
+                "apply the fixes above, then run `brick doctor` again.\n");
 
   usb.enumerates = false;
   r = brick({"doctor"});

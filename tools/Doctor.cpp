@@ -105,13 +105,12 @@ std::string ruleGroup(const Doctor& d) {
 
 void checkUdevRule(Doctor& d, Findings& found) {
   if (d.survey.rules.empty()) {
-    found.push_back({Finding::Fail,
-                     "no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
-                     "/lib/udev/rules.d",
-                     {std::string("sudo install -m 644 udev/") + kRuleFile +
-                          " /etc/udev/rules.d/ && sudo udevadm control --reload-rules && sudo "
-                          "udevadm trigger",
-                      "then unplug and replug the brick"}});
+    found.push_back(
+        {Finding::Fail,
+         "no udev rule for the brick (0694:0002) in /etc/udev/rules.d or "
+         "/lib/udev/rules.d",
+         {ruleInstallCommand(), "then sudo udevadm control --reload-rules && sudo udevadm trigger",
+          "then unplug and replug the brick"}});
     return;
   }
   const Survey::UdevRule& rule = d.survey.rules.front();

@@ -9,7 +9,7 @@ namespace BrickTool {
 
 void printUdevFix(std::ostream& err) {
   err << "  fix: install the udev rule that gives the brick to group " << kRuleGroup << ":\n"
-      << "         sudo install -m 644 udev/" << kRuleFile << " /etc/udev/rules.d/\n"
+      << "         " << ruleInstallCommand() << "\n"
       << "         sudo udevadm control --reload-rules && sudo udevadm trigger\n"
       << "       be in group " << kRuleGroup << ": sudo usermod -aG " << kRuleGroup
       << " \"$USER\", then log out and in again\n"
