@@ -167,7 +167,7 @@ TEST_F(MemoryBrick, TwoThreadsOnOneBlockEachGetTheirOwnReplies) {
   EXPECT_EQ(wrongName, 0);
   EXPECT_EQ(wrongRotation, 0);
   EXPECT_TRUE(block.getStatus().isSuccess());
-  EXPECT_EQ(sim.received().size(), 2u * kCalls);
+  EXPECT_EQ(sim.receivedCount(), 2u * kCalls);
 }
 
 // Closing the link gives a terminal back as it was: `brick --device` on a real terminal must
