@@ -34,9 +34,9 @@ const std::vector<OptionSpec>& optionTable() {
 }
 
 const OptionSpec* findOption(const std::string& word) {
-  for (const OptionSpec& spec : optionTable()) {
-    if (word == spec.name || (spec.alias != nullptr && word == spec.alias)) {
-      return &spec;
+  for (const OptionSpec& option : optionTable()) {
+    if (word == option.name || (option.alias != nullptr && word == option.alias)) {
+      return &option;
     }
   }
   return nullptr;
@@ -82,23 +82,23 @@ bool parse(int argc, const char* const* argv, Options& options, std::string& err
       }
       continue;
     }
-    const OptionSpec* spec = findOption(word);
-    if (spec == nullptr || (spec->commandOnly && !takes(options.command, spec->name))) {
+    const OptionSpec* option = findOption(word);
+    if (option == nullptr || (option->commandOnly && !takes(options.command, option->name))) {
       error = "unknown option '" + word + "'";
       return false;
     }
-    if (spec->link) {
+    if (option->link) {
       ++options.linkChoices;
     }
-    if (spec->flag != nullptr) {
-      options.*(spec->flag) = true;
+    if (option->flag != nullptr) {
+      options.*(option->flag) = true;
       continue;
     }
     if (i + 1 >= words.size() || words[i + 1].empty()) {
       error = word + " needs a value";
       return false;
     }
-    options.*(spec->value) = words[++i];
+    options.*(option->value) = words[++i];
   }
   return true;
 }

@@ -7,22 +7,25 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/Nxt.h"
+
 namespace Nxt {
 namespace Files {
 
-const std::uint8_t kOpenRead = 0x80;
-const std::uint8_t kOpenWrite = 0x81;
-const std::uint8_t kRead = 0x82;
-const std::uint8_t kWrite = 0x83;
-const std::uint8_t kClose = 0x84;
-const std::uint8_t kDelete = 0x85;
-const std::uint8_t kFindFirst = 0x86;
-const std::uint8_t kFindNext = 0x87;
-const std::uint8_t kGetFirmwareVersion = 0x88;
-const std::uint8_t kOpenWriteLinear = 0x89;
-const std::uint8_t kOpenWriteData = 0x8B;
-const std::uint8_t kOpenAppendData = 0x8C;
-const std::uint8_t kDeleteUserFlash = 0xA0;
+// The opcodes are the protocol's own (protocol/Nxt.h), named here too for this family.
+using Nxt::kClose;
+using Nxt::kDelete;
+using Nxt::kDeleteUserFlash;
+using Nxt::kFindFirst;
+using Nxt::kFindNext;
+using Nxt::kGetFirmwareVersion;
+using Nxt::kOpenAppendData;
+using Nxt::kOpenRead;
+using Nxt::kOpenWrite;
+using Nxt::kOpenWriteData;
+using Nxt::kOpenWriteLinear;
+using Nxt::kRead;
+using Nxt::kWrite;
 
 // Status bytes of the file commands.
 const std::uint8_t kNoMoreHandles = 0x81;

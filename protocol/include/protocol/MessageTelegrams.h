@@ -6,15 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/Nxt.h"
+
 namespace Nxt {
 namespace Messages {
 
-const std::uint8_t kStartProgram = 0x00;
-const std::uint8_t kStopProgram = 0x01;
-const std::uint8_t kPlaySoundFile = 0x02;
-const std::uint8_t kMessageWrite = 0x09;
-const std::uint8_t kGetCurrentProgramName = 0x11;
-const std::uint8_t kMessageRead = 0x13;
+// The opcodes are the protocol's own (protocol/Nxt.h), named here too for this family.
+using Nxt::kGetCurrentProgramName;
+using Nxt::kMessageRead;
+using Nxt::kMessageWrite;
+using Nxt::kPlaySoundFile;
+using Nxt::kStartProgram;
+using Nxt::kStopProgram;
 
 const std::uint8_t kStatusMailboxEmpty = 0x40;
 const std::uint8_t kStatusNoProgram = 0xEC;
