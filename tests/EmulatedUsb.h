@@ -15,6 +15,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <future>
 #include <map>
@@ -38,8 +40,9 @@ class EmulatedUsb {
     // the brick. Once unplugged, every ioctl fails with ENODEV and a transfer in flight ends.
     bool held = false;
     bool unplugged = false;
-    // The next telegram sent is taken, left unanswered, and the brick is unplugged.
-    bool unplugOnNextTelegram = false;
+    // The next telegram sent is taken and left unanswered, and the brick is unplugged while
+    // the read of its reply is in flight.
+    bool unplugAwaitingReply = false;
     // Seen by the handler.
     int opens = 0;
     int claims = 0;
@@ -48,9 +51,13 @@ class EmulatedUsb {
     std::deque<Sim::Bytes> in;    // replies waiting for a bulk IN transfer
     std::deque<UMockdevIoctlData*> pendingIn;
     std::deque<UMockdevIoctlData*> done;
+    bool unplugOnRead = false;
   };
 
   EmulatedUsb() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    EXPECT_TRUE(preload != nullptr && std::strstr(preload, "libumockdev-preload") != nullptr)
+        << "run under umockdev-wrapper (LD_PRELOAD=libumockdev-preload.so.0), as CTest does";
     testbed = umockdev_testbed_new();
     context = g_main_context_new();
     loop = g_main_loop_new(context, FALSE);
@@ -117,6 +124,7 @@ class EmulatedUsb {
         << (error != nullptr ? error->message : "");
     g_clear_error(&error);
     device->syspath = std::string("/sys/devices/pci0000:00/usb") + std::to_string(bus) + "/" + name;
+    umockdev_testbed_uevent(testbed, device->syspath.c_str(), "add");
     Device& added = *device;
     std::lock_guard<std::mutex> hold(lock);
     devices[node] = std::move(device);
@@ -278,9 +286,9 @@ class EmulatedUsb {
     if (urb->endpoint == 0x01) {
       Sim::Bytes telegram(buffer->data, buffer->data + buffer->data_len);
       d.out.push_back(telegram);
-      if (d.unplugOnNextTelegram) {
-        d.unplugOnNextTelegram = false;
-        d.unplugged = true;
+      if (d.unplugAwaitingReply) {
+        d.unplugAwaitingReply = false;
+        d.unplugOnRead = true;
       } else {
         Sim::Bytes reply = d.sim.answer(telegram);
         if (!reply.empty()) {
@@ -294,6 +302,7 @@ class EmulatedUsb {
       EXPECT_EQ(urb->endpoint, 0x82);
       EXPECT_EQ(urb->buffer_length, 64);  // a whole packet
       d.pendingIn.push_back(held);
+      d.unplugged = d.unplugOnRead;
     }
     g_object_unref(buffer);
     return 0;
