@@ -602,6 +602,7 @@ TEST_F(ToolOnMachine, ListShowsEveryUsbBrickOrSaysThereIsNone) {
   usb.add(0x0694, 0x0002, 1, 5);
   usb.add(0x03EB, 0x6124, 1, 6);
   machine->denied = {"/dev/bus/usb/001/004"};
+  usb.openCodes["/dev/bus/usb/001/004"] = Comm::kLinkAccessDenied;
   usb.sim.name = "Lander";
   r = brick({"list"});
   EXPECT_EQ(r.status, 0);

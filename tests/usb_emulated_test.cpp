@@ -58,6 +58,8 @@ class EmulatedMachine : public BrickTool::SystemHost {
   std::string rule;
 };
 
+const char* const kRule = "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"0694\", GROUP=\"plugdev\"\n";
+
 struct Outcome {
   int status;
   std::string out;
@@ -182,9 +184,31 @@ TEST(EmulatedUsb, OfTwoBricksTheFirstListedThatCanBeClaimed) {
   EXPECT_EQ(name, secondName);
   block.disconnect();
 
+  // list and doctor name the brick that commands use, not the one held.
+  EmulatedMachine machine;
+  machine.rule = kRule;
+  std::string held = "bus 001 device 00" + std::to_string(devices[0].address);
+  std::string used = "bus 001 device 00" + std::to_string(devices[1].address);
+  Outcome r = brick(machine, {"list"});
+  EXPECT_EQ(r.out, "USB " + held +
+                       "  brick, cannot be opened (held by another program?): " + "commands use " +
+                       used + "\nUSB " + used + "  brick \"" + secondName + "\"\n");
+  r = brick(machine, {"doctor", "--usb"});
+  EXPECT_TRUE(has(r.out, "FAIL  brick at " + held + " (" + devices[0].node +
+                             ") cannot be opened (held by another program?): commands use the "
+                             "brick at " +
+                             used + "\n      fix: close the other program that uses the brick\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "OK    brick at " + used + " (" + devices[1].node + ") answers as \"" +
+                             secondName + "\"\n"))
+      << r.out;
+
   usb.inspect([&] { return second.held = true; });
   EXPECT_FALSE(block.connect());
   EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkBusy);
+  r = brick(machine, {"list"});
+  EXPECT_EQ(r.status, BrickTool::kExitNoBrick);
+  EXPECT_EQ(r.out, "USB " + held + "  brick, device busy\nUSB " + used + "  brick, device busy\n");
 }
 
 TEST(EmulatedUsb, ListAndDoctorOnAnEmulatedBrickAndOneInFirmwareUpdateMode) {
@@ -193,7 +217,7 @@ TEST(EmulatedUsb, ListAndDoctorOnAnEmulatedBrickAndOneInFirmwareUpdateMode) {
   EmulatedUsb::Device& emulated = usb.add(0x0694, 0x0002, 1, 5);
   emulated.sim.name = "Emulated";
   EmulatedMachine machine;
-  machine.rule = "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"0694\", GROUP=\"plugdev\"\n";
+  machine.rule = kRule;
   // In libusb's order, which is the order the link tries them in.
   Outcome r = brick(machine, {"list"});
   EXPECT_EQ(r.status, 0) << r.err;
