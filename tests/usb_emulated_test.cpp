@@ -155,6 +155,26 @@ TEST(EmulatedUsb, UnpluggedWhileAReplyIsAwaited) {
   EXPECT_EQ(wireOf(usb, again), (Strings{"00 0B"}));
 }
 
+TEST(EmulatedUsb, ReadTimedOutIsCancelledAndItsLateReplyPassedOver) {
+  EmulatedUsb usb;
+  EmulatedUsb::Device& brick = usb.add(0x0694, 0x0002, 1, 5);
+  Brick::Lib::Block block;
+  ASSERT_TRUE(block.connect());
+  usb.inspect([&] {
+    brick.sim.scriptReply(0x0B, Sim::Bytes());  // the brick says nothing in time...
+    return 0;
+  });
+  EXPECT_EQ(block.getBatteryLevel(), 257);
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+  usb.inspect([&] {
+    brick.in.push_back(hex("02 0B 00 11 11"));  // ...then its answer comes
+    brick.sim.batteryMillivolts = 7300;
+    return 0;
+  });
+  EXPECT_EQ(block.getBatteryLevel(), 7300);  // its own reply, after a keep-alive's
+  EXPECT_EQ(wireOf(usb, brick), (Strings{"00 0B", "00 0D", "00 0B"}));
+}
+
 TEST(EmulatedUsb, OfTwoBricksTheFirstListedThatCanBeClaimed) {
   EmulatedUsb usb;
   EmulatedUsb::Device& alpha = usb.add(0x0694, 0x0002, 1, 4);
@@ -255,6 +275,9 @@ TEST(EmulatedUsb, LibusbContextLivesFromTheFirstLinkToTheLast) {
   EXPECT_EQ(threads(), before + 1);
   EXPECT_EQ(two.getBatteryLevel(), 9000);
   two.disconnect();
+  EXPECT_EQ(threads(), before);
+  EmulatedMachine machine;
+  EXPECT_EQ(brick(machine, {"list"}).status, 0);  // lists, opens, closes
   EXPECT_EQ(threads(), before);
 }
 
