@@ -44,11 +44,12 @@ class EmulatedUsb {
     // the read of its reply is in flight.
     bool unplugAwaitingReply = false;
     // Seen by the handler.
-    int opens = 0;
+    int opens = 0;  // the node's, including ones refused
     int claims = 0;
     int releases = 0;
     std::vector<Sim::Bytes> out;  // bulk OUT transfers, as sent
     std::deque<Sim::Bytes> in;    // replies waiting for a bulk IN transfer
+    // The handler's own: URBs submitted and not yet complete, complete and not yet reaped.
     std::deque<UMockdevIoctlData*> pendingIn;
     std::deque<UMockdevIoctlData*> done;
     bool unplugOnRead = false;
