@@ -379,9 +379,8 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
     std::string link = scratch("timed-dev");
     std::string trace = scratch("timed-trace");
     std::string out = scratch("timed-out");
-    std::vector<std::string> args = {BRICKSIM_PATH, "--link",       link,       "--trace",
-                                     trace,         "--step",       "10",       "--link-model",
-                                     "bluetooth"};
+    std::vector<std::string> args = {BRICKSIM_PATH, "--link", link,           "--trace",  trace,
+                                     "--step",      "10",     "--link-model", "bluetooth"};
     if (c.timeFirst) {
       args.push_back("--trace-time");
     }

@@ -114,7 +114,7 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (environment != nullptr) {
     environment->advance();
   }
-  if (sleep.off()) {
+  if (switchedOff()) {
     return Bytes();  // switched off: nothing answers
   }
   Bytes reply = compute(t, n);
@@ -480,6 +480,19 @@ bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
     return true;  // counted in status polls: over once a poll has seen it finish
   }
   return timedTransactionRunning(us);
+}
+
+bool VirtualBrick::switchedOff() {
+  if (!sleep.off()) {
+    return false;
+  }
+  if (!offTold) {
+    offTold = true;
+    if (environment != nullptr) {
+      environment->switchedOff();
+    }
+  }
+  return true;
 }
 
 Bytes VirtualBrick::deviceInfo() {
