@@ -282,6 +282,26 @@ TEST(LinkModel, AClientPollingAtMostThirtyTimesGetsEveryReading) {
   EXPECT_EQ(mostPolls, 3);  // 4 ms of bus at 1.5 ms per poll
 }
 
+// A write that asks for nothing back (continuous measurement on) holds the bus for its three
+// bytes too: a poll at once sees it pending, a later one done with nothing to read.
+TEST(LinkModel, AWriteOnlyTransactionTakesTheBusForItsBytes) {
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  robot.attach(sim);
+  Sim::PtyServer server(sim);
+  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Usb), [&](double s) {
+    auto guard = server.lock();
+    clock.step(s);
+  });
+  ASSERT_TRUE(server.start());
+  RawClient client(server.devicePath());
+  ASSERT_EQ(client.exchange("00 05 03 0B 00"), "02 05 00");
+  ASSERT_EQ(client.exchange("00 0F 03 03 00 02 41 02"), "02 0F 00");
+  EXPECT_EQ(client.exchange("00 0E 03"), "02 0E 20 00");
+  EXPECT_EQ(client.exchange("00 0E 03"), "02 0E 00 00");  // 3 ms later
+}
+
 // Nearer than about 7 cm a sonar reads no less.
 TEST(SonarRange, AWallAtContactReadsTheMinimum) {
   Sim::World world = Sim::World::builtIn();

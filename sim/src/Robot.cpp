@@ -85,6 +85,16 @@ void Robot::advance() {
     step(kStep);
   }
   step(now - time);
+  if (brick != nullptr) {
+    brick->switchedOff();  // a brick that sleeps stops its motors even with no host asking
+  }
+}
+
+void Robot::switchedOff() {
+  for (Motor& m : motors) {
+    m.drive = Drive::Coast;
+  }
+  mark("lost", "brick switched itself off: no KEEPALIVE within its sleep time");
 }
 
 void Robot::step(double dt) {

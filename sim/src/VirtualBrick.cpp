@@ -114,7 +114,7 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (environment != nullptr) {
     environment->advance();
   }
-  if (sleep.off()) {
+  if (switchedOff()) {
     return Bytes();  // switched off: nothing answers
   }
   Bytes reply = compute(t, n);
@@ -386,10 +386,12 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   // The transaction lasts a number of status polls, or a time on the world's clock. The bus
   // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
   // register write, the address again and the byte: 4 bytes), and a longer read takes longer.
-  bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
+  // A write that asks for nothing back still holds the bus for the bytes it writes.
+  bool timed = environment != nullptr && ultrasonicLatencySeconds > 0;
   if (timed) {
+    std::size_t busBytes = tx + (rx > 0 ? 1 + rx : 0);
     us.readyAt = environment->worldSeconds() +
-                 ultrasonicLatencySeconds * static_cast<double>(tx + 1 + rx) / 4.0;
+                 ultrasonicLatencySeconds * static_cast<double>(busBytes) / 4.0;
   }
   us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : (timed ? 0 : -1);
   return status(t[1], Nxt::kStatusOk);
@@ -480,11 +482,26 @@ bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
   return timedTransactionRunning(us);
 }
 
+bool VirtualBrick::switchedOff() {
+  if (!sleep.off()) {
+    return false;
+  }
+  if (!offTold) {
+    offTold = true;
+    if (environment != nullptr) {
+      environment->switchedOff();
+    }
+  }
+  return true;
+}
+
 Bytes VirtualBrick::deviceInfo() {
   namespace R = Nxt::GetDeviceInfoReply;
   Bytes answer = reply(Nxt::kGetDeviceInfo, Nxt::kStatusOk, R::kLength);
+  // The name keeps up to 15 characters, but the reply's field is 15 bytes with a NUL at the
+  // end, so a 15-character name is reported by its first 14.
   std::memcpy(answer.data() + R::kName, name.data(),
-              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
+              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes - 1)));
   const std::uint8_t address[R::kAddressBytes] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   std::memcpy(answer.data() + R::kAddress, address, sizeof address);
   set(answer, R::kSignalStrength, 0);
