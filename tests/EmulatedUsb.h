@@ -44,7 +44,7 @@ class EmulatedUsb {
     // the read of its reply is in flight.
     bool unplugAwaitingReply = false;
     // Seen by the handler.
-    int opens = 0;  // the node's, including ones refused
+    int opens = 0;  // as umockdev reports them
     int claims = 0;
     int releases = 0;
     std::vector<Sim::Bytes> out;  // bulk OUT transfers, as sent
