@@ -1,6 +1,7 @@
 // The low-speed (I2C) bus of the input ports: LSWRITE starts a transaction, LSGETSTATUS says
 // whether it has run, LSREAD hands over what it brought back.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "AnswerParts.h"
@@ -12,6 +13,30 @@ namespace Sim {
 
 using Nxt::get;
 using namespace answer;
+
+namespace {
+
+// The port an LSGETSTATUS or LSREAD asks about, or -1 with the refusal of a telegram too short,
+// a port that does not exist or one not set for the bus.
+int busPort(const std::uint8_t* t, std::size_t n, const std::array<InputState, 4>& inputs,
+            Bytes& refusal) {
+  if (n < Nxt::PortCommand::kLength) {
+    refusal = status(t[1], Nxt::kStatusInsanePacket);
+    return -1;
+  }
+  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
+  if (port > 3) {
+    refusal = lsRefusal(t[1], Nxt::kStatusBadChannel);
+    return -1;
+  }
+  if (!isLowSpeed(inputs[port])) {
+    refusal = lsRefusal(t[1], Nxt::kStatusChannelBusy);
+    return -1;
+  }
+  return port;
+}
+
+}  // namespace
 
 Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   namespace C = Nxt::LsWriteCommand;
@@ -69,15 +94,10 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
-  if (n < Nxt::PortCommand::kLength) {
-    return status(t[1], Nxt::kStatusInsanePacket);
-  }
-  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
-  if (port > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
-  }
-  if (!isLowSpeed(inputs[port])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
+  Bytes refusal;
+  int port = busPort(t, n, inputs, refusal);
+  if (port < 0) {
+    return refusal;
   }
   UltrasonicState& us = ultrasonic[port];
   std::deque<int>& script = lsStatusScript[port];
@@ -110,15 +130,10 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
-  if (n < Nxt::PortCommand::kLength) {
-    return status(t[1], Nxt::kStatusInsanePacket);
-  }
-  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
-  if (port > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
-  }
-  if (!isLowSpeed(inputs[port])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
+  Bytes refusal;
+  int port = busPort(t, n, inputs, refusal);
+  if (port < 0) {
+    return refusal;
   }
   UltrasonicState& us = ultrasonic[port];
   if (transactionRunning(us)) {
