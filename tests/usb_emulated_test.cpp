@@ -8,18 +8,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "BrickFixture.h"
 #include "BrickTool.h"
 #include "EmulatedUsb.h"
 #include "SystemHost.h"
+#include "ToolRun.h"
 #include "brick/Motor.h"
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
 
 using test::EmulatedUsb;
+using test::has;
 using test::hex;
+using test::Outcome;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -60,28 +61,10 @@ class EmulatedMachine : public BrickTool::SystemHost {
 
 const char* const kRule = "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"0694\", GROUP=\"plugdev\"\n";
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome brick(const EmulatedMachine& machine, std::vector<std::string> args) {
-  args.insert(args.begin(), "brick");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(arg.c_str());
-  }
+Outcome brick(const EmulatedMachine& machine, const std::vector<std::string>& args) {
   BrickTool::Environment environment;
   environment.host = &machine;
-  std::ostringstream out;
-  std::ostringstream err;
-  int status = BrickTool::run(static_cast<int>(argv.size()), argv.data(), out, err, environment);
-  return {status, out.str(), err.str()};
-}
-
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+  return test::runTool(args, environment);
 }
 
 // Threads of this process: libusb's context brings one of its own.
