@@ -101,7 +101,11 @@ mailbox_receive(Brick, Outbox, Message, Options) :-
     must_be(list, Options),
     option(remove(Remove), Options, true),
     option(as(As), Options, text),
-    must_be(oneof([text, number]), As),
+    (   memberchk(As, [text, number])
+    ->  true
+    ;   must_be(atom, As),
+        domain_error(oneof([text, number]), As)
+    ),
     '$mailbox_receive'(Brick, Outbox, Remove, Text),
     message_as(As, Text, Message).
 
