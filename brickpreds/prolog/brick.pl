@@ -444,9 +444,9 @@ sensor_values(Sensor, [ valid(Valid), calibrated(Calibrated), raw(Raw),
 %!  i2c_write(+Sensor, +Register, +Bytes, +Options) is det.
 %
 %   Reads Count (1 to 16) bytes, or writes the list Bytes (at most 14,
-%   each 0 to 255), from Register (0 to 255) on of the digital sensor at
-%   the port. brick_sensor/4 with `ultrasonic` sets a port up for such a
-%   sensor. Options:
+%   each 0 to 255), starting at Register (0 to 255) of the digital sensor
+%   at the port. brick_sensor/4 with `ultrasonic` sets a port up for such
+%   a sensor. Options:
 %
 %     - address(+Address): the sensor's bus address (default 2, the
 %       ultrasonic sensor's and the usual one).
