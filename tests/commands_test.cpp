@@ -355,6 +355,10 @@ TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
   ASSERT_EQ(drive.second().getState(state), 0);
   EXPECT_EQ(state.runState, Nxt::kRunStateIdle);
   EXPECT_EQ(state.regulation, Nxt::kRegulationMotorSync);
+  // Each wheel reaches the limit, the one whose telegram came second too.
+  EXPECT_EQ(state.tachoCount, 2046);
+  ASSERT_EQ(drive.first().getState(state), 0);
+  EXPECT_EQ(state.tachoCount, 2046);
   EXPECT_EQ(wire()[0], "00 04 01 4B 07 02 00 20 FE 07 00 00");
 }
 
