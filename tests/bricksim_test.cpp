@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -272,6 +274,20 @@ TEST(PtyServing, HalfATelegramLeftByAClientThatWentIsDropped) {
   EXPECT_TRUE(brick.tones.empty());
 }
 
+// Sends GETBATTERYLEVEL on a non-blocking descriptor, never reading, until the server stops
+// reading too: its replies have nowhere to go. True once it has.
+bool floodUnread(int fd) {
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  int stalled = 0;
+  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
+    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
+      ++stalled;
+      ::usleep(2000);
+    }
+  }
+  return stalled == 50;
+}
+
 // A client that sends and never reads fills the pseudo-terminal with replies; stopping the
 // server (bricksim on SIGTERM) must still end its thread.
 TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
@@ -280,19 +296,50 @@ TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
   ASSERT_TRUE(server.start());
   int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(fd, 0);
-  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
-  int stalled = 0;
-  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
-    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
-      ++stalled;  // the server has stopped reading: its replies have nowhere to go
-      ::usleep(2000);
-    }
-  }
-  EXPECT_EQ(stalled, 50);
+  EXPECT_TRUE(floodUnread(fd));
   auto start = std::chrono::steady_clock::now();
   server.stop();
   EXPECT_LT(test::secondsSince(start), 2.0);
   ::close(fd);
+}
+
+// A client that floods without reading and goes leaves telegrams unanswered and replies
+// unread. The next client, even one that does not flush the line itself, gets the reply to its
+// own first telegram and nothing else.
+TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  for (int round = 0; round < 2; ++round) {
+    int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(floodUnread(fd));
+    ::close(fd);
+    ::usleep(100000);
+
+    fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const unsigned char tone[] = {0x06, 0x00, 0x00, 0x03, 0xB8, 0x01, 0xF4, 0x01};
+    ASSERT_EQ(::write(fd, tone, sizeof tone), static_cast<ssize_t>(sizeof tone));
+    Sim::Bytes got;
+    unsigned char buffer[4096];
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < 100000 && ::poll(&p, 1, 300) > 0) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        break;
+      }
+      got.insert(got.end(), buffer, buffer + n);
+    }
+    EXPECT_EQ(
+        test::hex(Sim::Bytes(got.begin(), got.begin() + std::min<std::size_t>(got.size(), 12))),
+        "03 00 02 03 00")
+        << got.size() << " bytes";
+    ::close(fd);
+    ::usleep(100000);
+  }
+  auto guard = server.lock();
+  EXPECT_EQ(brick.toneCount, 2u);
 }
 
 // The built-in arena's robot on a stepped clock, served on a pseudo-terminal, for the explorer.
