@@ -16,6 +16,7 @@
 #include <string>
 
 #include "protocol/TelegramText.h"
+#include "sim/CatchUpClock.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
@@ -111,6 +112,11 @@ double number(const char* text, const char* option, double most) {
 // The world catches up in steps of a few milliseconds, so one telegram may not cost it more
 // than this: an endless or astronomical step would keep it computing for good.
 const double kMostStepMs = 60000;
+
+// In real time, the most world time one catch-up computes (50 of the robot's steps): more than
+// any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
+// the largest world a file can describe.
+const double kMostCatchUp = 0.25;
 
 std::string linkTarget(const std::string& link) {
   char target[PATH_MAX];
@@ -304,7 +310,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  Sim::RealClock wall;
   std::unique_ptr<Sim::Clock> clock;
+  Sim::CatchUpClock* realTimeClock = nullptr;
   Sim::SteppedClock* stepped = nullptr;
   Sim::PacedClock* paced = nullptr;
   if (viewPort >= 0) {
@@ -314,7 +322,8 @@ int main(int argc, char** argv) {
     stepped = new Sim::SteppedClock(stepMs / 1000.0);
     clock.reset(stepped);
   } else {
-    clock.reset(new Sim::RealClock());
+    realTimeClock = new Sim::CatchUpClock(wall, kMostCatchUp);
+    clock.reset(realTimeClock);
   }
   Sim::VirtualBrick brick;
   brick.name = name.substr(0, 15);
@@ -415,6 +424,7 @@ int main(int argc, char** argv) {
   };
   timespec started;
   clock_gettime(CLOCK_MONOTONIC, &started);
+  double droppedShown = 0;
   while (!stopping) {
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
@@ -422,6 +432,15 @@ int main(int argc, char** argv) {
       auto guard = server.lock();
       if (realTime) {
         robot.advance();
+        // Said when it starts and then after every further 10 s, not at every catch-up.
+        double dropped = realTimeClock->dropped();
+        if (dropped > 0 && (droppedShown == 0 || dropped >= droppedShown + 10)) {
+          std::fprintf(stderr,
+                       "bricksim: the world is %.2f s behind real time (a stall, or more than it "
+                       "can compute): it catches up at most %g s at a time and drops the rest\n",
+                       dropped, kMostCatchUp);
+          droppedShown = dropped;
+        }
       }
       recorder.catchUp(robot);
     }
@@ -456,6 +475,10 @@ int main(int argc, char** argv) {
     ::unlink(link.c_str());  // unless another bricksim has taken the path over since
   }
   std::fputs(robot.summary().c_str(), stdout);
+  if (realTimeClock != nullptr && realTimeClock->drops() > 0) {
+    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", realTimeClock->dropped(),
+                static_cast<unsigned long long>(realTimeClock->drops()));
+  }
   if (brick.toneCount > brick.tones.size()) {
     std::printf("tones: %llu played, the last %zu:\n",
                 static_cast<unsigned long long>(brick.toneCount), brick.tones.size());

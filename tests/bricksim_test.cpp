@@ -440,3 +440,48 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
     std::remove(f.c_str());
   }
 }
+
+// In real time, after a stall and in about the largest world a file may describe (60,000
+// walls, each looked at by the bumper at every step), the world catches up a bounded amount,
+// says that it dropped the rest, and bricksim still ends at once on SIGTERM (the bound here is
+// generous: about 0.3 s was measured on a loaded 2-core machine).
+TEST(Bricksim, CatchesUpABoundedAmountAfterAStallAndStillEndsOnSigterm) {
+  std::string world = scratch("walls.world");
+  {
+    std::ofstream text(world);
+    text << "name walls\narena 240 160\n";
+    for (int i = 0; i < 60000; ++i) {
+      int x = 10 + i % 90;
+      int y = 10 + i / 90 % 90;
+      text << "wall " << x << ' ' << y << ' ' << x + 1 << ' ' << y << '\n';
+    }
+    text << "robot 200 140 0\nwheels 1 2\n";
+  }
+  std::string link = scratch("walls-dev");
+  std::string out = scratch("walls-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--world", world, "--link", link}, out);
+  ASSERT_FALSE(devicePrinted(out).empty()) << readFile(out);
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    Brick::Lib::Sensor touch;
+    touch.setSensorType(Brick::Lib::SENSOR_TOUCH);
+    block.setSensor(&touch, 1);
+    Brick::Lib::Motor left;
+    Brick::Lib::Motor right;
+    block.setMotor(&left, 1);
+    block.setMotor(&right, 2);
+    left.moveForward(75);  // turning on the spot, clear of every wall
+    right.moveBackward(75);
+    block.disconnect();
+  }
+  ::kill(pid, SIGSTOP);
+  ::sleep(2);
+  ::kill(pid, SIGCONT);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 5), 0);
+  EXPECT_NE(readFile(out).find("time dropped: "), std::string::npos) << readFile(out);
+  for (const std::string& f : {world, out}) {
+    std::remove(f.c_str());
+  }
+}
