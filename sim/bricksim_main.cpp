@@ -1,9 +1,7 @@
 // bricksim: a virtual brick in a simulated robot, served on a pseudo-terminal the way a real
 // brick bound to /dev/rfcomm0 appears, until interrupted or its time is up.
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +15,7 @@
 
 #include "protocol/TelegramText.h"
 #include "sim/CatchUpClock.h"
+#include "sim/DeviceLink.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
@@ -59,8 +58,10 @@ const char kUsage[] =
     "/dev/rfcomm0. Ends on SIGINT or SIGTERM, or when --duration has passed, and then\n"
     "prints a summary of the robot's path.\n"
     "\n"
-    "  --link PATH       also make PATH a symbolic link to the device (removed at the end);\n"
-    "                    an earlier link there is replaced, any other file is refused\n"
+    "  --link PATH       also make PATH a symbolic link to the device, through /proc, so\n"
+    "                    that it leads nowhere once bricksim has gone (removed at the end);\n"
+    "                    a link another bricksim made, or one that leads nowhere, is\n"
+    "                    replaced; any other link or file is refused\n"
     "  --world FILE      the world to drive in (default: the built-in arena);\n"
     "                    format in docs/virtual-brick.md\n"
     "  --print-world     print the built-in world in the world file format and exit\n"
@@ -117,12 +118,6 @@ const double kMostStepMs = 60000;
 // any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
 // the largest world a file can describe.
 const double kMostCatchUp = 0.25;
-
-std::string linkTarget(const std::string& link) {
-  char target[PATH_MAX];
-  ssize_t n = ::readlink(link.c_str(), target, sizeof target);
-  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
-}
 
 bool savePicture(const std::string& document, const std::string& path) {
   if (Sim::SvgPicture::save(document, path)) {
@@ -381,21 +376,11 @@ int main(int argc, char** argv) {
     std::perror("bricksim: no pseudo-terminal");
     return 1;
   }
-  if (!link.empty()) {
-    // A link left by an earlier run is replaced; anything else at that path is not ours.
-    struct stat there;
-    if (::lstat(link.c_str(), &there) == 0 && !S_ISLNK(there.st_mode)) {
-      std::fprintf(stderr, "bricksim: %s exists and is not a symbolic link; not replacing it\n",
-                   link.c_str());
-      server.stop();
-      return 1;
-    }
-    ::unlink(link.c_str());
-    if (::symlink(server.devicePath().c_str(), link.c_str()) != 0) {
-      std::perror("bricksim: symlink");
-      server.stop();
-      return 1;
-    }
+  const std::string linkTo = Sim::DeviceLink::targetFor(::getpid(), server.deviceFd());
+  if (!link.empty() && !Sim::DeviceLink::make(link, linkTo, error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    server.stop();
+    return 1;
   }
   std::printf("%s\n", server.devicePath().c_str());
   std::unique_ptr<Sim::LiveStage> stage;
@@ -406,9 +391,7 @@ int main(int argc, char** argv) {
     if (!view->start(host, viewPort, error)) {
       std::fprintf(stderr, "bricksim: %s\n", error.c_str());
       server.stop();
-      if (!link.empty()) {
-        ::unlink(link.c_str());
-      }
+      Sim::DeviceLink::removeIfOurs(link, linkTo);
       return 1;
     }
     std::printf("view: http://%s:%d/\n", host.c_str(), view->port());
@@ -471,9 +454,7 @@ int main(int argc, char** argv) {
   if (!recorder.close()) {
     std::fprintf(stderr, "bricksim: cannot write all of %s\n", recordFile.c_str());
   }
-  if (!link.empty() && linkTarget(link) == server.devicePath()) {
-    ::unlink(link.c_str());  // unless another bricksim has taken the path over since
-  }
+  Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
   std::fputs(robot.summary().c_str(), stdout);
   if (realTimeClock != nullptr && realTimeClock->drops() > 0) {
     std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", realTimeClock->dropped(),

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <algorithm>
 #include <chrono>
@@ -135,6 +136,13 @@ std::string linkTarget(const std::string& link) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
 }
 
+// The device a --link leads to, through the process's own descriptor in /proc.
+std::string linkedDevice(const std::string& link) {
+  std::string viaProc = linkTarget(link);
+  EXPECT_EQ(viaProc.rfind("/proc/", 0), 0u) << viaProc;
+  return linkTarget(viaProc);
+}
+
 // Every trace line is one telegram or one reply, whatever a client names the brick.
 TEST(Bricksim, TraceKeepsOneLinePerTelegramWhateverTheName) {
   std::string link = scratch("name-dev");
@@ -188,10 +196,10 @@ TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   pid_t second = spawn({BRICKSIM_PATH, "--link", link}, out2);
   std::string secondDevice = devicePrinted(out2);
   ASSERT_FALSE(secondDevice.empty());
-  EXPECT_EQ(linkTarget(link), secondDevice);
+  EXPECT_EQ(linkedDevice(link), secondDevice);
   ::kill(first, SIGTERM);
   EXPECT_EQ(finish(first, 10), 0);
-  EXPECT_EQ(linkTarget(link), secondDevice);
+  EXPECT_EQ(linkedDevice(link), secondDevice);
   ::kill(second, SIGTERM);
   EXPECT_EQ(finish(second, 10), 0);
   struct stat st;
@@ -199,6 +207,51 @@ TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   for (const std::string& f : {out, out2}) {
     std::remove(f.c_str());
   }
+}
+
+// A killed bricksim leaves a link that leads nowhere, even once its terminal is someone else's;
+// a later run takes it over. A link to a terminal bricksim did not make is neither opened nor
+// replaced.
+TEST(Bricksim, LinkDiesWithTheProcessAndAForeignTerminalIsLeftAlone) {
+  std::string link = scratch("killed-dev");
+  std::string out = scratch("killed-out");
+  pid_t killed = spawn({BRICKSIM_PATH, "--link", link}, out);
+  ASSERT_FALSE(devicePrinted(out).empty());
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(finish(killed, 10), -1);
+  int foreign = ::posix_openpt(O_RDWR | O_NOCTTY);  // likely given the same /dev/pts number
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(::grantpt(foreign) | ::unlockpt(foreign), 0);
+  std::string terminal = ::ptsname(foreign);
+  struct stat st;
+  EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "a SIGKILL leaves the link";
+  EXPECT_NE(::stat(link.c_str(), &st), 0) << "but it leads nowhere";
+  pid_t next = spawn({BRICKSIM_PATH, "--link", link}, out);
+  std::string device = devicePrinted(out);
+  ASSERT_FALSE(device.empty());
+  EXPECT_EQ(linkedDevice(link), device);
+  ::kill(next, SIGTERM);
+  EXPECT_EQ(finish(next, 10), 0);
+  EXPECT_NE(::lstat(link.c_str(), &st), 0) << "its own link is removed at the end";
+
+  // A link to the other program's terminal, as an earlier kind of run left them.
+  int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios before;
+  ASSERT_EQ(::tcgetattr(slave, &before), 0);
+  ASSERT_EQ(::symlink(terminal.c_str(), link.c_str()), 0);
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link", link, "--duration", "0"}, out), 10), 1);
+  EXPECT_EQ(linkTarget(link), terminal);
+  termios after;
+  ASSERT_EQ(::tcgetattr(slave, &after), 0);
+  EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal's settings are as they were";
+  ::fcntl(foreign, F_SETFL, O_NONBLOCK);
+  char byte;
+  EXPECT_LT(::read(foreign, &byte, 1), 0) << "nothing was written to it";
+  ::unlink(link.c_str());
+  ::close(slave);
+  ::close(foreign);
+  std::remove(out.c_str());
 }
 
 // A SIGTERM as soon as the link is there (a script that gives up at once) still ends the run

@@ -163,7 +163,7 @@ void PtyServer::run() {
   }
 }
 
-void PtyServer::noticeClients() {
+bool PtyServer::readClientEvents() {
   alignas(inotify_event) char events[4096];
   bool gone = false;
   ssize_t got;
@@ -183,21 +183,28 @@ void PtyServer::noticeClients() {
       at += sizeof(inotify_event) + event->len;
     }
   }
-  if (gone) {
-    dropBacklog();
-  }
+  return gone;
 }
 
-void PtyServer::dropBacklog() {
+void PtyServer::noticeClients() {
+  if (!readClientEvents()) {
+    return;
+  }
   pending.clear();
   ++session;
-  // Both ends are ours, so both directions can be emptied: on the master, the telegrams the
-  // server has not read yet; on the slave, the replies the client never read.
-  if (master >= 0) {
-    ::tcflush(master, TCIOFLUSH);
+  // Both ends are ours, so both directions can be emptied. The replies the client never read
+  // are all old: nothing has been answered since it went.
+  if (slave >= 0 && master >= 0) {
+    ::tcflush(slave, TCIFLUSH);
+    ::tcflush(master, TCOFLUSH);
   }
-  if (slave >= 0) {
-    ::tcflush(slave, TCIOFLUSH);
+  // The telegrams not yet read are old too, unless the next client has already opened the
+  // device (and may have written): it opens after the last one closed, so a fresh look at the
+  // watch tells. Such a client flushes the line itself when it opens, as ours does.
+  readClientEvents();
+  if (clients == 0 && slave >= 0 && master >= 0) {
+    ::tcflush(master, TCIFLUSH);
+    ::tcflush(slave, TCOFLUSH);
   }
 }
 

@@ -48,6 +48,9 @@ class PtyServer {
   void stop();
   // The path a client opens, e.g. /dev/pts/3.
   const std::string& devicePath() const { return path; }
+  // The server's own descriptor on the device, open while it runs: /proc/<pid>/fd/<it> leads
+  // to the device for as long as the process lives.
+  int deviceFd() const { return slave; }
 
   // Misbehaves on the next `times` telegrams (-1: until told otherwise).
   void setFault(Fault fault, int times = 1, int delayMs = 0);
@@ -70,7 +73,8 @@ class PtyServer {
   void send(const Bytes& frame, std::uint64_t forSession);
   // Reads what the watch has seen; drops the backlog when the last client has gone.
   void noticeClients();
-  void dropBacklog();
+  // Counts the opens and closes seen since; true when the last client went meanwhile.
+  bool readClientEvents();
 
   VirtualBrick& target;
   std::mutex mutex;
