@@ -135,29 +135,9 @@ void PtyServer::run() {
     if (got <= 0) {
       continue;
     }
-    pending.insert(pending.end(), buffer, buffer + got);
-    for (;;) {
-      if (pending.size() >= 2 && pending[0] == 0 && pending[1] == 0) {
-        // An empty telegram: nothing to answer, but a trace shows that it came.
-        pending.erase(pending.begin(), pending.begin() + 2);
-        handle(Bytes());
-        continue;
-      }
-      // A telegram over 64 bytes is taken in whole all the same (up to what the prefix can
-      // say), so that the stream stays in step and the brick can refuse it.
-      std::size_t n = 0;
-      Nxt::LengthPrefix::Scan found =
-          Nxt::LengthPrefix::scan(pending.data(), pending.size(), n, 0xFFFF);
-      if (found == Nxt::LengthPrefix::Scan::kOutOfStep) {
-        pending.clear();  // a brick out of step drops what it has
-        break;
-      }
-      if (found == Nxt::LengthPrefix::Scan::kNeedMore) {
-        break;
-      }
-      auto start = pending.begin() + static_cast<long>(Nxt::LengthPrefix::kPrefixBytes);
-      Bytes telegram(start, start + static_cast<long>(n));
-      pending.erase(pending.begin(), start + static_cast<long>(n));
+    pending.add(buffer, static_cast<std::size_t>(got));
+    Bytes telegram;
+    while (pending.next(telegram)) {
       handle(telegram);  // clears `pending` when the client goes meanwhile
     }
   }

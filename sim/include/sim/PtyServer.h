@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "sim/LinkModel.h"
+#include "sim/TelegramStream.h"
 #include "sim/VirtualBrick.h"
 
 namespace Sim {
@@ -87,7 +88,7 @@ class PtyServer {
   int clients = 0;
   // Counts the times the last client went; a reply computed in an earlier session is not sent.
   std::uint64_t session = 0;
-  Bytes pending;  // bytes of a telegram not yet whole
+  TelegramStream pending;  // bytes of a telegram not yet whole
   std::string path;
   Fault fault = Fault::None;
   int faultTimes = 0;
