@@ -69,7 +69,16 @@ set(CPACK_COMPONENT_TOOLS_DESCRIPTION "NXT brick command-line tool and virtual b
 
 set(CPACK_DEBIAN_PROLOG_PACKAGE_NAME swi-prolog-brick)
 set(CPACK_DEBIAN_PROLOG_PACKAGE_SECTION interpreters)
+# A foreign library works only with the SWI-Prolog whose foreign interface it was built
+# against: Debian's swi-prolog-core provides swi-prolog-abi-foreign-N for that, as packages of
+# foreign libraries depend on it.
+execute_process(COMMAND dpkg-query -W "-f=\${Provides}" swi-prolog-core
+  OUTPUT_VARIABLE swipl_provides ERROR_QUIET)
+string(REGEX MATCH "swi-prolog-abi-foreign-[0-9]+" swipl_abi_foreign "${swipl_provides}")
 set(CPACK_DEBIAN_PROLOG_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}, swi-prolog-core")
+if(swipl_abi_foreign)
+  string(APPEND CPACK_DEBIAN_PROLOG_PACKAGE_DEPENDS ", ${swipl_abi_foreign}")
+endif()
 set(CPACK_COMPONENT_PROLOG_DESCRIPTION "NXT brick control from SWI-Prolog
  The SWI-Prolog pack brickmod: use_module(library(brickmod)) in a plain
  swipl gives the predicates that drive an NXT brick (motors, sensors,

@@ -69,7 +69,7 @@ const char kUsage[] =
     "                    (standard error when no FILE is given), one line each:\n"
     "                      > 00 04 01 4B ...  SETOUTPUTSTATE port=1 power=75 ...\n"
     "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
-    "  --trace-time      begin every trace line with the world's time in seconds\n"
+    "  --trace-time      put the world's time first on every trace line, not last\n"
     "  --link-model KIND usb, bluetooth or none (default: usb): answer each telegram\n"
     "                    as late as a real brick on that link would (USB about 1.5 ms\n"
     "                    per request and reply, Bluetooth about 60 ms), on the world's\n"
@@ -351,13 +351,15 @@ int main(int argc, char** argv) {
   if (trace != nullptr || viewPort >= 0 || !recordFile.empty()) {
     // Called under the server's lock, so the robot's time is safe to read.
     server.setTrace([&, trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
-      char when[32] = "";
-      if (traceTime) {
-        std::snprintf(when, sizeof when, "%.6f ", robot.worldSeconds());
-      }
+      // Every line carries the world's time, at its end so that "> hex  decoded" stays the
+      // start of the line for whoever reads it back; --trace-time puts it first instead.
+      char when[32];
+      std::snprintf(when, sizeof when, "%.6f", robot.worldSeconds());
       for (const std::string& line : Sim::TraceLog::lines(telegram, reply)) {
-        if (trace != nullptr) {
-          std::fprintf(trace, "%s%s\n", when, line.c_str());
+        if (trace != nullptr && traceTime) {
+          std::fprintf(trace, "%s %s\n", when, line.c_str());
+        } else if (trace != nullptr) {
+          std::fprintf(trace, "%s  t=%s\n", line.c_str(), when);
         }
         traceLog.add(line);
         recorder.telegram(robot.worldSeconds(), line);

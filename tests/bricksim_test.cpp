@@ -97,8 +97,8 @@ TEST(Bricksim, ServesTracesDrawsAndEndsCleanlyOnSigterm) {
   EXPECT_EQ(finish(pid, 10), 0);
 
   std::string lines = readFile(trace);
-  EXPECT_NE(lines.find("> 00 03 B8 01 F4 01  PLAYTONE frequency=440 duration=500\n"
-                       "< 02 03 00  reply PLAYTONE SUCCESS\n"),
+  EXPECT_NE(lines.find("> 00 03 B8 01 F4 01  PLAYTONE frequency=440 duration=500  t=0.011000\n"
+                       "< 02 03 00  reply PLAYTONE SUCCESS  t=0.011000\n"),
             std::string::npos)
       << lines;
   EXPECT_NE(lines.find("> 00 04 01 4B 05 01 00 20 00 00 00 00  SETOUTPUTSTATE port=1 power=75 "
@@ -465,32 +465,43 @@ TEST_F(ExploreDemo, FindsAndFollowsTheLineTurnsAtWallsAndEndsWithATone) {
 
 }  // namespace
 
-// With --trace-time each line starts with the world's time: here a Bluetooth request's 30 ms
-// and its bytes on the radio's serial line, then the 10 ms step of the reading.
+// Each trace line carries the world's time, last or (--trace-time) first: here a Bluetooth
+// request's 30 ms and its bytes on the radio's serial line, then the 10 ms step of the reading.
 TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
-  std::string link = scratch("timed-dev");
-  std::string trace = scratch("timed-trace");
-  std::string out = scratch("timed-out");
-  pid_t pid = spawn({BRICKSIM_PATH, "--link", link, "--trace", trace, "--trace-time", "--step",
-                     "10", "--link-model", "bluetooth"},
-                    out);
-  ASSERT_GT(pid, 0);
-  for (int i = 0; i < 500 && ::access(link.c_str(), F_OK) != 0; ++i) {
-    ::usleep(10000);
-  }
-  {
-    Brick::Lib::Block block;
-    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
-    EXPECT_EQ(block.getBatteryLevel(), 9000);
-    block.disconnect();
-  }
-  ::kill(pid, SIGTERM);
-  EXPECT_EQ(finish(pid, 10), 0);
-  std::string lines = readFile(trace);
-  EXPECT_EQ(lines.rfind("0.040087 > 00 0B  GETBATTERYLEVEL\n0.040087 < 02 0B 00 28 23", 0), 0u)
-      << lines;
-  for (const std::string& f : {trace, out}) {
-    std::remove(f.c_str());
+  const struct {
+    bool timeFirst;
+    const char* begins;
+  } cases[] = {
+      {false, "> 00 0B  GETBATTERYLEVEL  t=0.040087\n< 02 0B 00 28 23"},
+      {true, "0.040087 > 00 0B  GETBATTERYLEVEL\n0.040087 < 02 0B 00 28 23"},
+  };
+  for (const auto& c : cases) {
+    std::string link = scratch("timed-dev");
+    std::string trace = scratch("timed-trace");
+    std::string out = scratch("timed-out");
+    std::vector<std::string> args = {BRICKSIM_PATH, "--link", link,           "--trace",  trace,
+                                     "--step",      "10",     "--link-model", "bluetooth"};
+    if (c.timeFirst) {
+      args.push_back("--trace-time");
+    }
+    pid_t pid = spawn(args, out);
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 500 && ::access(link.c_str(), F_OK) != 0; ++i) {
+      ::usleep(10000);
+    }
+    {
+      Brick::Lib::Block block;
+      ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+      EXPECT_EQ(block.getBatteryLevel(), 9000);
+      block.disconnect();
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(finish(pid, 10), 0);
+    std::string lines = readFile(trace);
+    EXPECT_EQ(lines.rfind(c.begins, 0), 0u) << lines;
+    for (const std::string& f : {trace, out}) {
+      std::remove(f.c_str());
+    }
   }
 }
 

@@ -224,6 +224,22 @@ TEST(Trace, NamesEveryCommandAndItsReply) {
   }
 }
 
+// A virtual brick in the built-in world on a stepped clock, served with a link model whose
+// time passes on that clock.
+struct SteppedBrick {
+  explicit SteppedBrick(Sim::LinkModel::Kind kind) {
+    robot.attach(sim);
+    server.setLinkModel(Sim::LinkModel(kind), [this](double s) {
+      auto guard = server.lock();
+      clock.step(s);
+    });
+  }
+  Sim::SteppedClock clock;
+  Sim::VirtualBrick sim;
+  Sim::Robot robot{Sim::World::builtIn(), clock};
+  Sim::PtyServer server{sim};
+};
+
 // The link model's time passes on a stepped clock: each exchange costs what the link would,
 // and a client polling the sonar at most 30 times gets every reading.
 TEST(LinkModel, ExchangesTakeTheLinksTimeOnTheWorldsClock) {
@@ -236,35 +252,19 @@ TEST(LinkModel, ExchangesTakeTheLinksTimeOnTheWorldsClock) {
       {Sim::LinkModel::Kind::Bluetooth, 0.060 + (4 + 7) * 10 / 460800.0},
   };
   for (const auto& row : rows) {
-    Sim::SteppedClock clock;
-    Sim::VirtualBrick sim;
-    Sim::Robot robot(Sim::World::builtIn(), clock);
-    robot.attach(sim);
-    Sim::PtyServer server(sim);
-    server.setLinkModel(Sim::LinkModel(row.kind), [&](double s) {
-      auto guard = server.lock();
-      clock.step(s);
-    });
-    ASSERT_TRUE(server.start());
-    RawClient client(server.devicePath());
+    SteppedBrick brick(row.kind);
+    ASSERT_TRUE(brick.server.start());
+    RawClient client(brick.server.devicePath());
     EXPECT_EQ(client.exchange("00 0B"), "02 0B 00 28 23");
-    auto guard = server.lock();
-    EXPECT_NEAR(clock.time(), row.seconds, 1e-9);
+    auto guard = brick.server.lock();
+    EXPECT_NEAR(brick.clock.time(), row.seconds, 1e-9);
   }
 }
 
 TEST(LinkModel, AClientPollingAtMostThirtyTimesGetsEveryReading) {
-  Sim::SteppedClock clock;
-  Sim::VirtualBrick sim;
-  Sim::Robot robot(Sim::World::builtIn(), clock);
-  robot.attach(sim);
-  Sim::PtyServer server(sim);
-  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Usb), [&](double s) {
-    auto guard = server.lock();
-    clock.step(s);
-  });
-  ASSERT_TRUE(server.start());
-  RawClient client(server.devicePath());
+  SteppedBrick brick(Sim::LinkModel::Kind::Usb);
+  ASSERT_TRUE(brick.server.start());
+  RawClient client(brick.server.devicePath());
   ASSERT_EQ(client.exchange("00 05 03 0B 00"), "02 05 00");
   int readings = 0;
   int mostPolls = 0;
@@ -280,6 +280,18 @@ TEST(LinkModel, AClientPollingAtMostThirtyTimesGetsEveryReading) {
   }
   EXPECT_EQ(readings, 100);
   EXPECT_EQ(mostPolls, 3);  // 4 ms of bus at 1.5 ms per poll
+}
+
+// A write that asks for nothing back (continuous measurement on) holds the bus for its three
+// bytes too: a poll at once sees it pending, a later one done with nothing to read.
+TEST(LinkModel, AWriteOnlyTransactionTakesTheBusForItsBytes) {
+  SteppedBrick brick(Sim::LinkModel::Kind::Usb);
+  ASSERT_TRUE(brick.server.start());
+  RawClient client(brick.server.devicePath());
+  ASSERT_EQ(client.exchange("00 05 03 0B 00"), "02 05 00");
+  ASSERT_EQ(client.exchange("00 0F 03 03 00 02 41 02"), "02 0F 00");
+  EXPECT_EQ(client.exchange("00 0E 03"), "02 0E 20 00");
+  EXPECT_EQ(client.exchange("00 0E 03"), "02 0E 00 00");  // 3 ms later
 }
 
 // Nearer than about 7 cm a sonar reads no less.

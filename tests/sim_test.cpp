@@ -170,6 +170,25 @@ TEST_F(SimRobot, WheelsDriveTheRobotAndTheFreeMotorDoesNot) {
   EXPECT_NEAR(robot->pose().x, x, 0.1);
 }
 
+// A brick left without a KEEPALIVE for its sleep time switches off: it stops answering, its
+// wheels stop being driven, and the run's picture marks where the host lost it, once.
+TEST_F(SimRobot, ABrickThatSleepsStopsItsMotorsAndMarksWhereItWasLost) {
+  sim.sleep.sleepMs = 500;
+  sim.sleep.clock = [this] { return robot->worldSeconds(); };
+  left.moveForward(50);
+  right.moveForward(50);
+  wait(left, 1.0);
+  EXPECT_EQ(block.getBatteryLevel(), 257);  // no answer: the link's pre-filled value
+  ASSERT_EQ(robot->eventCount("lost"), 1u);
+  const Sim::Robot::Event& lost = robot->events().back();
+  EXPECT_NEAR(lost.time, 0.5, 0.02);
+  double x = robot->pose().x;
+  clock.step(2.0);
+  robot->advance();
+  EXPECT_NEAR(robot->pose().x, x, 1.0);  // coasting out, not driving on at 24 cm/s
+  EXPECT_EQ(robot->eventCount("lost"), 1u);
+}
+
 TEST_F(SimRobot, UltrasonicMeasuresTheWallAheadAndTakesItsTime) {
   Sensor sonar;
   sonar.setSensorType(Brick::Lib::SENSOR_ULTRASONIC);

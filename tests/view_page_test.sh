@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The live page in headless chromium, against a running bricksim on a stepped clock: the robot
 # drawn where the simulation says it is, before and after it drives, and the trace showing the
-# telegrams of a short scripted exchange. Leaves a screenshot of the page at the path given.
-#   view_page_test.sh BRICKSIM BRICK SCREENSHOT
+# telegrams of a short scripted exchange. Leaves a screenshot of the page at SCREENSHOT (the
+# build's artefacts), and with BRICK_UPDATE_DOCS=1 also at DOCS_PICTURE, the one the docs show.
+#   view_page_test.sh BRICKSIM BRICK SCREENSHOT [DOCS_PICTURE]
 set -euo pipefail
 bricksim="$1"
 brick="$2"
 shot="$3"
+docs_picture="${4:-}"
 browser="$(command -v chromium || true)"
 if [ -z "$browser" ]; then
   echo "chromium is not installed (scripts/deps installs it with the test packages)" >&2
@@ -69,4 +71,7 @@ done
 mkdir -p "$(dirname "$shot")"
 browse "--screenshot=$shot" /dev/null
 [ -s "$shot" ] || { echo "no screenshot" >&2; exit 1; }
+if [ "${BRICK_UPDATE_DOCS:-0}" = 1 ] && [ -n "$docs_picture" ]; then
+  cp "$shot" "$docs_picture"
+fi
 echo "page follows the robot; screenshot: $shot"

@@ -97,6 +97,15 @@ long Output::resetPosition(bool relative) {
   return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
 }
 
+bool Output::finished(const State& state) {
+  std::int64_t done =
+      state.tachoCount < 0 ? -static_cast<std::int64_t>(state.tachoCount) : state.tachoCount;
+  // Idle, at its limit, or holding still under power 0: nothing more will move.
+  return state.runState == Nxt::kRunStateIdle ||
+         (state.tachoLimit != 0 && done >= static_cast<std::int64_t>(state.tachoLimit)) ||
+         state.power == 0;
+}
+
 long Output::waitUntilFinished(int timeoutMs, int pollMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
@@ -105,12 +114,7 @@ long Output::waitUntilFinished(int timeoutMs, int pollMs) {
     if (code != kBrickOk) {
       return code;
     }
-    std::int64_t done =
-        state.tachoCount < 0 ? -static_cast<std::int64_t>(state.tachoCount) : state.tachoCount;
-    // Idle, at its limit, or holding still under power 0 (a brake): nothing more will move.
-    if (state.runState == Nxt::kRunStateIdle ||
-        (state.tachoLimit != 0 && done >= static_cast<std::int64_t>(state.tachoLimit)) ||
-        state.power == 0) {
+    if (finished(state)) {
       return kBrickOk;
     }
     if (std::chrono::steady_clock::now() >= deadline) {

@@ -21,19 +21,64 @@
             motor_reset/1,              % +Motor
             motor_wait/1,               % +Motor
             motor_wait/2,               % +Motor, +Options
+            motor_state/2,              % +Motor, -State
+            sync_drive/4,               % +Motor1, +Motor2, +Power, +TurnRatio
+            sync_turn/5,                % +Motor1, +Motor2, +Power, +TurnRatio, +Degrees
             brick_sensor/4,             % +Brick, +Port, +Kind, -Sensor
             sensor_value/2,             % +Sensor, -Value
-            sensor_kind/2               % +Sensor, -Kind
+            sensor_kind/2,              % +Sensor, -Kind
+            sensor_values/2,            % +Sensor, -Values
+            sensor_reset/1,             % +Sensor
+            i2c_read/4,                 % +Sensor, +Register, +Count, -Bytes
+            i2c_read/5,                 % +Sensor, +Register, +Count, -Bytes, +Options
+            i2c_write/3,                % +Sensor, +Register, +Bytes
+            i2c_write/4,                % +Sensor, +Register, +Bytes, +Options
+            keep_alive/2,               % +Brick, -SleepMilliseconds
+            brick_info/2,               % +Brick, -Info
+            brick_firmware/3,           % +Brick, -Firmware, -Protocol
+            mailbox_send/3,             % +Brick, +Inbox, +Message
+            mailbox_receive/3,          % +Brick, +Outbox, -Message
+            mailbox_receive/4,          % +Brick, +Outbox, -Message, +Options
+            program_start/2,            % +Brick, +Name
+            program_stop/1,             % +Brick
+            program_running/2,          % +Brick, -Name
+            file_list/3,                % +Brick, +Pattern, -Files
+            file_upload/2,              % +Brick, +Path
+            file_upload/3,              % +Brick, +Path, +Name
+            file_download/3,            % +Brick, +Name, +Path
+            file_delete/2,              % +Brick, +Name
+            sound_play/2,               % +Brick, +Name
+            sound_play/3,               % +Brick, +Name, +Options
+            sound_stop/1                % +Brick
           ]).
 :- use_module(library(option)).
 :- use_module(library(error)).
+:- use_module(library(lists)).
+:- use_module(library(readutil)).
+:- use_module(brick/messages, []).
 
-/** <module> Drive an NXT brick: motors, sensors, speaker, battery and name
+/** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
 
 A brick is opened at a device and closed again; with_brick/3 does both
 around a goal. Ports are named as printed on the brick: motors `a`, `b`,
 `c`; sensors `1` to `4`. Sensor kinds are atoms such as `touch`,
 `light(ambient)` or `ultrasonic`.
+
+What it can do, by family:
+
+  - the brick: battery/2, brick_name/2, set_brick_name/2, brick_info/2,
+    brick_firmware/3, keep_alive/2, brick_status/2, brick_trace/2;
+  - sound: tone/3,4, stop_tone/1, sound_play/2,3, sound_stop/1;
+  - motors: motor_run/2, motor_turn/3, motor_stop/1,2, motor_wait/1,2,
+    motor_position/2, motor_reset/1, motor_state/2, and two in step:
+    sync_drive/4, sync_turn/5;
+  - sensors: brick_sensor/4, sensor_value/2, sensor_values/2,
+    sensor_reset/1, and digital sensors' registers: i2c_read/4,5,
+    i2c_write/3,4;
+  - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
+    file_delete/2;
+  - the program on the brick: program_start/2, program_stop/1,
+    program_running/2, mailbox_send/3, mailbox_receive/3,4.
 
 ```
 ?- use_module(library(brick)).
@@ -49,8 +94,9 @@ an error. Arguments are checked before anything is sent:
 
   - error(instantiation_error, _): an input is unbound;
   - error(type_error(Type, Culprit), _): an input has the wrong type;
-  - error(domain_error(Domain, Culprit), _): a power, port, frequency,
-    duration, degree count, name or sensor kind out of range.
+  - error(domain_error(Domain, Culprit), _): a power, port, turn ratio,
+    frequency, duration, degree count, name, file name, inbox, message,
+    register or sensor kind out of range.
 
 What the brick did is told as it is:
 
@@ -60,7 +106,8 @@ What the brick did is told as it is:
   - error(timeout_error(Operation, Device), _): the brick stopped answering
     while doing Operation (a link reply, or an ultrasonic measurement);
   - error(brick_refused(Operation, Code, Name), _): the brick answered with
-    status Code (for example 0xDD, `bus_error`);
+    status Code (for example 0xDD, `bus_error`; 0x87, `file_not_found`;
+    0xEC, `no_active_program`);
   - error(permission_error(open, brick, Device), _): this user may not open
     the device; error(resource_error(brick(Device)), _): another program
     holds it.
@@ -150,6 +197,34 @@ brick_status(Brick, Status) :-
 %   Renames the brick. Name is an atom or string of 1 to 15 characters
 %   (the brick keeps no more), each a byte (code below 256).
 
+%!  brick_info(+Brick, -Info) is det.
+%
+%   What the brick tells about itself, a list of Name(Value): name(Name)
+%   (an atom), address(Address) (its Bluetooth address as an atom
+%   'XX:XX:XX:XX:XX:XX'), signal(Strength) (the link quality it reports)
+%   and free_flash(Bytes) (room left for files).
+
+brick_info(Brick, [ name(Name), address(Address), signal(Signal),
+                    free_flash(Free) ]) :-
+    '$brick_info'(Brick, Name, Address, Signal, Free).
+
+%!  brick_firmware(+Brick, -Firmware, -Protocol) is det.
+%
+%   The versions of the brick's firmware and of the protocol it speaks,
+%   each Major-Minor, for example `1-31` and `1-124`. Pairs compare in
+%   standard order: `Firmware @>= 1-29`.
+
+brick_firmware(Brick, FMajor-FMinor, PMajor-PMinor) :-
+    '$brick_firmware'(Brick, FMajor, FMinor, PMajor, PMinor).
+
+%!  keep_alive(+Brick, -SleepMilliseconds) is det.
+%
+%   Tells the brick it is in use, which starts its sleep timer afresh, and
+%   gives the time after which it switches itself off when left alone (0:
+%   it never does). A program that runs longer than that without other
+%   commands can call it from a thread of its own, a third of that time
+%   apart.
+
 %!  tone(+Brick, +Hertz, +Milliseconds) is det.
 %!  tone(+Brick, +Hertz, +Milliseconds, +Options) is det.
 %
@@ -184,9 +259,9 @@ tone(Brick, Hertz, Milliseconds, Options) :-
 %!  motor_turn(+Motor, +Power, +Degrees) is det.
 %
 %   Turns the motor by Degrees (a positive integer) at Power, forwards for
-%   a positive Power and backwards for a negative one, and returns at once.
-%   It reads the position first, so that motor_wait/1 knows where the turn
-%   ends. The brick stops the motor by itself, coasting a little beyond.
+%   a positive Power and backwards for a negative one, and returns at once:
+%   motor_wait/1 waits for the end. The brick stops the motor by itself,
+%   coasting a little beyond.
 
 %!  motor_stop(+Motor) is det.
 %!  motor_stop(+Motor, +Options) is det.
@@ -215,17 +290,18 @@ motor_stop(Motor, Options) :-
 %!  motor_wait(+Motor) is det.
 %!  motor_wait(+Motor, +Options) is det.
 %
-%   Waits until the motor has come to rest: after motor_turn/3, until it
-%   has got under way (at least half the turn) and stopped; otherwise until
-%   it stops turning. Options:
+%   Waits until the motor's move is over, as the brick tells it in the
+%   motor's run state: idle, at the tacho limit of motor_turn/3 or
+%   sync_turn/5, or held at power 0 by motor_stop/1. A motor left running
+%   by motor_run/2 or sync_drive/4 is never done. Options:
 %
 %     - timeout(+Seconds): give up after Seconds (default 30);
-%     - poll(+Seconds): read the position every Seconds (default 0.02).
-%       Two equal readings this far apart mean the motor is at rest, so
-%       keep it long enough for a slow motor to turn a degree.
+%     - poll(+Seconds): ask for the state every Seconds (default 0.02).
 %
-%   @error timeout_error(motor_wait(Port), Device) when the motor is still
-%   turning, or held back before half its turn, after the time-out.
+%   Another thread may use the brick between two polls.
+%
+%   @error timeout_error(motor_wait(Port), Device) when the move is not over
+%   after the time-out.
 
 motor_wait(Motor) :-
     motor_wait(Motor, []).
@@ -238,21 +314,19 @@ motor_wait(Motor, Options) :-
     seconds(Poll),
     get_time(Now),
     Deadline is Now + Timeout,
-    '$motor_progress'(Motor, Position, _),
-    wait_at_rest(Motor, Position, Poll, Deadline).
+    wait_finished(Motor, Poll, Deadline).
 
-wait_at_rest(Motor, Before, Poll, Deadline) :-
-    sleep(Poll),
-    '$motor_progress'(Motor, Position, Goal),
-    (   Position =:= Before,
-        reached(Goal, Position)
+wait_finished(Motor, Poll, Deadline) :-
+    '$motor_state'(Motor, motor_wait, Finished, _, _, _, _, _, _, _, _, _),
+    (   Finished == true
     ->  true
     ;   get_time(Now),
         Now > Deadline
     ->  Motor = motor(Brick, Port),
         brick_device(Brick, Device),
         throw(error(timeout_error(motor_wait(Port), Device), _))
-    ;   wait_at_rest(Motor, Position, Poll, Deadline)
+    ;   sleep(Poll),
+        wait_finished(Motor, Poll, Deadline)
     ).
 
 seconds(Seconds) :-
@@ -262,9 +336,61 @@ seconds(Seconds) :-
     ;   domain_error(nonneg, Seconds)
     ).
 
-reached(none, _).
-reached(at_least(End), Position) :- Position >= End.
-reached(at_most(End), Position) :- Position =< End.
+%!  motor_state(+Motor, -State) is det.
+%
+%   The motor's whole state as the brick keeps it, a list of Name(Value):
+%
+%     | power(P)             | -100 to 100                                  |
+%     | mode(Flags)          | a sublist of `[on, brake, regulated]`        |
+%     | regulation(R)        | `idle`, `speed` or `sync` (in step with another) |
+%     | turn_ratio(T)        | -100 to 100, for a motor in step             |
+%     | run_state(S)         | `idle`, `ramp_up`, `running` or `ramp_down`  |
+%     | tacho_limit(L)       | degrees the move runs for, 0: no limit       |
+%     | tacho_count(C)       | degrees since the move began                 |
+%     | block_tacho_count(C) | degrees since the last relative reset        |
+%     | rotation_count(C)    | degrees since motor_reset/1 (motor_position/2) |
+%
+%   A value the brick sends that has no name here stays a number.
+
+motor_state(Motor, State) :-
+    '$motor_state'(Motor, motor_state, _, Power, Mode, Regulation, Ratio, Run,
+                   Limit, Tacho, Block, Rotation),
+    findall(Flag, ( mode_bit(Flag, Bit), Mode /\ Bit =\= 0 ), Flags),
+    code_name(regulation, Regulation, RegulationName),
+    code_name(run_state, Run, RunName),
+    State = [ power(Power), mode(Flags), regulation(RegulationName),
+              turn_ratio(Ratio), run_state(RunName), tacho_limit(Limit),
+              tacho_count(Tacho), block_tacho_count(Block),
+              rotation_count(Rotation) ].
+
+mode_bit(on, 0x01).
+mode_bit(brake, 0x02).
+mode_bit(regulated, 0x04).
+
+code_name(Field, Code, Name) :-
+    (   code_name_(Field, Code, Name0)
+    ->  Name = Name0
+    ;   Name = Code
+    ).
+
+code_name_(regulation, 0, idle).
+code_name_(regulation, 1, speed).
+code_name_(regulation, 2, sync).
+code_name_(run_state, 0x00, idle).
+code_name_(run_state, 0x10, ramp_up).
+code_name_(run_state, 0x20, running).
+code_name_(run_state, 0x40, ramp_down).
+
+%!  sync_drive(+Motor1, +Motor2, +Power, +TurnRatio) is det.
+%!  sync_turn(+Motor1, +Motor2, +Power, +TurnRatio, +Degrees) is det.
+%
+%   Drives two motors of one brick in step, as the wheels of a robot: the
+%   brick keeps their positions locked whatever their loads. TurnRatio 0
+%   drives straight, 50 holds the inner wheel, 100 spins on the spot; a
+%   positive ratio slows the motor on the higher port, a negative one the
+%   other. sync_drive/4 runs until told otherwise (motor_stop/1 on each);
+%   sync_turn/5 runs the leading motor Degrees and then both hold still.
+%   Both return at once: motor_wait/1 on either motor waits for the end.
 
 %!  brick_sensor(+Brick, +Port, +Kind, -Sensor) is det.
 %
@@ -294,80 +420,56 @@ reached(at_most(End), Position) :- Position =< End.
 %
 %   The kind the port was last configured for, `none` if never.
 
+%!  sensor_values(+Sensor, -Values) is det.
+%
+%   Everything the brick reads at the sensor's port, configured or not, as
+%   a list of Name(Value): valid(Bool) (`false` until a reading after the
+%   last configuration is in), calibrated(Bool), raw(R) (0 to 1023),
+%   normalized(N), scaled(S) (what sensor_value/2 reports for most kinds)
+%   and calibrated_value(C).
 
-		 /*******************************
-		 *           MESSAGES           *
-		 *******************************/
+sensor_values(Sensor, [ valid(Valid), calibrated(Calibrated), raw(Raw),
+                        normalized(Normalized), scaled(Scaled),
+                        calibrated_value(Value) ]) :-
+    '$sensor_values'(Sensor, Valid, Calibrated, Raw, Normalized, Scaled, Value).
 
-:- multifile prolog:message//1.
+%!  sensor_reset(+Sensor) is det.
+%
+%   Sets the port's scaled value back to 0, so that a count kept there
+%   starts again.
 
-prolog:message(error(Formal, _)) -->
-    brick_message(Formal).
+%!  i2c_read(+Sensor, +Register, +Count, -Bytes) is det.
+%!  i2c_read(+Sensor, +Register, +Count, -Bytes, +Options) is det.
+%!  i2c_write(+Sensor, +Register, +Bytes) is det.
+%!  i2c_write(+Sensor, +Register, +Bytes, +Options) is det.
+%
+%   Reads Count (1 to 16) bytes, or writes the list Bytes (at most 14,
+%   each 0 to 255), starting at Register (0 to 255) of the digital sensor
+%   at the port. brick_sensor/4 with `ultrasonic` sets a port up for such
+%   a sensor. Options:
+%
+%     - address(+Address): the sensor's bus address (default 2, the
+%       ultrasonic sensor's and the usual one).
+%
+%   @error brick_refused(i2c_read, 0xDD, bus_error) when no sensor answers.
+%   @error timeout_error(i2c_read, Device) when the sensor does not finish.
 
-brick_message(existence_error(brick, Device)) -->
-    { \+ blob(Device, brick) },
-    !,
-    [ 'No brick answers at ~q. '-[Device],
-      'Is it switched on, and is that its device (ls /dev/rfcomm*, or usb)?'
-    ].
-brick_message(existence_error(brick, Brick)) -->
-    [ 'The brick ~p is closed; open it again with brick_open/2.'-[Brick] ].
-brick_message(existence_error(sensor, Sensor)) -->
-    [ 'No sensor is configured at ~p; call brick_sensor/4 first.'-[Sensor] ].
-brick_message(timeout_error(motor_wait(Port), Device)) -->
-    !,
-    [ 'Motor ~w of the brick at ~q did not come to rest in time. '-[Port, Device],
-      'Is it held back, or still running from motor_run/2?'
-    ].
-brick_message(timeout_error(Operation, Device)) -->
-    [ 'The brick at ~q stopped answering during ~w: '-[Device, Operation],
-      'no reply within the time limit. Is it still switched on and in range?'
-    ].
-brick_message(brick_refused(Operation, Code, Name)) -->
-    { format(atom(Hex), '0x~|~`0t~16r~2+', [Code]) },
-    [ 'The brick refused ~w with status ~w (~w).'-[Operation, Hex, Name] ],
-    refusal_hint(Name).
-brick_message(permission_error(open, brick, Device)) -->
-    [ 'You may not open ~q. Install the udev rule and log in again, '-[Device],
-      'or add yourself to the group that owns the device.'
-    ].
-brick_message(resource_error(brick(Device))) -->
-    [ 'Another program holds the brick at ~q; close it and try again.'-[Device] ].
-brick_message(domain_error(Domain, Culprit)) -->
-    domain_hint(Domain, Culprit).
+i2c_read(Sensor, Register, Count, Bytes) :-
+    '$i2c_read'(Sensor, 2, Register, Count, Bytes).
 
-refusal_hint(bus_error) -->
-    !,
-    [ ' Is a digital sensor plugged in at that port?' ].
-refusal_hint(channel_busy) -->
-    !,
-    [ ' The port is not set up for a digital sensor: call brick_sensor/4 again ',
-      '(did another program reconfigure it?).'
-    ].
-refusal_hint(_) --> [].
+i2c_read(Sensor, Register, Count, Bytes, Options) :-
+    i2c_address(Options, Address),
+    '$i2c_read'(Sensor, Address, Register, Count, Bytes).
 
-domain_hint(motor_port, Port) -->
-    [ '~q is not a motor port: they are a, b and c, as printed on the brick.'-[Port] ].
-domain_hint(sensor_port, Port) -->
-    [ '~q is not a sensor port: they are 1 to 4, as printed on the brick.'-[Port] ].
-domain_hint(motor_power, Power) -->
-    [ 'Power ~q is out of range: it runs from -100 to 100 (negative: backwards).'-[Power] ].
-domain_hint(motor_degrees, Degrees) -->
-    [ '~q degrees: a turn is a positive number of degrees; '-[Degrees],
-      'turn backwards with a negative power.'
-    ].
-domain_hint(tone_frequency, Hz) -->
-    [ 'A tone of ~q Hz cannot be played: the brick plays 200 to 14000 Hz.'-[Hz] ].
-domain_hint(tone_duration, Ms) -->
-    [ 'A tone of ~q ms cannot be played: the duration runs from 0 to 65535 ms.'-[Ms] ].
-domain_hint(brick_name, Name) -->
-    [ '~q cannot be a brick name: it takes 1 to 15 characters, each below code 256.'-[Name] ].
-domain_hint(brick_device, Device) -->
-    [ '~q names no device: give a path such as /dev/rfcomm0, '-[Device],
-      'a Bluetooth address, usb or bluetooth.'
-    ].
-domain_hint(sensor_kind, Kind) -->
-    [ '~q is not a sensor kind: touch, light, light(ambient), sound, '-[Kind],
-      'sound(dba), ultrasonic, color, color(red), color(green), color(blue) ',
-      'or color(ambient).'
-    ].
+i2c_write(Sensor, Register, Bytes) :-
+    '$i2c_write'(Sensor, 2, Register, Bytes).
+
+i2c_write(Sensor, Register, Bytes, Options) :-
+    i2c_address(Options, Address),
+    '$i2c_write'(Sensor, Address, Register, Bytes).
+
+i2c_address(Options, Address) :-
+    must_be(list, Options),
+    option(address(Address), Options, 2).
+
+:- include(brick/flash).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AnswerParts.h"
 #include "protocol/Commands.h"
 #include "protocol/FileTelegrams.h"
 #include "protocol/MessageTelegrams.h"
@@ -13,6 +14,8 @@
 
 namespace Sim {
 
+using namespace answer;
+
 namespace {
 
 using Nxt::get;
@@ -20,46 +23,11 @@ using Nxt::get;
 // The last official firmware's protocol 1.124 and firmware 1.31, minor number first.
 const std::uint8_t kFirmwareVersion[] = {124, 1, 31, 1};
 
-// A reply of `length` bytes, the fields after the status 0 until set.
-Bytes reply(std::uint8_t opcode, std::uint8_t code, std::size_t length) {
-  Bytes out(length, 0);
-  Nxt::put(out.data(), Nxt::Reply::kType, Nxt::kReply);
-  Nxt::put(out.data(), Nxt::Reply::kOpcode, opcode);
-  Nxt::put(out.data(), Nxt::Reply::kStatus, code);
-  return out;
-}
-
-// A reply with just a status: it keeps the layout of the command's reply, the data zeroed, so
-// that a client reading a field at its offset finds it there (GETOUTPUTSTATE refused is 25
-// bytes, not 3).
-Bytes status(std::uint8_t opcode, std::uint8_t code) {
-  return UnmodelledCommands::refusal(opcode >= 0x80, opcode, code);
-}
-
 // The answer to an opcode the published protocol does not have, or the stand-in answer of a
 // published command the brick does not carry out.
 Bytes unmodelled(const std::uint8_t* t, std::size_t n) {
   Bytes out = UnmodelledCommands::answer(t, n);
   return out.empty() ? reply(t[1], Nxt::kStatusUnknownOpcode, Nxt::Reply::kLength) : out;
-}
-
-void set(Bytes& out, Nxt::Field field, std::uint32_t value) {
-  Nxt::put(out.data(), field, value);
-}
-
-// An LSGETSTATUS or LSREAD refused: the reply keeps its layout, with nothing ready or read.
-Bytes lsRefusal(std::uint8_t opcode, std::uint8_t code) {
-  if (opcode == Nxt::kLsGetStatus) {
-    return reply(opcode, code, Nxt::LsGetStatusReply::kLength);
-  }
-  if (opcode == Nxt::kLsRead) {
-    return reply(opcode, code, Nxt::LsReadReply::kLength);
-  }
-  return status(opcode, code);
-}
-
-bool isLowSpeed(const InputState& in) {
-  return in.type == Nxt::kLowSpeed || in.type == Nxt::kLowSpeed9V;
 }
 
 }  // namespace
@@ -114,7 +82,7 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (environment != nullptr) {
     environment->advance();
   }
-  if (sleep.off()) {
+  if (switchedOff()) {
     return Bytes();  // switched off: nothing answers
   }
   Bytes reply = compute(t, n);
@@ -342,149 +310,26 @@ Bytes VirtualBrick::getInputValues(const std::uint8_t* t, std::size_t n) {
   return answer;
 }
 
-Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
-  namespace C = Nxt::LsWriteCommand;
-  if (n < C::kHeaderLength) {
-    return status(t[1], Nxt::kStatusInsanePacket);
+bool VirtualBrick::switchedOff() {
+  if (!sleep.off()) {
+    return false;
   }
-  std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
-  if (port > 3) {
-    return status(t[1], Nxt::kStatusBadChannel);
-  }
-  std::size_t tx = get(t, C::kTxLength);
-  std::size_t rx = get(t, C::kRxLength);
-  if (tx > C::kMaxData || rx > C::kMaxData || n < C::kData + tx) {
-    return status(t[1], Nxt::kStatusIllegalSize);
-  }
-  if (!isLowSpeed(inputs[port])) {
-    return status(t[1], Nxt::kStatusChannelBusy);
-  }
-  UltrasonicState& us = ultrasonic[port];
-  if (transactionRunning(us)) {
-    return status(t[1], Nxt::kStatusChannelBusy);  // the running transaction goes on
-  }
-  const std::uint8_t* data = t + C::kData;
-  // Nobody acknowledges another address (nor a write too short to name a register). The brick
-  // cannot know that yet: it queues the write all the same, and the bus error shows when the
-  // transaction has run.
-  bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
-  std::uint8_t reg = acknowledged ? data[1] : 0;
-  if (acknowledged && tx >= 3) {
-    SonarRegisters::write(us, reg, data + 2, tx - 2);
-  }
-  // A new transaction replaces the data of the last one, read or not.
-  us.busError = !acknowledged;
-  us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
-  std::memset(us.data, 0, sizeof us.data);
-  if (acknowledged && rx > 0) {
-    if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
-        reg + rx > Nxt::kUltrasonicMeasurement0) {
-      us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
+  if (!offTold) {
+    offTold = true;
+    if (environment != nullptr) {
+      environment->switchedOff();
     }
-    SonarRegisters::read(us, reg, rx, us.data);
   }
-  // The transaction lasts a number of status polls, or a time on the world's clock. The bus
-  // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
-  // register write, the address again and the byte: 4 bytes), and a longer read takes longer.
-  bool timed = rx > 0 && environment != nullptr && ultrasonicLatencySeconds > 0;
-  if (timed) {
-    us.readyAt = environment->worldSeconds() +
-                 ultrasonicLatencySeconds * static_cast<double>(tx + 1 + rx) / 4.0;
-  }
-  us.pendingPolls = ultrasonicLatencyPolls > 0 ? ultrasonicLatencyPolls : (timed ? 0 : -1);
-  return status(t[1], Nxt::kStatusOk);
-}
-
-Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
-  if (n < Nxt::PortCommand::kLength) {
-    return status(t[1], Nxt::kStatusInsanePacket);
-  }
-  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
-  if (port > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
-  }
-  if (!isLowSpeed(inputs[port])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
-  }
-  UltrasonicState& us = ultrasonic[port];
-  std::deque<int>& script = lsStatusScript[port];
-  bool running = true;
-  bool failed = false;
-  std::uint8_t ready = 0;
-  if (!script.empty()) {
-    // A scripted 0 keeps the transaction running; a count ends it.
-    ready = static_cast<std::uint8_t>(script.front());
-    script.pop_front();
-    running = ready == 0;
-    us.pendingPolls = running ? std::max(us.pendingPolls, 0) : -1;
-  } else if (us.pendingPolls > 0) {
-    --us.pendingPolls;  // still on the bus
-  } else if (timedTransactionRunning(us)) {
-    // still measuring on the world's clock
-  } else {
-    us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
-    running = false;
-    failed = us.busError;
-    ready = us.bytesReady;
-  }
-  Bytes answer = reply(t[1],
-                       running  ? Nxt::kStatusPending
-                       : failed ? Nxt::kStatusBusError
-                                : Nxt::kStatusOk,
-                       Nxt::LsGetStatusReply::kLength);
-  set(answer, Nxt::LsGetStatusReply::kBytesReady, ready);
-  return answer;
-}
-
-Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
-  if (n < Nxt::PortCommand::kLength) {
-    return status(t[1], Nxt::kStatusInsanePacket);
-  }
-  std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
-  if (port > 3) {
-    return lsRefusal(t[1], Nxt::kStatusBadChannel);
-  }
-  if (!isLowSpeed(inputs[port])) {
-    return lsRefusal(t[1], Nxt::kStatusChannelBusy);
-  }
-  UltrasonicState& us = ultrasonic[port];
-  if (transactionRunning(us)) {
-    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
-  }
-  if (us.busError) {
-    return lsRefusal(t[1], Nxt::kStatusBusError);
-  }
-  // What the last transaction brought back, once: nothing waits to be read after that, nor
-  // after a write that asked for nothing back. That is no fault of the bus.
-  Bytes answer = reply(t[1], Nxt::kStatusOk, Nxt::LsReadReply::kLength);
-  set(answer, Nxt::LsReadReply::kBytesRead, us.bytesReady);
-  std::memcpy(answer.data() + Nxt::LsReadReply::kData, us.data, us.bytesReady);
-  us.bytesReady = 0;
-  std::memset(us.data, 0, sizeof us.data);
-  us.pendingPolls = -1;
-  return answer;
-}
-
-bool VirtualBrick::timedTransactionRunning(const UltrasonicState& us) const {
-  return us.pendingPolls >= 0 && environment != nullptr && ultrasonicLatencySeconds > 0 &&
-         environment->worldSeconds() < us.readyAt;
-}
-
-bool VirtualBrick::transactionRunning(const UltrasonicState& us) const {
-  if (us.pendingPolls < 0) {
-    return false;  // the bus is idle
-  }
-  if (us.pendingPolls > 0 || environment == nullptr || ultrasonicLatencySeconds <= 0) {
-    return true;  // counted in status polls: over once a poll has seen it finish
-  }
-  return timedTransactionRunning(us);
+  return true;
 }
 
 Bytes VirtualBrick::deviceInfo() {
   namespace R = Nxt::GetDeviceInfoReply;
   Bytes answer = reply(Nxt::kGetDeviceInfo, Nxt::kStatusOk, R::kLength);
+  // The name keeps up to 15 characters, but the reply's field is 15 bytes with a NUL at the
+  // end, so a 15-character name is reported by its first 14.
   std::memcpy(answer.data() + R::kName, name.data(),
-              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
+              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes - 1)));
   const std::uint8_t address[R::kAddressBytes] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   std::memcpy(answer.data() + R::kAddress, address, sizeof address);
   set(answer, R::kSignalStrength, 0);

@@ -55,6 +55,11 @@ elapsed(Goal, Seconds) :-
     get_time(T1),
     Seconds is T1 - T0.
 
+write_file(Path, Codes) :-
+    setup_call_cleanup(open(Path, write, Out, [encoding(octet)]),
+                       format(Out, '~s', [Codes]),
+                       close(Out)).
+
 :- begin_tests(brick_wire).
 
 % Goal with the brick B, motor b M and touch sensor at 1 T configured, and what it sends.
@@ -67,14 +72,25 @@ wire(tone(B, 440, 0, [wait(true)]), B, ["00 03 B8 01 00 00"]).
 wire(stop_tone(B), B, ["00 0C"]).
 wire((brick_motor(B, a, M), motor_run(M, 75)), B, ["00 04 00 4B 05 01 00 20 00 00 00 00"]).
 wire((brick_motor(B, c, M), motor_run(M, -100)), B, ["00 04 02 9C 05 01 00 20 00 00 00 00"]).
-wire((brick_motor(B, b, M), motor_turn(M, 75, 360)), B,
-     ["00 06 01", "00 04 01 4B 05 01 00 20 68 01 00 00"]).
+wire((brick_motor(B, b, M), motor_turn(M, 75, 360)), B, ["00 04 01 4B 05 01 00 20 68 01 00 00"]).
 wire((brick_motor(B, b, M), motor_stop(M)), B, ["00 04 01 00 07 01 00 20 00 00 00 00"]).
 wire((brick_motor(B, b, M), motor_stop(M, [brake(false)])), B,
      ["00 04 01 00 00 00 00 00 00 00 00 00"]).
 wire((brick_motor(B, b, M), motor_position(M, 0)), B, ["00 06 01"]).
 wire((brick_motor(B, b, M), motor_reset(M)), B, ["00 0A 01 00"]).
-wire((brick_motor(B, a, M), motor_wait(M)), B, ["00 06 00", "00 06 00"]).
+wire((brick_motor(B, a, M), motor_wait(M)), B, ["00 06 00"]).
+wire((brick_motor(B, b, M), motor_state(M, [power(0), mode([]), regulation(idle), turn_ratio(0),
+                                            run_state(idle), tacho_limit(0), tacho_count(0),
+                                            block_tacho_count(0), rotation_count(0)])), B,
+     ["00 06 01"]).
+wire((brick_motor(B, b, M1), brick_motor(B, c, M2), sync_drive(M1, M2, 50, -25)), B,
+     ["00 04 01 32 07 02 E7 20 00 00 00 00", "00 04 02 32 07 02 E7 20 00 00 00 00"]).
+wire((brick_motor(B, c, M1), brick_motor(B, b, M2), sync_turn(M1, M2, -50, 100, 360)), B,
+     ["00 04 02 CE 07 02 64 20 68 01 00 00", "00 04 01 CE 07 02 64 20 68 01 00 00"]).
+wire(keep_alive(B, 600000), B, ["00 0D"]).
+wire(brick_info(B, [name('NXT'), address('00:16:53:00:00:01'), signal(0), free_flash(_)]), B,
+     ["01 9B"]).
+wire(brick_firmware(B, 1-31, 1-124), B, ["01 88"]).
 wire((brick_sensor(B, 1, touch, S), sensor_value(S, 0)), B, ["00 05 00 01 20", "00 07 00"]).
 wire((brick_sensor(B, 2, light(ambient), S), sensor_kind(S, light(ambient))), B,
      ["00 05 01 06 80"]).
@@ -83,10 +99,63 @@ wire((brick_sensor(B, 3, sound(dba), S), brick_sensor(B, 3, sound, S)), B,
 wire((brick_sensor(B, 4, ultrasonic, S), sensor_value(S, 255)), B,
      ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 0E 03", "00 10 03"]).
 wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["00 05 00 0D 80", "00 07 00"]).
+wire((brick_sensor(B, 1, light, S),
+      sensor_values(S, [valid(true), calibrated(false), raw(413), normalized(413), scaled(60),
+                        calibrated_value(0)])), B,
+     ["00 05 00 05 80", "00 07 00"]).
+wire(sensor_reset(sensor(B, 3)), B, ["00 08 02"]).
+wire((brick_sensor(B, 4, ultrasonic, S), i2c_read(S, 0x08, 4, `LEGO`)), B,
+     ["00 05 03 0B 00", "00 0F 03 02 04 02 08", "00 0E 03", "00 10 03"]).
+wire((brick_sensor(B, 4, ultrasonic, S), i2c_write(S, 0x41, [2], [address(0x02)])), B,
+     ["00 05 03 0B 00", "00 0F 03 03 00 02 41 02", "00 0E 03"]).
+wire(sound_stop(B), B, ["00 0C"]).
+wire(\+ program_running(B, _), B, ["00 11"]).
 
 test(telegrams, [forall(wire(Goal, B, Hex))]) :-
     with_sim(Sim, B, sent(Sim, Goal, Got)),
     assertion(Got == Hex).
+
+% The same for the flash and the program: a 15.3 name goes in a 20-byte field, name(N) below.
+% echo.rxe (17 bytes) is in the flash of the test world.
+flash(program_start(B, 'echo.rxe'), B, [["00 00", name('echo.rxe')]]).
+flash((program_start(B, 'echo.rxe'), program_running(B, 'echo.rxe'), program_stop(B)), B,
+      [["00 00", name('echo.rxe')], ["00 11"], ["00 01"]]).
+flash((program_start(B, 'echo.rxe'), mailbox_send(B, 1, "hi"),
+       mailbox_receive(B, 10, "echo:hi", [remove(false)]), mailbox_receive(B, 10, "echo:hi"),
+       \+ mailbox_receive(B, 10, _)), B,
+      [["00 00", name('echo.rxe')], ["00 09 01 03 68 69 00"], ["00 13 0A 00 00"],
+       ["00 13 0A 00 01"], ["00 13 0A 00 01"]]).
+flash((program_start(B, 'echo.rxe'), mailbox_send(B, 2, -2),
+       mailbox_receive(B, 11, -2, [as(number)])), B,
+      [["00 00", name('echo.rxe')], ["00 09 02 05 FE FF FF FF 00"], ["00 13 0B 00 01"]]).
+flash(file_list(B, '*.rxe', ['echo.rxe'-17]), B, [["01 86", name('*.rxe')], ["01 87 00"]]).
+flash(file_delete(B, 'echo.rxe'), B, [["01 85", name('echo.rxe')]]).
+flash(sound_play(B, 'echo.rxe', [loop(true)]), B, [["00 02 01", name('echo.rxe')]]).
+flash(file_upload(B, Path, 'ab.txt'), B,
+      [["01 81", name('ab.txt'), "02 00 00 00"], ["01 83 00 61 62"], ["01 84 00"]]) :-
+    tmp_file(upload, Path),
+    write_file(Path, `ab`).
+
+
+test(flash_telegrams, [forall(flash(Goal, B, Parts))]) :-
+    maplist(telegram_hex, Parts, Hex),
+    with_sim(Sim, B, sent(Sim, Goal, Got)),
+    assertion(Got == Hex).
+
+telegram_hex(Parts, Hex) :-
+    maplist(part_hex, Parts, Hexes),
+    atomic_list_concat(Hexes, ' ', Atom),
+    atom_string(Atom, Hex).
+
+part_hex(name(Name), Hex) :-
+    !,
+    atom_codes(Name, Codes),
+    length(Field, 20),
+    append(Codes, Zeros, Field),
+    maplist(=(0), Zeros),
+    maplist([Byte, H]>>format(atom(H), '~|~`0t~16R~2+', [Byte]), Field, Hs),
+    atomic_list_concat(Hs, ' ', Hex).
+part_hex(Hex, Hex).
 
 test(open_asks_for_the_name) :-
     with_sim(Sim, B, (sim_commands(Sim, Hex), brick_device(B, Device), brick_status(B, S0))),
@@ -150,6 +219,39 @@ refused(set_brick_name(B, f(x)), B, type_error(text, f(x))).
 refused(battery(42, _), _, type_error(brick, 42)).
 refused(battery(_, _), _, instantiation_error).
 refused(brick_status(42, _), _, type_error(brick, 42)).
+refused(sync_drive(motor(B, b), motor(B, b), 50, 0), B, domain_error(motor_pair, motor(B, b))).
+refused(sync_drive(motor(B, b), motor(B, c), 50, 101), B, domain_error(turn_ratio, 101)).
+refused(sync_turn(motor(B, b), motor(B, c), 50, 0, 0), B, domain_error(motor_degrees, 0)).
+refused(i2c_read(sensor(B, 4), 0x42, 17, _), B, domain_error(i2c_count, 17)).
+refused(i2c_read(sensor(B, 4), 256, 1, _), B, domain_error(i2c_register, 256)).
+refused(i2c_read(sensor(B, 4), 0, 1, _, [address(300)]), B, domain_error(i2c_address, 300)).
+refused(i2c_write(sensor(B, 4), 0x41, [256]), B, domain_error(i2c_data, [256])).
+refused(i2c_write(sensor(B, 4), 0x41, [0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14]), B,
+        domain_error(i2c_data, [0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14])).
+refused(i2c_write(sensor(B, 4), 0x41, [a]), B, type_error(integer, a)).
+refused(i2c_write(sensor(B, 4), 0x41, foo), B, type_error(list, foo)).
+refused(mailbox_send(B, 10, hi), B, domain_error(inbox, 10)).
+refused(mailbox_send(B, -1, hi), B, domain_error(inbox, -1)).
+refused(mailbox_send(B, 0, Long), B, domain_error(mailbox_message, Long)) :-
+    length(Codes, 59),
+    maplist(=(0'x), Codes),
+    atom_codes(Long, Codes).
+refused(mailbox_send(B, 0, 'a\0\b'), B, domain_error(mailbox_message, 'a\0\b')).
+refused(mailbox_send(B, 0, 4294967296), B, domain_error(mailbox_message, 4294967296)).
+refused(mailbox_send(B, 0, f(x)), B, type_error(text, f(x))).
+refused(mailbox_receive(B, 9, _), B, domain_error(outbox, 9)).
+refused(mailbox_receive(B, 20, _), B, domain_error(outbox, 20)).
+refused(mailbox_receive(B, 10, _, [as(json)]), B, domain_error(oneof([text, number]), json)).
+refused(mailbox_receive(B, 10, _, [remove(1)]), B, type_error(bool, 1)).
+refused(program_start(B, 'sixteen_chars_xx.rxe'), B,
+        domain_error(file_name, 'sixteen_chars_xx.rxe')).
+refused(program_start(B, echo), B, domain_error(file_name, echo)).
+refused(file_delete(B, 'a*.rxe'), B, domain_error(file_name, 'a*.rxe')).
+refused(file_delete(B, 42), B, type_error(text, 42)).
+refused(file_list(B, 'a/b.*', _), B, domain_error(file_pattern, 'a/b.*')).
+refused(file_download(B, 'a b.rso', _), B, domain_error(file_name, 'a b.rso')).
+refused(sound_play(B, 'caf\u00e9\u0100.rso'), B, domain_error(file_name, 'caf\u00e9\u0100.rso')).
+refused(sound_play(B, 'x.rso', [loop(maybe)]), B, type_error(bool, maybe)).
 
 test(nothing_sent, [forall(refused(Goal, B, Formal))]) :-
     with_sim(Sim, B, sent(Sim, raises(Goal, Got), Hex)),
@@ -213,6 +315,71 @@ test(refusal) :-
              )),
     assertion(Formal == brick_refused(sensor_value, 0xE0, channel_busy)).
 
+% The brick's refusals, with their status names; and the answers that are no refusal.
+refusal(file_download(B, 'none.rxe', '/nonexistent/x'), B,
+        brick_refused(file_download, 0x87, file_not_found)).
+refusal(file_delete(B, 'none.rxe'), B, brick_refused(file_delete, 0x87, file_not_found)).
+refusal(program_start(B, 'none.rxe'), B, brick_refused(program_start, 0xBD, request_failed)).
+refusal(program_stop(B), B, brick_refused(program_stop, 0xEC, no_active_program)).
+refusal(mailbox_send(B, 1, hi), B, brick_refused(mailbox_send, 0xEC, no_active_program)).
+refusal(mailbox_receive(B, 10, _), B, brick_refused(mailbox_receive, 0xEC, no_active_program)).
+refusal(sound_play(B, 'none.rso'), B, brick_refused(sound_play, 0xBD, request_failed)).
+refusal(file_upload(B, Path, 'echo.rxe'), B, brick_refused(file_upload, 0x8F, file_exists)) :-
+    tmp_file(upload, Path),
+    write_file(Path, `x`).
+refusal(i2c_read(sensor(B, 1), 0, 1, _), B, brick_refused(i2c_read, 0xE0, channel_busy)).
+
+test(refusals, [forall(refusal(Goal, B, Formal))]) :-
+    with_sim(_, B, raises(Goal, Got)),
+    assertion(Got == Formal).
+
+test(no_match_no_program_no_message) :-
+    with_sim(_, B, ( file_list(B, '*.rso', Files),
+                     ( program_running(B, _) -> Running = true ; Running = false ),
+                     program_start(B, 'echo.rxe'),
+                     ( mailbox_receive(B, 10, _) -> Got = true ; Got = false ) )),
+    assertion(Files-Running-Got == []-false-false).
+
+% Every byte value survives the way up and back.
+test(upload_download_delete) :-
+    numlist(0, 255, Bytes),
+    tmp_file(up, Up),
+    tmp_file(down, Down),
+    write_file(Up, Bytes),
+    with_sim(_, B, ( file_upload(B, Up, 'all.bin'),
+                     file_list(B, '*.bin', Listed),
+                     file_download(B, 'all.bin', Down),
+                     file_delete(B, 'all.bin'),
+                     file_list(B, '*.bin', After) )),
+    read_file_to_codes(Down, Back, [encoding(octet)]),
+    delete_file(Up),
+    delete_file(Down),
+    assertion(Listed-After == ['all.bin'-256]-[]),
+    assertion(Back == Bytes).
+
+% motor_wait/1 asks for the run state, nothing else, until the move is over; a motor told to
+% run on is never over.
+test(motor_wait_on_run_state) :-
+    with_sim(Sim, B,
+             ( brick_motor(B, b, M),
+               brick_motor(B, c, M2),
+               motor_turn(M, 75, 360),
+               sent(Sim, motor_wait(M), Polls),
+               motor_state(M, State),
+               sync_turn(M, M2, 50, 0, 90),
+               motor_wait(M2),
+               motor_state(M2, State2),
+               motor_run(M, 50),
+               raises(motor_wait(M, [timeout(0.1)]), Formal)
+             )),
+    sim_link(Sim, Link),
+    assertion(forall(member(P, Polls), P == "00 06 01")),
+    assertion(memberchk(run_state(idle), State)),
+    assertion(memberchk(tacho_count(360), State)),
+    assertion(subsumes_term([_, _, regulation(sync), _, run_state(idle), tacho_limit(90)|_],
+                            State2)),
+    assertion(Formal == timeout_error(motor_wait(b), Link)).
+
 test(with_brick_closes_on_exception) :-
     nb_getval(bricksim, Exe),
     setup_call_cleanup(sim_start(Exe, Sim), closes(Sim), sim_stop(Sim)).
@@ -236,6 +403,11 @@ message(brick_refused(sensor_value, 0xE0, channel_busy), "call brick_sensor/4 ag
 message(domain_error(motor_port, 1), "they are a, b and c, as printed on the brick").
 message(domain_error(sensor_port, 0), "they are 1 to 4").
 message(domain_error(motor_power, 200), "from -100 to 100").
+message(domain_error(inbox, 10), "inboxes are 0 to 9").
+message(domain_error(file_name, 'a b.rso'), "without spaces").
+message(brick_refused(file_download, 0x87, file_not_found), "has no file of that name").
+message(brick_refused(program_stop, 0xEC, no_active_program), "start one with program_start/2").
+message(brick_refused(file_upload, 0x8F, file_exists), "delete it first").
 
 test(messages, [forall(message(Formal, Text))]) :-
     message_to_codes(error(Formal, _), Codes),

@@ -55,6 +55,8 @@ class BRICKCTL_API Output {
   // Polls GETOUTPUTSTATE every `pollMs` until the run state is idle (or the tacho count has
   // reached its limit), for at most `timeoutMs`: 0, kBrickWaitTimeout, or a link or brick code.
   long waitUntilFinished(int timeoutMs, int pollMs = 20);
+  // Whether a move in `state` is over: idle, at its tacho limit, or held at power 0 (a brake).
+  static bool finished(const State& state);
 
   int getPort() const { return port; }
 

@@ -6,6 +6,7 @@
 
 #include "BrickErrors.h"
 #include "Frame.h"
+#include "protocol/FileTelegrams.h"
 
 namespace Brick {
 namespace Prolog {
@@ -181,6 +182,97 @@ bool boolArgument(const PlTerm& arg) {
     }
   }
   throwTypeError("bool", arg);
+}
+
+std::string textArgument(const PlTerm& arg, std::size_t maxBytes, bool nul, const char* domain) {
+  if (PL_is_variable(arg.C_)) {
+    throwInstantiation();
+  }
+  char* chars = nullptr;
+  std::size_t length = 0;
+  if (!PL_get_nchars(arg.C_, &length, &chars, CVT_ATOM | CVT_STRING | REP_ISO_LATIN_1)) {
+    if (PL_is_atom(arg.C_) || PL_is_string(arg.C_)) {
+      throwDomainError(domain, arg);  // a character the brick cannot store
+    }
+    throwTypeError("text", arg);
+  }
+  if (length > maxBytes || (!nul && std::strlen(chars) != length)) {
+    throwDomainError(domain, arg);
+  }
+  return std::string(chars, length);
+}
+
+std::string fileNameArgument(const PlTerm& arg, bool pattern) {
+  const char* domain = pattern ? "file_pattern" : "file_name";
+  std::string name = textArgument(arg, Nxt::Files::kNameField, false, domain);
+  if (!Nxt::Files::validName(name, pattern)) {
+    throwDomainError(domain, arg);
+  }
+  return name;
+}
+
+std::vector<std::uint8_t> bytesArgument(const PlTerm& arg, std::size_t maxBytes,
+                                        const char* domain) {
+  if (PL_is_variable(arg.C_)) {
+    throwInstantiation();
+  }
+  std::vector<std::uint8_t> bytes;
+  term_t tail = PL_copy_term_ref(arg.C_);
+  term_t head = PL_new_term_ref();
+  if (tail == 0 || head == 0) {
+    throwPending();
+  }
+  while (PL_get_list(tail, head, tail)) {
+    PlTerm_term_t element(head);
+    if (PL_is_variable(head)) {
+      throwInstantiation();
+    }
+    if (!PL_is_integer(head)) {
+      throwTypeError("integer", element);
+    }
+    int64_t value = 0;
+    if (!PL_get_int64(head, &value) || value < 0 || value > 255 || bytes.size() == maxBytes) {
+      throwDomainError(domain, arg);
+    }
+    bytes.push_back(static_cast<std::uint8_t>(value));
+  }
+  if (!PL_get_nil(tail)) {
+    if (PL_is_variable(tail)) {
+      throwInstantiation();
+    }
+    throwTypeError("list", arg);
+  }
+  return bytes;
+}
+
+foreign_t unified(int ok) {
+  if (!ok && PL_exception(0) != 0) {
+    throwPending();
+  }
+  return ok ? TRUE : FALSE;
+}
+
+foreign_t unifyInteger64(const PlTerm& result, std::int64_t value) {
+  return unified(PL_unify_int64(result.C_, value));
+}
+
+foreign_t unifyByteString(const PlTerm& result, const std::string& bytes) {
+  return unified(
+      PL_unify_chars(result.C_, PL_STRING | REP_ISO_LATIN_1, bytes.size(), bytes.data()));
+}
+
+foreign_t unifyByteList(const PlTerm& result, const std::vector<std::uint8_t>& bytes) {
+  term_t list = PL_new_term_ref();
+  if (list == 0 || !PL_put_nil(list)) {
+    throwPending();
+  }
+  for (std::size_t i = bytes.size(); i-- > 0;) {
+    term_t head = PL_new_term_ref();
+    if (head == 0 || !PL_put_integer(head, bytes[i]) || !PL_cons_list(list, head, list)) {
+      throwPending();
+    }
+  }
+  return unified(PL_unify(result.C_, list));
 }
 
 int sensorKindArgument(const PlTerm& arg) {

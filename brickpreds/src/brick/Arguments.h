@@ -8,10 +8,17 @@
 //   sensor port  1 to 4                type_error(integer, X), domain_error(sensor_port, X)
 //   integer in a range                 type_error(integer, X), domain_error(Domain, X)
 //   sensor kind  touch, light(ambient) ...   domain_error(sensor_kind, X)
+//   text     an atom or string of bytes        type_error(text, X), domain_error(Domain, X)
+//   file name    a 15.3 name ("prog.rxe")      type_error(text, X), domain_error(file_name, X)
+//   bytes    a list of integers 0 to 255       type_error(list, X), domain_error(Domain, X)
 #ifndef BRICKPREDS_BRICK_ARGUMENTS_H
 #define BRICKPREDS_BRICK_ARGUMENTS_H
 
 #include <SWI-cpp2.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "BrickHandle.h"
 
@@ -32,6 +39,23 @@ int motorPort(const PlTerm& arg);
 int sensorPort(const PlTerm& arg);
 long rangeArgument(const PlTerm& arg, long low, long high, const char* domain);
 bool boolArgument(const PlTerm& arg);
+
+// Text of bytes (code points below 256); a longer one than `maxBytes`, or one with a NUL when
+// `nul` is false, is outside `domain`.
+std::string textArgument(const PlTerm& arg, std::size_t maxBytes, bool nul, const char* domain);
+// A name the brick's flash accepts; with `pattern`, '*' wildcards too (domain file_pattern).
+std::string fileNameArgument(const PlTerm& arg, bool pattern = false);
+// A list of at most `maxBytes` bytes; an element out of range or a longer list is outside
+// `domain` (the whole list the culprit).
+std::vector<std::uint8_t> bytesArgument(const PlTerm& arg, std::size_t maxBytes,
+                                        const char* domain);
+
+foreign_t unifyInteger64(const PlTerm& result, std::int64_t value);
+// Bytes as a string of code points below 256, or as a list of integers.
+foreign_t unifyByteString(const PlTerm& result, const std::string& bytes);
+foreign_t unifyByteList(const PlTerm& result, const std::vector<std::uint8_t>& bytes);
+// Raises the exception SWI-Prolog holds if `ok` is false because of one; else gives `ok`.
+foreign_t unified(int ok);
 
 // A sensor kind: the class library's kind code; the term for a code (none for 0).
 int sensorKindArgument(const PlTerm& arg);

@@ -60,6 +60,44 @@ const char* statusAtom(int status) {
       return "pending";
     case 0x40:
       return "mailbox_empty";
+    case 0x81:
+      return "no_more_handles";
+    case 0x82:
+      return "no_space";
+    case 0x83:
+      return "no_more_files";
+    case 0x84:
+      return "end_of_file_expected";
+    case 0x85:
+      return "end_of_file";
+    case 0x86:
+      return "not_a_linear_file";
+    case 0x87:
+      return "file_not_found";
+    case 0x88:
+      return "handle_already_closed";
+    case 0x89:
+      return "no_linear_space";
+    case 0x8A:
+      return "undefined_error";
+    case 0x8B:
+      return "file_busy";
+    case 0x8C:
+      return "no_write_buffers";
+    case 0x8D:
+      return "append_not_possible";
+    case 0x8E:
+      return "file_full";
+    case 0x8F:
+      return "file_exists";
+    case 0x90:
+      return "module_not_found";
+    case 0x91:
+      return "out_of_boundary";
+    case 0x92:
+      return "illegal_file_name";
+    case 0x93:
+      return "illegal_handle";
     case 0xBD:
       return "request_failed";
     case 0xBE:

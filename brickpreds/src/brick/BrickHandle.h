@@ -44,10 +44,6 @@ class BrickHandle {
   Lib::Sensor& sensor(int port) { return sensors[port]; }
   // The kind last set on an input port, 0 for none.
   int& sensorKind(int port) { return kinds[port]; }
-  // The rotation count a limited turn on an output port passes half way, and the turn's
-  // direction: 1 forwards, -1 backwards, 0 for no turn pending.
-  long& turnTarget(int port) { return targets[port]; }
-  int& turnDirection(int port) { return directions[port]; }
 
   void setTrace(bool on) { trace = on; }
   bool tracing() const { return trace; }
@@ -68,8 +64,6 @@ class BrickHandle {
   Lib::Motor motors[kMotorPorts];
   Lib::Sensor sensors[kSensorPorts];
   int kinds[kSensorPorts] = {0, 0, 0, 0};
-  long targets[kMotorPorts] = {0, 0, 0};
-  int directions[kMotorPorts] = {0, 0, 0};
   // Read without the lock by the argument checks; a close that comes between a check and the
   // exchange leaves a closed link, which the exchange reports as such.
   std::atomic<bool> opened{false};

@@ -1,46 +1,23 @@
-// The foreign predicates of library(brick) and their registration in module brick while the
-// library loads. brick.pl documents each and adds what is plain Prolog (options, with_brick/3,
-// motor_wait/1,2, messages).
+// The foreign predicates of library(brick) for the brick's basics: opening and closing, battery,
+// name, tone, simple motor moves and sensor readings. StatePredicates.cpp and
+// FlashPredicates.cpp hold the rest. brick.pl documents each and adds what is plain Prolog
+// (options, with_brick/3, motor_wait/1,2, messages).
 //
 // Each predicate checks all its arguments before it sends anything, then runs its operations
-// as one Exchange: under the brick's lock, so that another thread's telegrams cannot come
-// between a request and its reply, and with the link's outcome turned into an error term.
+// as one Exchange (Exchange.h).
 #include <cstring>
 #include <mutex>
 #include <string>
 
 #include "Arguments.h"
 #include "BrickErrors.h"
+#include "Exchange.h"
 #include "Frame.h"
 
 namespace Brick {
 namespace Prolog {
 
 namespace {
-
-class Exchange {
- public:
-  Exchange(BrickHandle& brick, const char* operation)
-      : handle(brick), guard(brick.lock()), name(operation) {
-    handle.beginExchange();
-  }
-  // Raises the error for what went wrong since the exchange began, if anything did.
-  void check() {
-    // A refusal first: the link records it too, as a failure of its own (kLinkBadReply).
-    if (handle.firstRefusal() != 0) {
-      throwRefused(name, handle.firstRefusal());
-    }
-    const nFANTOM100::tStatus& status = handle.block().getStatus();
-    if (status.isFatal()) {
-      throwLinkFailed(status.getCode(), name, handle.device().c_str());
-    }
-  }
-
- private:
-  BrickHandle& handle;
-  std::lock_guard<std::mutex> guard;
-  const char* name;
-};
 
 std::string deviceText(const PlTerm& arg) {
   if (PL_is_variable(arg.C_)) {
@@ -194,7 +171,6 @@ foreign_t motorRun(const PlTermv& a) {
   BrickHandle& handle = motorArgument(a[0], port);
   int speed = power(a[1]);
   Exchange exchange(handle, "motor_run");
-  handle.turnDirection(port) = 0;
   handle.motor(port).moveForward(speed);
   exchange.check();
   return TRUE;
@@ -206,17 +182,7 @@ foreign_t motorTurn(const PlTermv& a) {
   int speed = power(a[1]);
   long degrees = rangeArgument(a[2], 1, 0x7FFFFFFF, "motor_degrees");
   Exchange exchange(handle, "motor_turn");
-  Lib::Motor& motor = handle.motor(port);
-  // Where the turn starts, so that motor_wait/1 can tell a motor at rest because the turn is
-  // over from one that has not started yet. The motor may still be moving between this reading
-  // and the command (a round trip's worth), and it overshoots when it coasts at the end: so the
-  // mark is half way, which no motor passes before it has started and every finished turn has.
-  long start = motor.getRotationCount();
-  exchange.check();
-  long half = degrees - degrees / 2;
-  handle.turnTarget(port) = speed >= 0 ? start + half : start - half;
-  handle.turnDirection(port) = speed > 0 ? 1 : (speed < 0 ? -1 : 0);
-  motor.moveForwardDegrees(speed, static_cast<int>(degrees));
+  handle.motor(port).moveForwardDegrees(speed, static_cast<int>(degrees));
   exchange.check();
   return TRUE;
 }
@@ -226,7 +192,6 @@ foreign_t motorStop(const PlTermv& a) {
   BrickHandle& handle = motorArgument(a[0], port);
   bool brake = boolArgument(a[1]);
   Exchange exchange(handle, "motor_stop");
-  handle.turnDirection(port) = 0;
   handle.motor(port).setBrake(brake);
   exchange.check();
   return TRUE;
@@ -245,34 +210,9 @@ foreign_t motorReset(const PlTermv& a) {
   int port = 0;
   BrickHandle& handle = motorArgument(a[0], port);
   Exchange exchange(handle, "motor_reset");
-  handle.turnDirection(port) = 0;
   handle.motor(port).resetRotationCount();
   exchange.check();
   return TRUE;
-}
-
-// '$motor_progress'(+Motor, -Degrees, -Goal): the position and what motor_wait waits for:
-// at_least(D) or at_most(D) while a turn is under way, else none.
-foreign_t motorProgress(const PlTermv& a) {
-  int port = 0;
-  BrickHandle& handle = motorArgument(a[0], port);
-  int degrees = 0;
-  int direction = 0;
-  long target = 0;
-  {
-    Exchange exchange(handle, "motor_wait");
-    degrees = handle.motor(port).getRotationCount();
-    exchange.check();
-    direction = handle.turnDirection(port);
-    target = handle.turnTarget(port);
-  }
-  if (unifyInteger(a[1], degrees) != TRUE) {
-    return FALSE;
-  }
-  PlTerm goal = direction == 0 ? static_cast<PlTerm>(PlTerm_atom("none"))
-                               : PlCompound(direction > 0 ? "at_least" : "at_most",
-                                            PlTermv(PlTerm_integer(target)));
-  return PL_unify(a[2].C_, goal.C_) ? TRUE : FALSE;
 }
 
 // Sensors.
@@ -326,13 +266,7 @@ foreign_t sensorKind(const PlTermv& a) {
   return unifySensorKind(a[1], kind);
 }
 
-struct Entry {
-  const char* name;
-  int arity;
-  foreign_t (*function)(term_t, int, control_t);
-};
-
-constexpr Entry kPredicates[] = {
+constexpr ForeignPredicate kPredicates[] = {
     {"brick_open", 2, predicate<2, brickOpen>},
     {"brick_close", 1, predicate<1, brickClose>},
     {"brick_device", 2, predicate<2, brickDevice>},
@@ -348,17 +282,13 @@ constexpr Entry kPredicates[] = {
     {"$motor_stop", 2, predicate<2, motorStop>},
     {"motor_position", 2, predicate<2, motorPosition>},
     {"motor_reset", 1, predicate<1, motorReset>},
-    {"$motor_progress", 3, predicate<3, motorProgress>},
     {"brick_sensor", 4, predicate<4, brickSensor>},
     {"sensor_value", 2, predicate<2, sensorValue>},
     {"sensor_kind", 2, predicate<2, sensorKind>},
 };
 
-__attribute__((constructor)) void registerPredicates() {
-  for (const Entry& entry : kPredicates) {
-    PL_register_foreign_in_module("brick", entry.name, entry.arity,
-                                  reinterpret_cast<pl_function_t>(entry.function), PL_FA_VARARGS);
-  }
+__attribute__((constructor)) void registerBasics() {
+  registerPredicates(kPredicates);
 }
 
 }  // namespace

@@ -64,6 +64,9 @@ class Environment {
   virtual void tonePlayed(const Tone& /*tone*/) {}
   // The world's time in seconds, as of the last advance(); timed bus transactions use it.
   virtual double worldSeconds() const { return 0.0; }
+  // The brick has switched itself off (no KEEPALIVE within its sleep time): from now on it
+  // answers nothing, and its motors are no longer driven. Told once.
+  virtual void switchedOff() {}
 };
 
 }  // namespace Sim

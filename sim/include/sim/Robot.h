@@ -65,6 +65,7 @@ class Robot : public Environment {
   void readInput(int port, InputState& state) override;
   std::uint8_t ultrasonicDistance(int port) override;
   void tonePlayed(const Tone& tone) override;
+  void switchedOff() override;
   double worldSeconds() const override { return time; }
 
   const World& world() const { return map; }

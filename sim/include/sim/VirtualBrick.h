@@ -79,6 +79,8 @@ class VirtualBrick {
   void scriptScaled(int port, const std::vector<int>& values);
 
   void setEnvironment(Environment* world) { environment = world; }
+  // True once the sleep timer has switched the brick off; the environment hears of it once.
+  bool switchedOff();
 
  private:
   Bytes compute(const std::uint8_t* t, std::size_t n);
@@ -102,6 +104,7 @@ class VirtualBrick {
   std::array<std::deque<int>, 4> lsStatusScript;
   std::array<std::deque<int>, 4> scaledScript;
   Environment* environment = nullptr;
+  bool offTold = false;
 };
 
 }  // namespace Sim

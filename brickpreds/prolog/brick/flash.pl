@@ -1,0 +1,145 @@
+% Part of library(brick), included by brick.pl: what lives in the brick's flash (files and
+% sound files) and the program it runs, with that program's mailboxes.
+%
+% File names are the brick's 15.3 names: 1 to 15 characters, a dot and 1 to 3 more
+% ('prog.rxe'), printable and without spaces or slashes; anything else is
+% domain_error(file_name, Name), with nothing sent.
+
+%!  file_list(+Brick, +Pattern, -Files) is det.
+%
+%   Files is a list of Name-Bytes, one for each file on the brick whose
+%   name matches Pattern, a file name that may hold `*`: `'*.*'` every
+%   file, `'*.rxe'` the programs. No match is the empty list.
+
+%!  file_upload(+Brick, +Path) is det.
+%!  file_upload(+Brick, +Path, +Name) is det.
+%
+%   Stores the local file Path on the brick as Name (by default the base
+%   name of Path). A file of that name already there is left as it is.
+%
+%   @error brick_refused(file_upload, 0x8F, file_exists) when the name is
+%   taken; 0x82 `no_space` when the flash is full.
+
+file_upload(Brick, Path) :-
+    must_be(atomic, Path),
+    file_base_name(Path, Name),
+    file_upload(Brick, Path, Name).
+
+file_upload(Brick, Path, Name) :-
+    read_file_to_string(Path, Bytes, [encoding(octet)]),
+    '$file_upload'(Brick, Bytes, Name).
+
+%!  file_download(+Brick, +Name, +Path) is det.
+%
+%   Copies the file Name from the brick to the local file Path, which is
+%   written only once the whole file has arrived.
+%
+%   @error brick_refused(file_download, 0x87, file_not_found) when the brick
+%   has no such file.
+
+file_download(Brick, Name, Path) :-
+    '$file_download'(Brick, Name, Bytes),
+    setup_call_cleanup(open(Path, write, Out, [encoding(octet)]),
+                       write(Out, Bytes),
+                       close(Out)).
+
+%!  file_delete(+Brick, +Name) is det.
+%
+%   Deletes the file Name from the brick.
+%
+%   @error brick_refused(file_delete, 0x87, file_not_found) when there is
+%   none.
+
+%!  program_start(+Brick, +Name) is det.
+%
+%   Starts the program in the file Name (such as 'robot.rxe'), stopping
+%   the one that runs, if any.
+%
+%   @error brick_refused(program_start, 0xBD, request_failed) when the
+%   brick has no such file.
+
+%!  program_stop(+Brick) is det.
+%
+%   Stops the program that runs on the brick.
+%
+%   @error brick_refused(program_stop, 0xEC, no_active_program) when none
+%   runs.
+
+%!  program_running(+Brick, -Name) is semidet.
+%
+%   Name is the file name of the program that runs on the brick; fails
+%   when none runs.
+
+%!  mailbox_send(+Brick, +Inbox, +Message) is det.
+%
+%   Puts Message into inbox 0 to 9 of the program that runs on the brick.
+%   Message is a text (atom or string, at most 58 bytes, no NUL) or an
+%   integer, which goes as 4 bytes, the way brick programs read a number.
+%
+%   @error brick_refused(mailbox_send, 0xEC, no_active_program) when no
+%   program runs.
+
+%!  mailbox_receive(+Brick, +Outbox, -Message) is semidet.
+%!  mailbox_receive(+Brick, +Outbox, -Message, +Options) is semidet.
+%
+%   Takes the oldest message from outbox 10 to 19 of the program that runs
+%   on the brick (where brick programs put what they send to the host);
+%   fails when the outbox is empty. Message is a string. Options:
+%
+%     - remove(+Bool): with `false`, leave the message in the outbox;
+%     - as(+Type): `text` (default), or `number` for a 4-byte number as
+%       brick programs send one (domain_error(number_message, Text) for
+%       another message, which is taken all the same).
+%
+%   @error brick_refused(mailbox_receive, 0xEC, no_active_program) when no
+%   program runs.
+
+mailbox_receive(Brick, Outbox, Message) :-
+    '$mailbox_receive'(Brick, Outbox, true, Message).
+
+mailbox_receive(Brick, Outbox, Message, Options) :-
+    must_be(list, Options),
+    option(remove(Remove), Options, true),
+    option(as(As), Options, text),
+    (   memberchk(As, [text, number])
+    ->  true
+    ;   must_be(atom, As),
+        domain_error(oneof([text, number]), As)
+    ),
+    '$mailbox_receive'(Brick, Outbox, Remove, Text),
+    message_as(As, Text, Message).
+
+message_as(text, Text, Text).
+message_as(number, Text, Number) :-
+    (   string_codes(Text, [B0, B1, B2, B3])
+    ->  Unsigned is B0 \/ B1 << 8 \/ B2 << 16 \/ B3 << 24,
+        (   Unsigned >= 1 << 31
+        ->  Number is Unsigned - (1 << 32)
+        ;   Number = Unsigned
+        )
+    ;   domain_error(number_message, Text)
+    ).
+
+%!  sound_play(+Brick, +Name) is det.
+%!  sound_play(+Brick, +Name, +Options) is det.
+%
+%   Plays the sound file Name (such as 'Woops.rso') stored on the brick,
+%   and returns at once. Options:
+%
+%     - loop(+Bool): with `true`, play it again and again until
+%       sound_stop/1.
+%
+%   @error brick_refused(sound_play, 0xBD, request_failed) when the brick
+%   has no such file.
+
+sound_play(Brick, Name) :-
+    '$sound_play'(Brick, Name, false).
+
+sound_play(Brick, Name, Options) :-
+    must_be(list, Options),
+    option(loop(Loop), Options, false),
+    '$sound_play'(Brick, Name, Loop).
+
+%!  sound_stop(+Brick) is det.
+%
+%   Stops the sound file (or tone) playing.
