@@ -7,14 +7,13 @@
 //   sim_memory_bench [N] [tones]   with "tones", every 16th telegram is a PLAYTONE: the robot
 //                                  marks each tone on its map (up to 200,000 marks, by design)
 //                                  and that log is what grows then.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "ProcStatus.h"
 #include "protocol/LengthPrefix.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
@@ -24,19 +23,6 @@
 #include "sim/World.h"
 
 namespace {
-
-// From /proc/self/status, read with plain system calls so that reading adds nothing itself.
-long statusKb(const char* field) {
-  char text[4096] = {};
-  int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return -1;
-  }
-  ssize_t got = ::read(fd, text, sizeof text - 1);
-  ::close(fd);
-  const char* at = got > 0 ? std::strstr(text, field) : nullptr;
-  return at != nullptr ? std::strtol(at + std::strlen(field) + 1, nullptr, 10) : -1;
-}
 
 // The telegrams of a host driving a robot: motors, sensors, the ultrasonic bus, tones,
 // mailboxes and the name. The robot turns on the spot, so that its path (kept up to 200,000
@@ -97,14 +83,14 @@ int main(int argc, char** argv) {
         trace.add(line);
       }
       if (++answered == 10000) {
-        early = statusKb("VmRSS:");
+        early = bench::statusKb("VmRSS:");
       }
     }
   }
   std::printf("telegrams %ld\n", answered);
   std::printf("rss.1e4.kb %ld\n", early);
-  std::printf("rss.end.kb %ld\n", statusKb("VmRSS:"));
-  std::printf("rss.peak.kb %ld\n", statusKb("VmHWM:"));
+  std::printf("rss.end.kb %ld\n", bench::statusKb("VmRSS:"));
+  std::printf("rss.peak.kb %ld\n", bench::statusKb("VmHWM:"));
   std::printf("kept.telegrams %zu\n", brick.received().size());
   std::printf("kept.tones %zu\n", brick.tones.size());
   std::printf("path.points %zu\n", robot.path().size());
