@@ -369,6 +369,9 @@ TEST(SimRecord, KeepsCountsOfAllAndOnlyTheLastTelegramsAndTones) {
   EXPECT_EQ(brick.toneCount, sent);
   EXPECT_EQ(brick.received().back()[2], static_cast<std::uint8_t>(sent - 1));
   EXPECT_EQ(brick.tones.front().frequency, 256 + static_cast<int>(10 % 256));
+  // Over-long telegrams (a client may announce up to 65535 bytes) are kept cut short.
+  brick.answer(Sim::Bytes(60000, 0x00));
+  EXPECT_EQ(brick.received().back().size(), Nxt::kMaxTelegram + 1);
   brick.clearRecord();
   EXPECT_EQ(brick.count(0x03), 0u);
 }
