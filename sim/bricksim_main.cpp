@@ -27,6 +27,7 @@
 #include "sim/ReplayStage.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
+#include "sim/StopDeadline.h"
 #include "sim/SvgPicture.h"
 #include "sim/TraceLog.h"
 #include "sim/ViewServer.h"
@@ -445,10 +446,19 @@ int main(int argc, char** argv) {
       }
     }
   }
-  if (view) {
-    view->stop();
+  {
+    Sim::StopDeadline deadline(1.0, [&] {
+      Sim::DeviceLink::removeIfOurs(link, linkTo);
+      std::fputs(
+          "bricksim: the world was still computing a telegram's step; stopped at once, "
+          "without a summary\n",
+          stderr);
+    });
+    if (view) {
+      view->stop();
+    }
+    server.stop();
   }
-  server.stop();
   if (realTime) {
     robot.advance();
   }

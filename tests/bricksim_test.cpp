@@ -509,18 +509,22 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
 // walls, each looked at by the bumper at every step), the world catches up a bounded amount,
 // says that it dropped the rest, and bricksim still ends at once on SIGTERM (the bound here is
 // generous: about 0.3 s was measured on a loaded 2-core machine).
-TEST(Bricksim, CatchesUpABoundedAmountAfterAStallAndStillEndsOnSigterm) {
+// About the largest world a file may describe: 60,000 short walls, the robot clear of them.
+std::string wallsWorld() {
   std::string world = scratch("walls.world");
-  {
-    std::ofstream text(world);
-    text << "name walls\narena 240 160\n";
-    for (int i = 0; i < 60000; ++i) {
-      int x = 10 + i % 90;
-      int y = 10 + i / 90 % 90;
-      text << "wall " << x << ' ' << y << ' ' << x + 1 << ' ' << y << '\n';
-    }
-    text << "robot 200 140 0\nwheels 1 2\n";
+  std::ofstream text(world);
+  text << "name walls\narena 240 160\n";
+  for (int i = 0; i < 60000; ++i) {
+    int x = 10 + i % 90;
+    int y = 10 + i / 90 % 90;
+    text << "wall " << x << ' ' << y << ' ' << x + 1 << ' ' << y << '\n';
   }
+  text << "robot 200 140 0\nwheels 1 2\n";
+  return world;
+}
+
+TEST(Bricksim, CatchesUpABoundedAmountAfterAStallAndStillEndsOnSigterm) {
+  std::string world = wallsWorld();
   std::string link = scratch("walls-dev");
   std::string out = scratch("walls-out");
   pid_t pid = spawn({BRICKSIM_PATH, "--world", world, "--link", link}, out);
@@ -545,6 +549,32 @@ TEST(Bricksim, CatchesUpABoundedAmountAfterAStallAndStillEndsOnSigterm) {
   ::kill(pid, SIGTERM);
   EXPECT_EQ(finish(pid, 5), 0);
   EXPECT_NE(readFile(out).find("time dropped: "), std::string::npos) << readFile(out);
+  for (const std::string& f : {world, out}) {
+    std::remove(f.c_str());
+  }
+}
+
+// On a stepped clock nothing is dropped: a telegram's step of 60 s in that world keeps the
+// server's thread computing for far longer than a second. A signal then still ends bricksim
+// at once (without the summary), and its link goes with it.
+TEST(Bricksim, EndsOnSigtermEvenWhileTheWorldComputesALongStep) {
+  std::string world = wallsWorld();
+  std::string link = scratch("long-step-dev");
+  std::string out = scratch("long-step-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--world", world, "--link", link, "--step", "60000"}, out);
+  ASSERT_FALSE(devicePrinted(out).empty()) << readFile(out);
+  int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  // A touch sensor, whose bumper looks at every wall at every step, then a telegram to step for.
+  const unsigned char telegrams[] = {0x05, 0x00, 0x80, 0x05, 0x00, 0x01,
+                                     0x20, 0x02, 0x00, 0x80, 0x0D};
+  ASSERT_EQ(::write(fd, telegrams, sizeof telegrams), static_cast<ssize_t>(sizeof telegrams));
+  ::usleep(300000);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 5), 1);
+  struct stat st;
+  EXPECT_NE(::lstat(link.c_str(), &st), 0);
+  ::close(fd);
   for (const std::string& f : {world, out}) {
     std::remove(f.c_str());
   }
