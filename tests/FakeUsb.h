@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "BrickFixture.h"
@@ -40,8 +42,9 @@ class FakeUsb : public Comm::UsbBackend {
   void* open(std::size_t i, int interface, long& code) override {
     opened.push_back(i);
     claimed = interface;
-    if (openCode != 0) {
-      code = openCode;
+    auto refused = openCodes.find(devices[i].node);
+    if (openCode != 0 || refused != openCodes.end()) {
+      code = refused != openCodes.end() ? refused->second : openCode;
       return nullptr;
     }
     return this;
@@ -82,6 +85,7 @@ class FakeUsb : public Comm::UsbBackend {
   std::vector<std::size_t> opened;
   int claimed = -1;
   long openCode = 0;
+  std::map<std::string, long> openCodes;  // a device's own, by node
   bool unplugged = false;
   // Until then every bulk read returns a packet without waiting: a device that never stops.
   std::chrono::steady_clock::time_point floodUntil;

@@ -23,40 +23,21 @@
 #include "BrickTool.h"
 #include "FakeUsb.h"
 #include "SystemHost.h"
+#include "ToolRun.h"
 #include "UdevRule.h"
 #include "brick/Version.h"
 #include "comm/LinkCode.h"
 #include "comm/UsbBackend.h"
 
 using test::FakeUsb;
+using test::has;
 using test::hex;
+using test::Outcome;
+using test::runTool;
 using test::secondsSince;
 using Fault = Sim::PtyServer::Fault;
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome runTool(std::vector<std::string> args,
-                const BrickTool::Environment& environment = BrickTool::Environment()) {
-  args.insert(args.begin(), "brick");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(arg.c_str());
-  }
-  std::ostringstream out;
-  std::ostringstream err;
-  int status = BrickTool::run(static_cast<int>(argv.size()), argv.data(), out, err, environment);
-  return {status, out.str(), err.str()};
-}
-
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A virtual brick on a pseudo-terminal, reached with --device.
 class ToolOnPty : public ::testing::Test {
@@ -628,6 +609,7 @@ TEST_F(ToolOnMachine, ListShowsEveryUsbBrickOrSaysThereIsNone) {
   usb.add(0x0694, 0x0002, 1, 5);
   usb.add(0x03EB, 0x6124, 1, 6);
   machine->denied = {"/dev/bus/usb/001/004"};
+  usb.openCodes["/dev/bus/usb/001/004"] = Comm::kLinkAccessDenied;
   usb.sim.name = "Lander";
   r = brick({"list"});
   EXPECT_EQ(r.status, 0);

@@ -143,6 +143,7 @@ TEST_F(Protocol, BadArgumentsAreRefusedBeforeAnythingIsSent) {
       {"extension over 3", [&] { return files.remove("a.text"); }, kBrickBadFileName},
       {"no extension", [&] { return program.start("robot"); }, kBrickBadFileName},
       {"wildcard in a name", [&] { return files.remove("*.rxe"); }, kBrickBadFileName},
+      {"leading space", [&] { return files.remove(" a.rxe"); }, kBrickBadFileName},
       {"inbox 10", [&] { return mail.send(10, "hi"); }, kBrickBadInbox},
       {"inbox -1", [&] { return mail.send(-1, "hi"); }, kBrickBadInbox},
       {"outbox 9", [&] { return mail.receive(9, text); }, kBrickBadInbox},
@@ -221,6 +222,10 @@ TEST_F(Protocol, BrickInformationAndSoundFiles) {
             (std::vector<std::string>{"01 9B", "01 88", "00 0D",
                                       "00 02 00 57 6F 6F 70 73 2E 72 73 6F" + zeros(11),
                                       "00 02 01 57 6F 6F 70 73 2E 72 73 6F" + zeros(11), "00 0C"}));
+  // The brick's own sounds have spaces in their names.
+  ASSERT_TRUE(sim.flash.store("Good Job.rso", pattern(10)));
+  EXPECT_EQ(info.playSoundFile("Good Job.rso"), 0);
+  EXPECT_EQ(sim.soundFile, "Good Job.rso");
 }
 
 TEST_F(Protocol, FailureKindsAreToldApart) {
@@ -350,6 +355,10 @@ TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
   ASSERT_EQ(drive.second().getState(state), 0);
   EXPECT_EQ(state.runState, Nxt::kRunStateIdle);
   EXPECT_EQ(state.regulation, Nxt::kRegulationMotorSync);
+  // Each wheel reaches the limit, the one whose telegram came second too.
+  EXPECT_EQ(state.tachoCount, 2046);
+  ASSERT_EQ(drive.first().getState(state), 0);
+  EXPECT_EQ(state.tachoCount, 2046);
   EXPECT_EQ(wire()[0], "00 04 01 4B 07 02 00 20 FE 07 00 00");
 }
 

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "comm/LinkCode.h"
+#include "comm/PacketFraming.h"
+#include "comm/UsbTransport.h"
 #include "protocol/TelegramText.h"
 
 namespace BrickTool {
@@ -78,7 +80,15 @@ Probe probe(Run& run, const Target& target) {
   if (run.options.trace) {
     traceTo(block, run.err);
   }
-  if (!open(block, target, run.host)) {
+  if (target.kind == Target::Usb) {
+    // Opened here rather than by connect(), to learn which of several bricks it is.
+    Comm::UsbTransport* usb = Comm::UsbTransport::openFirst(result.code);
+    if (usb == nullptr) {
+      return result;
+    }
+    result.usb = usb->device();
+    block.getCommunication().attach(usb, new Comm::PacketFraming());
+  } else if (!open(block, target, run.host)) {
     result.code = block.getStatus().getCode();
     return result;
   }

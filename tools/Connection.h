@@ -7,6 +7,7 @@
 
 #include "Tool.h"
 #include "brick/Block.h"
+#include "comm/UsbBackend.h"
 
 namespace BrickTool {
 
@@ -34,6 +35,7 @@ struct Probe {
   bool answered = false;
   std::string name;
   long code = 0;
+  Comm::UsbDeviceInfo usb;  // on USB, the brick opened; its node is empty when none was
 };
 // Opens a target (a path as the host locates it) and asks the brick's name.
 Probe probe(Run& run, const Target& target);

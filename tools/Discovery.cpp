@@ -15,28 +15,43 @@ struct Tally {
 
 void listUsb(Run& run, const Survey& survey, Tally& tally) {
   std::ostream& out = run.out;
-  bool firstProbed = false;
   if (!survey.usbEnumerated) {
     out << "USB: cannot list the devices (libusb failed); `brick doctor` says more.\n";
   }
+  // The link opens the first brick it may open: the one probed, once, is that brick, and the
+  // ones before it could not be opened.
+  Probe answer;
+  bool probed = false;
+  bool beforeOpened = true;
   for (const Survey::UsbBrick& brick : survey.usbBricks) {
     ++tally.found;
     out << "USB " << Survey::place(brick.device) << "  ";
     if (brick.firmwareUpdate) {
       out << "brick in firmware-update mode: cannot be talked to\n";
-    } else if (!brick.accessible) {
+      continue;
+    }
+    if (!brick.accessible) {
       ++tally.denied;
       out << "brick, permission denied on " << brick.device.node << ": see `brick doctor`\n";
-    } else if (!firstProbed) {
-      // The link opens the first brick it may open, which is this one.
-      firstProbed = true;
-      Probe answer = probe(run, Target());
+      continue;
+    }
+    if (!probed) {
+      probed = true;
+      answer = probe(run, Target());
+    }
+    if (answer.usb.node == brick.device.node) {
+      beforeOpened = false;
       if (answer.answered) {
         ++tally.usable;
         out << "brick " << quoted(answer.name) << "\n";
       } else {
         out << "brick, " << Comm::linkCodeText(answer.code) << "\n";
       }
+    } else if (answer.usb.node.empty()) {
+      out << "brick, " << Comm::linkCodeText(answer.code) << "\n";
+    } else if (beforeOpened) {
+      out << "brick, cannot be opened (held by another program?): commands use "
+          << Survey::place(answer.usb) << "\n";
     } else {
       ++tally.usable;
       out << "brick (name not read: `brick --usb` opens the first brick only)\n";

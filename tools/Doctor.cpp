@@ -51,7 +51,9 @@ void checkLibusb(Doctor& d, Findings& found) {
 }
 
 void checkUsbBricks(Doctor& d, Findings& found) {
+  Probe answer;
   bool probed = false;
+  bool beforeOpened = true;
   for (const Survey::UsbBrick& brick : d.survey.usbBricks) {
     std::string place = Survey::place(brick.device) + " (" + brick.device.node + ")";
     if (brick.firmwareUpdate) {
@@ -68,26 +70,36 @@ void checkUsbBricks(Doctor& d, Findings& found) {
                        "brick at " + place + ": user " + d.user + " may not open it",
                        {"install the udev rule and be in its group (below), then unplug and "
                         "replug the brick"}});
-    } else if (probed) {
-      found.push_back({Finding::Ok, "brick at " + place + " may be opened", {}});
-    } else {
-      probed = true;
-      Probe answer = probe(d.run, Target());
-      if (answer.answered) {
-        d.usable = true;
-        found.push_back(
-            {Finding::Ok, "brick at " + place + " answers as " + quoted(answer.name), {}});
-      } else if (answer.code == Comm::kLinkBusy) {
-        found.push_back({Finding::Fail,
-                         "brick at " + place + " is held by another program",
-                         {"close the other program that uses the brick"}});
-      } else {
-        found.push_back(
-            {Finding::Fail,
-             "brick at " + place + " does not answer (" + Comm::linkCodeText(answer.code) + ")",
-             {"switch it on (orange button); if it ticks, it waits for firmware"}});
-      }
+      continue;
     }
+    // The link opens the first brick it may open: the probe, once, tells which one that is.
+    if (!probed) {
+      probed = true;
+      answer = probe(d.run, Target());
+    }
+    bool opened = answer.usb.node == brick.device.node;
+    if (opened && answer.answered) {
+      d.usable = true;
+      found.push_back(
+          {Finding::Ok, "brick at " + place + " answers as " + quoted(answer.name), {}});
+    } else if ((opened || answer.usb.node.empty()) && answer.code == Comm::kLinkBusy) {
+      found.push_back({Finding::Fail,
+                       "brick at " + place + " is held by another program",
+                       {"close the other program that uses the brick"}});
+    } else if (opened || answer.usb.node.empty()) {
+      found.push_back(
+          {Finding::Fail,
+           "brick at " + place + " does not answer (" + Comm::linkCodeText(answer.code) + ")",
+           {"switch it on (orange button); if it ticks, it waits for firmware"}});
+    } else if (beforeOpened) {
+      found.push_back({Finding::Fail,
+                       "brick at " + place + " cannot be opened (held by another program?): " +
+                           "commands use the brick at " + Survey::place(answer.usb),
+                       {"close the other program that uses the brick"}});
+    } else {
+      found.push_back({Finding::Ok, "brick at " + place + " may be opened", {}});
+    }
+    beforeOpened = beforeOpened && !opened;
   }
   if (d.survey.usbEnumerated && !d.brickOnUsb) {
     found.push_back(

@@ -8,7 +8,8 @@
 
 namespace Comm {
 
-UsbTransport::UsbTransport(UsbBackend& b, void* h) : backend(b), handle(h) {}
+UsbTransport::UsbTransport(UsbBackend& b, void* h, const UsbDeviceInfo& device)
+    : backend(b), handle(h), info(device) {}
 
 UsbTransport::~UsbTransport() {
   close();
@@ -31,7 +32,7 @@ UsbTransport* UsbTransport::openFirst(long& code) {
     if (handle != nullptr) {
       backend.forget();
       code = kLinkOk;
-      return new UsbTransport(backend, handle);
+      return new UsbTransport(backend, handle, devices[i]);
     }
   }
   backend.forget();

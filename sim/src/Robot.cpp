@@ -139,7 +139,13 @@ void Robot::stepMotor(int port, double dt) {
       int partner = m.partner;
       finishRun(port);
       if (partner >= 0) {
-        finishRun(partner);  // a synchronised pair ends its move together
+        // A partner still running ends at its own limit (a moment later when its telegram came
+        // later); the pivot of a turn, held still, ends with the move.
+        Motor& other = motors[static_cast<std::size_t>(partner)];
+        other.partner = -1;
+        if (other.drive != Drive::Run) {
+          finishRun(partner);
+        }
       }
       break;
     }

@@ -249,7 +249,7 @@ refused(program_start(B, echo), B, domain_error(file_name, echo)).
 refused(file_delete(B, 'a*.rxe'), B, domain_error(file_name, 'a*.rxe')).
 refused(file_delete(B, 42), B, type_error(text, 42)).
 refused(file_list(B, 'a/b.*', _), B, domain_error(file_pattern, 'a/b.*')).
-refused(file_download(B, 'a b.rso', _), B, domain_error(file_name, 'a b.rso')).
+refused(file_download(B, ' a.rso', _), B, domain_error(file_name, ' a.rso')).
 refused(sound_play(B, 'caf\u00e9\u0100.rso'), B, domain_error(file_name, 'caf\u00e9\u0100.rso')).
 refused(sound_play(B, 'x.rso', [loop(maybe)]), B, type_error(bool, maybe)).
 
@@ -404,7 +404,7 @@ message(domain_error(motor_port, 1), "they are a, b and c, as printed on the bri
 message(domain_error(sensor_port, 0), "they are 1 to 4").
 message(domain_error(motor_power, 200), "from -100 to 100").
 message(domain_error(inbox, 10), "inboxes are 0 to 9").
-message(domain_error(file_name, 'a b.rso'), "without spaces").
+message(domain_error(file_name, ' a.rso'), "not starting with a space").
 message(brick_refused(file_download, 0x87, file_not_found), "has no file of that name").
 message(brick_refused(program_stop, 0xEC, no_active_program), "start one with program_start/2").
 message(brick_refused(file_upload, 0x8F, file_exists), "delete it first").

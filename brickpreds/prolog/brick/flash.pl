@@ -2,8 +2,9 @@
 % sound files) and the program it runs, with that program's mailboxes.
 %
 % File names are the brick's 15.3 names: 1 to 15 characters, a dot and 1 to 3 more
-% ('prog.rxe'), printable and without spaces or slashes; anything else is
-% domain_error(file_name, Name), with nothing sent.
+% ('prog.rxe', 'Good Job.rso'), printable, not starting with a space and
+% without slashes; anything else is domain_error(file_name, Name), with
+% nothing sent.
 
 %!  file_list(+Brick, +Pattern, -Files) is det.
 %

@@ -111,7 +111,8 @@ domain_hint(sensor_kind, Kind) -->
     ].
 domain_hint(file_name, Name) -->
     [ '~q is not a file name the brick keeps: 1 to 15 characters, a dot '-[Name],
-      'and 1 to 3 more (such as prog.rxe), printable, without spaces or slashes.'
+      'and 1 to 3 more (such as prog.rxe), printable, without slashes, not starting ',
+      'with a space.'
     ].
 domain_hint(file_pattern, Pattern) -->
     [ '~q is not a file pattern: a file name that may hold * (such as *.rxe or *.*).'-[Pattern] ].

@@ -20,12 +20,15 @@ class COMM_API UsbTransport : public Transport {
   void discardInput() override;
   void close() override;
   bool isPacketBased() const override { return true; }
+  // Which device was opened: of several bricks, the first that could be.
+  const UsbDeviceInfo& device() const { return info; }
 
  private:
-  UsbTransport(UsbBackend& backend, void* handle);
+  UsbTransport(UsbBackend& backend, void* handle, const UsbDeviceInfo& info);
 
   UsbBackend& backend;
   void* handle;
+  UsbDeviceInfo info;
 };
 
 }  // namespace Comm

@@ -71,16 +71,18 @@ const std::size_t kReplyFirmwareLength = 6;
 
 // True when `name` is a file name the brick accepts: 1 to 15 characters before one dot, 1 to 3
 // after it, printable, no path separator; with `pattern`, '*' wildcards are allowed too.
+// Spaces are allowed inside a name (the brick's own sounds are named so: "Good Job.rso"), not
+// at its start.
 inline bool validName(const std::string& name, bool pattern = false) {
   std::size_t dot = name.find('.');
-  if (dot == std::string::npos || dot == 0 || dot > kMaxBaseName ||
+  if (dot == std::string::npos || dot == 0 || dot > kMaxBaseName || name[0] == ' ' ||
       name.size() - dot - 1 > kMaxExtension || name.size() == dot + 1 ||
       name.find('.', dot + 1) != std::string::npos) {
     return false;
   }
   for (char c : name) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u <= 0x20 || u >= 0x7F || c == '/' || c == '\\' || (c == '*' && !pattern)) {
+    if (u < 0x20 || u >= 0x7F || c == '/' || c == '\\' || (c == '*' && !pattern)) {
       return false;
     }
   }
