@@ -4,36 +4,21 @@
 //
 // bench/run also runs it under valgrind --leak-check=full, where what matters is that nothing
 // is lost and no error is reported.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "MemoryPeer.h"
+#include "ProcStatus.h"
 #include "brick/Log.h"
 #include "comm/SerialCommunication.h"
 #include "comm/tStatus.h"
 
 namespace {
 
-// Read with plain system calls: a stream's first use would itself add to the resident set
-// (its buffer and locale), between the two readings.
 long residentKb() {
-  char text[128] = {};
-  int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return -1;
-  }
-  ssize_t got = ::read(fd, text, sizeof text - 1);
-  ::close(fd);
-  if (got <= 0) {
-    return -1;
-  }
-  char* rest = nullptr;
-  std::strtol(text, &rest, 10);  // total size; the resident size follows
-  return std::strtol(rest, nullptr, 10) * (::sysconf(_SC_PAGESIZE) / 1024);
+  return bench::statusKb("VmRSS:");
 }
 
 // One pass over a mix of the operations that send telegrams, the registry and the sensor

@@ -1,9 +1,7 @@
 // bricksim: a virtual brick in a simulated robot, served on a pseudo-terminal the way a real
 // brick bound to /dev/rfcomm0 appears, until interrupted or its time is up.
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +14,8 @@
 #include <string>
 
 #include "protocol/TelegramText.h"
+#include "sim/CatchUpClock.h"
+#include "sim/DeviceLink.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
@@ -27,6 +27,7 @@
 #include "sim/ReplayStage.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
+#include "sim/StopDeadline.h"
 #include "sim/SvgPicture.h"
 #include "sim/TraceLog.h"
 #include "sim/ViewServer.h"
@@ -58,8 +59,10 @@ const char kUsage[] =
     "/dev/rfcomm0. Ends on SIGINT or SIGTERM, or when --duration has passed, and then\n"
     "prints a summary of the robot's path.\n"
     "\n"
-    "  --link PATH       also make PATH a symbolic link to the device (removed at the end);\n"
-    "                    an earlier link there is replaced, any other file is refused\n"
+    "  --link PATH       also make PATH a symbolic link to the device, through /proc, so\n"
+    "                    that it leads nowhere once bricksim has gone (removed at the end);\n"
+    "                    a link another bricksim made, or one that leads nowhere, is\n"
+    "                    replaced; any other link or file is refused\n"
     "  --world FILE      the world to drive in (default: the built-in arena);\n"
     "                    format in docs/virtual-brick.md\n"
     "  --print-world     print the built-in world in the world file format and exit\n"
@@ -112,11 +115,10 @@ double number(const char* text, const char* option, double most) {
 // than this: an endless or astronomical step would keep it computing for good.
 const double kMostStepMs = 60000;
 
-std::string linkTarget(const std::string& link) {
-  char target[PATH_MAX];
-  ssize_t n = ::readlink(link.c_str(), target, sizeof target);
-  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
-}
+// In real time, the most world time one catch-up computes (50 of the robot's steps): more than
+// any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
+// the largest world a file can describe.
+const double kMostCatchUp = 0.25;
 
 bool savePicture(const std::string& document, const std::string& path) {
   if (Sim::SvgPicture::save(document, path)) {
@@ -304,7 +306,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  Sim::RealClock wall;
   std::unique_ptr<Sim::Clock> clock;
+  Sim::CatchUpClock* realTimeClock = nullptr;
   Sim::SteppedClock* stepped = nullptr;
   Sim::PacedClock* paced = nullptr;
   if (viewPort >= 0) {
@@ -314,7 +318,8 @@ int main(int argc, char** argv) {
     stepped = new Sim::SteppedClock(stepMs / 1000.0);
     clock.reset(stepped);
   } else {
-    clock.reset(new Sim::RealClock());
+    realTimeClock = new Sim::CatchUpClock(wall, kMostCatchUp);
+    clock.reset(realTimeClock);
   }
   Sim::VirtualBrick brick;
   brick.name = name.substr(0, 15);
@@ -374,21 +379,11 @@ int main(int argc, char** argv) {
     std::perror("bricksim: no pseudo-terminal");
     return 1;
   }
-  if (!link.empty()) {
-    // A link left by an earlier run is replaced; anything else at that path is not ours.
-    struct stat there;
-    if (::lstat(link.c_str(), &there) == 0 && !S_ISLNK(there.st_mode)) {
-      std::fprintf(stderr, "bricksim: %s exists and is not a symbolic link; not replacing it\n",
-                   link.c_str());
-      server.stop();
-      return 1;
-    }
-    ::unlink(link.c_str());
-    if (::symlink(server.devicePath().c_str(), link.c_str()) != 0) {
-      std::perror("bricksim: symlink");
-      server.stop();
-      return 1;
-    }
+  const std::string linkTo = Sim::DeviceLink::targetFor(::getpid(), server.deviceFd());
+  if (!link.empty() && !Sim::DeviceLink::make(link, linkTo, error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    server.stop();
+    return 1;
   }
   std::printf("%s\n", server.devicePath().c_str());
   std::unique_ptr<Sim::LiveStage> stage;
@@ -399,9 +394,7 @@ int main(int argc, char** argv) {
     if (!view->start(host, viewPort, error)) {
       std::fprintf(stderr, "bricksim: %s\n", error.c_str());
       server.stop();
-      if (!link.empty()) {
-        ::unlink(link.c_str());
-      }
+      Sim::DeviceLink::removeIfOurs(link, linkTo);
       return 1;
     }
     std::printf("view: http://%s:%d/\n", host.c_str(), view->port());
@@ -417,6 +410,7 @@ int main(int argc, char** argv) {
   };
   timespec started;
   clock_gettime(CLOCK_MONOTONIC, &started);
+  double droppedShown = 0;
   while (!stopping) {
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
@@ -424,6 +418,15 @@ int main(int argc, char** argv) {
       auto guard = server.lock();
       if (realTime) {
         robot.advance();
+        // Said when it starts and then after every further 10 s, not at every catch-up.
+        double dropped = realTimeClock->dropped();
+        if (dropped > 0 && (droppedShown == 0 || dropped >= droppedShown + 10)) {
+          std::fprintf(stderr,
+                       "bricksim: the world is %.2f s behind real time (a stall, or more than it "
+                       "can compute): it catches up at most %g s at a time and drops the rest\n",
+                       dropped, kMostCatchUp);
+          droppedShown = dropped;
+        }
       }
       recorder.catchUp(robot);
     }
@@ -443,10 +446,19 @@ int main(int argc, char** argv) {
       }
     }
   }
-  if (view) {
-    view->stop();
+  {
+    Sim::StopDeadline deadline(1.0, [&] {
+      Sim::DeviceLink::removeIfOurs(link, linkTo);
+      std::fputs(
+          "bricksim: the world was still computing a telegram's step; stopped at once, "
+          "without a summary\n",
+          stderr);
+    });
+    if (view) {
+      view->stop();
+    }
+    server.stop();
   }
-  server.stop();
   if (realTime) {
     robot.advance();
   }
@@ -454,10 +466,12 @@ int main(int argc, char** argv) {
   if (!recorder.close()) {
     std::fprintf(stderr, "bricksim: cannot write all of %s\n", recordFile.c_str());
   }
-  if (!link.empty() && linkTarget(link) == server.devicePath()) {
-    ::unlink(link.c_str());  // unless another bricksim has taken the path over since
-  }
+  Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
   std::fputs(robot.summary().c_str(), stdout);
+  if (realTimeClock != nullptr && realTimeClock->drops() > 0) {
+    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", realTimeClock->dropped(),
+                static_cast<unsigned long long>(realTimeClock->drops()));
+  }
   if (brick.toneCount > brick.tones.size()) {
     std::printf("tones: %llu played, the last %zu:\n",
                 static_cast<unsigned long long>(brick.toneCount), brick.tones.size());

@@ -389,6 +389,32 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
   EXPECT_LT(r.err.find('\n'), 200u);
 }
 
+// What the user gives (a device path, a local file's name, a name on the brick) is shown
+// escaped in every message, never obeyed by the terminal.
+TEST_F(ToolOnPty, UserTextInMessagesIsShownEscaped) {
+  const std::string given = "x\x1B[2J\xC2\x9By";
+  const std::string shown = "x\\x1B[2J\\u009By";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  std::vector<Case> cases{
+      {{"--device", "/nonexistent/" + given, "info"}, "no brick at /nonexistent/" + shown + "."},
+      {{"--trace", "--device", "/nonexistent/" + given, "info"},
+       "trace:   /nonexistent/" + shown + " does not exist"},
+      {{"--device", server.devicePath(), "upload", "/nonexistent/" + given + "/a.txt"},
+       "cannot read /nonexistent/" + shown + "/a.txt"},
+      {{"--device", server.devicePath(), "rm", given + ".txt"},
+       "\"" + shown + ".txt\" is not a brick file name"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = runTool(c.args);
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(has(r.err, c.message)) << r.err;
+    EXPECT_EQ((r.out + r.err).find_first_of("\x1B\x9B"), std::string::npos) << r.err;
+  }
+}
+
 TEST(Tool, HelpAndVersion) {
   Outcome r = runTool({"--help"});
   EXPECT_EQ(r.status, 0);
@@ -717,6 +743,8 @@ TEST_F(ToolChoosing, BadSettingsAreNamedWithWhereTheyCameFrom) {
        "BRICK_DEVICE: the device path must have at most 255 characters"},
       {"", "device =\n", BrickTool::kExitUsage,
        "/home/ann/.config/brick/config:1: no device given"},
+      {"", "col\x1B[2Jour = red\n", BrickTool::kExitNoBrick,
+       "warning: /home/ann/.config/brick/config:1: unknown setting 'col\\x1B[2Jour', ignored\n"},
       {"", "colour = red\nnonsense\n", BrickTool::kExitNoBrick,
        "warning: /home/ann/.config/brick/config:1: unknown setting 'colour', ignored\n"
        "brick: warning: /home/ann/.config/brick/config:2: not a setting (KEY = VALUE), ignored\n"},

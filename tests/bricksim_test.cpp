@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -133,6 +136,13 @@ std::string linkTarget(const std::string& link) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "";
 }
 
+// The device a --link leads to, through the process's own descriptor in /proc.
+std::string linkedDevice(const std::string& link) {
+  std::string viaProc = linkTarget(link);
+  EXPECT_EQ(viaProc.rfind("/proc/", 0), 0u) << viaProc;
+  return linkTarget(viaProc);
+}
+
 // Every trace line is one telegram or one reply, whatever a client names the brick.
 TEST(Bricksim, TraceKeepsOneLinePerTelegramWhateverTheName) {
   std::string link = scratch("name-dev");
@@ -186,10 +196,10 @@ TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   pid_t second = spawn({BRICKSIM_PATH, "--link", link}, out2);
   std::string secondDevice = devicePrinted(out2);
   ASSERT_FALSE(secondDevice.empty());
-  EXPECT_EQ(linkTarget(link), secondDevice);
+  EXPECT_EQ(linkedDevice(link), secondDevice);
   ::kill(first, SIGTERM);
   EXPECT_EQ(finish(first, 10), 0);
-  EXPECT_EQ(linkTarget(link), secondDevice);
+  EXPECT_EQ(linkedDevice(link), secondDevice);
   ::kill(second, SIGTERM);
   EXPECT_EQ(finish(second, 10), 0);
   struct stat st;
@@ -197,6 +207,51 @@ TEST(Bricksim, LinkReplacesOnlyALinkAndRemovesOnlyItsOwn) {
   for (const std::string& f : {out, out2}) {
     std::remove(f.c_str());
   }
+}
+
+// A killed bricksim leaves a link that leads nowhere, even once its terminal is someone else's;
+// a later run takes it over. A link to a terminal bricksim did not make is neither opened nor
+// replaced.
+TEST(Bricksim, LinkDiesWithTheProcessAndAForeignTerminalIsLeftAlone) {
+  std::string link = scratch("killed-dev");
+  std::string out = scratch("killed-out");
+  pid_t killed = spawn({BRICKSIM_PATH, "--link", link}, out);
+  ASSERT_FALSE(devicePrinted(out).empty());
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(finish(killed, 10), -1);
+  int foreign = ::posix_openpt(O_RDWR | O_NOCTTY);  // likely given the same /dev/pts number
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(::grantpt(foreign) | ::unlockpt(foreign), 0);
+  std::string terminal = ::ptsname(foreign);
+  struct stat st;
+  EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "a SIGKILL leaves the link";
+  EXPECT_NE(::stat(link.c_str(), &st), 0) << "but it leads nowhere";
+  pid_t next = spawn({BRICKSIM_PATH, "--link", link}, out);
+  std::string device = devicePrinted(out);
+  ASSERT_FALSE(device.empty());
+  EXPECT_EQ(linkedDevice(link), device);
+  ::kill(next, SIGTERM);
+  EXPECT_EQ(finish(next, 10), 0);
+  EXPECT_NE(::lstat(link.c_str(), &st), 0) << "its own link is removed at the end";
+
+  // A link to the other program's terminal, as an earlier kind of run left them.
+  int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios before;
+  ASSERT_EQ(::tcgetattr(slave, &before), 0);
+  ASSERT_EQ(::symlink(terminal.c_str(), link.c_str()), 0);
+  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link", link, "--duration", "0"}, out), 10), 1);
+  EXPECT_EQ(linkTarget(link), terminal);
+  termios after;
+  ASSERT_EQ(::tcgetattr(slave, &after), 0);
+  EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal's settings are as they were";
+  ::fcntl(foreign, F_SETFL, O_NONBLOCK);
+  char byte;
+  EXPECT_LT(::read(foreign, &byte, 1), 0) << "nothing was written to it";
+  ::unlink(link.c_str());
+  ::close(slave);
+  ::close(foreign);
+  std::remove(out.c_str());
 }
 
 // A SIGTERM as soon as the link is there (a script that gives up at once) still ends the run
@@ -272,6 +327,20 @@ TEST(PtyServing, HalfATelegramLeftByAClientThatWentIsDropped) {
   EXPECT_TRUE(brick.tones.empty());
 }
 
+// Sends GETBATTERYLEVEL on a non-blocking descriptor, never reading, until the server stops
+// reading too: its replies have nowhere to go. True once it has.
+bool floodUnread(int fd) {
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  int stalled = 0;
+  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
+    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
+      ++stalled;
+      ::usleep(2000);
+    }
+  }
+  return stalled == 50;
+}
+
 // A client that sends and never reads fills the pseudo-terminal with replies; stopping the
 // server (bricksim on SIGTERM) must still end its thread.
 TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
@@ -280,19 +349,50 @@ TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
   ASSERT_TRUE(server.start());
   int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(fd, 0);
-  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
-  int stalled = 0;
-  for (int sent = 0; sent < 200000 && stalled < 50; ++sent) {
-    if (::write(fd, battery, sizeof battery) != static_cast<ssize_t>(sizeof battery)) {
-      ++stalled;  // the server has stopped reading: its replies have nowhere to go
-      ::usleep(2000);
-    }
-  }
-  EXPECT_EQ(stalled, 50);
+  EXPECT_TRUE(floodUnread(fd));
   auto start = std::chrono::steady_clock::now();
   server.stop();
   EXPECT_LT(test::secondsSince(start), 2.0);
   ::close(fd);
+}
+
+// A client that floods without reading and goes leaves telegrams unanswered and replies
+// unread. The next client, even one that does not flush the line itself, gets the reply to its
+// own first telegram and nothing else.
+TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  for (int round = 0; round < 2; ++round) {
+    int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(floodUnread(fd));
+    ::close(fd);
+    ::usleep(100000);
+
+    fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    const unsigned char tone[] = {0x06, 0x00, 0x00, 0x03, 0xB8, 0x01, 0xF4, 0x01};
+    ASSERT_EQ(::write(fd, tone, sizeof tone), static_cast<ssize_t>(sizeof tone));
+    Sim::Bytes got;
+    unsigned char buffer[4096];
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < 100000 && ::poll(&p, 1, 300) > 0) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        break;
+      }
+      got.insert(got.end(), buffer, buffer + n);
+    }
+    EXPECT_EQ(
+        test::hex(Sim::Bytes(got.begin(), got.begin() + std::min<std::size_t>(got.size(), 12))),
+        "03 00 02 03 00")
+        << got.size() << " bytes";
+    ::close(fd);
+    ::usleep(100000);
+  }
+  auto guard = server.lock();
+  EXPECT_EQ(brick.toneCount, 2u);
 }
 
 // The built-in arena's robot on a stepped clock, served on a pseudo-terminal, for the explorer.
@@ -402,5 +502,80 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
     for (const std::string& f : {trace, out}) {
       std::remove(f.c_str());
     }
+  }
+}
+
+// In real time, after a stall and in about the largest world a file may describe (60,000
+// walls, each looked at by the bumper at every step), the world catches up a bounded amount,
+// says that it dropped the rest, and bricksim still ends at once on SIGTERM (the bound here is
+// generous: about 0.3 s was measured on a loaded 2-core machine).
+// About the largest world a file may describe: 60,000 short walls, the robot clear of them.
+std::string wallsWorld() {
+  std::string world = scratch("walls.world");
+  std::ofstream text(world);
+  text << "name walls\narena 240 160\n";
+  for (int i = 0; i < 60000; ++i) {
+    int x = 10 + i % 90;
+    int y = 10 + i / 90 % 90;
+    text << "wall " << x << ' ' << y << ' ' << x + 1 << ' ' << y << '\n';
+  }
+  text << "robot 200 140 0\nwheels 1 2\n";
+  return world;
+}
+
+TEST(Bricksim, CatchesUpABoundedAmountAfterAStallAndStillEndsOnSigterm) {
+  std::string world = wallsWorld();
+  std::string link = scratch("walls-dev");
+  std::string out = scratch("walls-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--world", world, "--link", link}, out);
+  ASSERT_FALSE(devicePrinted(out).empty()) << readFile(out);
+  {
+    Brick::Lib::Block block;
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+    Brick::Lib::Sensor touch;
+    touch.setSensorType(Brick::Lib::SENSOR_TOUCH);
+    block.setSensor(&touch, 1);
+    Brick::Lib::Motor left;
+    Brick::Lib::Motor right;
+    block.setMotor(&left, 1);
+    block.setMotor(&right, 2);
+    left.moveForward(75);  // turning on the spot, clear of every wall
+    right.moveBackward(75);
+    block.disconnect();
+  }
+  ::kill(pid, SIGSTOP);
+  ::sleep(2);
+  ::kill(pid, SIGCONT);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 5), 0);
+  EXPECT_NE(readFile(out).find("time dropped: "), std::string::npos) << readFile(out);
+  for (const std::string& f : {world, out}) {
+    std::remove(f.c_str());
+  }
+}
+
+// On a stepped clock nothing is dropped: a telegram's step of 60 s in that world keeps the
+// server's thread computing for far longer than a second. A signal then still ends bricksim
+// at once (without the summary), and its link goes with it.
+TEST(Bricksim, EndsOnSigtermEvenWhileTheWorldComputesALongStep) {
+  std::string world = wallsWorld();
+  std::string link = scratch("long-step-dev");
+  std::string out = scratch("long-step-out");
+  pid_t pid = spawn({BRICKSIM_PATH, "--world", world, "--link", link, "--step", "60000"}, out);
+  ASSERT_FALSE(devicePrinted(out).empty()) << readFile(out);
+  int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  // A touch sensor, whose bumper looks at every wall at every step, then a telegram to step for.
+  const unsigned char telegrams[] = {0x05, 0x00, 0x80, 0x05, 0x00, 0x01,
+                                     0x20, 0x02, 0x00, 0x80, 0x0D};
+  ASSERT_EQ(::write(fd, telegrams, sizeof telegrams), static_cast<ssize_t>(sizeof telegrams));
+  ::usleep(300000);
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(finish(pid, 5), 1);
+  struct stat st;
+  EXPECT_NE(::lstat(link.c_str(), &st), 0);
+  ::close(fd);
+  for (const std::string& f : {world, out}) {
+    std::remove(f.c_str());
   }
 }

@@ -50,6 +50,9 @@ TEST(TelegramText, NamesEachFieldOfACommand) {
       // C1 controls (NEL, 8-bit CSI), line separators and stray bytes never split a trace line.
       {"01 98 41 C2 85 9B E2 80 A8 E2 80 A9 EF BF BF C3 A9 00",
        "SETBRICKNAME name=\"A\\u0085\\x9B\\u2028\\u2029\\uFFFF\xC3\xA9\""},
+      // Bytes that lead no character (0xF5 to 0xFF) do not carry the next ones in with them.
+      {"01 98 FE 9B 9B F5 80 80 80 00",
+       "SETBRICKNAME name=\"\\xFE\\x9B\\x9B\\xF5\\x80\\x80\\x80\""},
       {"00 06", "GETOUTPUTSTATE"},
   };
   expectDecoded(commands, Nxt::describeCommand);

@@ -16,6 +16,7 @@
 
 #include "BrickFixture.h"
 #include "comm/Nxt.h"
+#include "sim/CatchUpClock.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
 #include "sim/SvgPicture.h"
@@ -368,6 +369,9 @@ TEST(SimRecord, KeepsCountsOfAllAndOnlyTheLastTelegramsAndTones) {
   EXPECT_EQ(brick.toneCount, sent);
   EXPECT_EQ(brick.received().back()[2], static_cast<std::uint8_t>(sent - 1));
   EXPECT_EQ(brick.tones.front().frequency, 256 + static_cast<int>(10 % 256));
+  // Over-long telegrams (a client may announce up to 65535 bytes) are kept cut short.
+  brick.answer(Sim::Bytes(60000, 0x00));
+  EXPECT_EQ(brick.received().back().size(), Nxt::kMaxTelegram + 1);
   brick.clearRecord();
   EXPECT_EQ(brick.count(0x03), 0u);
 }
@@ -515,3 +519,26 @@ TEST(SimPicture, ANameThatIsNotUtf8TextStillGivesWellFormedXml) {
 }
 
 }  // namespace
+
+// Real time as a world that may fall behind sees it: followed while the world keeps up, at most
+// the limit in one reading after a stall, the rest counted as dropped.
+TEST(CatchUpClock, FollowsTheWallClockAndDropsWhatAStallWouldOwe) {
+  Sim::SteppedClock wall;
+  Sim::CatchUpClock clock(wall, 0.25);
+  const struct {
+    double wallStep, world, dropped;
+    unsigned drops;
+  } readings[] = {
+      {0.02, 0.02, 0, 0},   // an ordinary pause between two catch-ups
+      {0.25, 0.27, 0, 0},   // the limit itself is caught up in whole
+      {10, 0.52, 9.75, 1},  // a stall
+      {0, 0.52, 9.75, 1},   // no time has passed
+      {0.1, 0.62, 9.75, 1},
+  };
+  for (const auto& r : readings) {
+    wall.step(r.wallStep);
+    EXPECT_NEAR(clock.now(), r.world, 1e-9) << r.wallStep;
+    EXPECT_NEAR(clock.dropped(), r.dropped, 1e-9) << r.wallStep;
+    EXPECT_EQ(clock.drops(), r.drops) << r.wallStep;
+  }
+}

@@ -17,12 +17,16 @@ std::string quoted(const std::string& text) {
   return "\"" + printable(text.c_str()) + "\"";
 }
 
+std::string shown(const std::string& text) {
+  return Nxt::shortText(text, 160);
+}
+
 std::string linkName(const Target& target) {
   switch (target.kind) {
     case Target::Device:
-      return target.text;
+      return shown(target.text);
     case Target::Bluetooth:
-      return "Bluetooth " + target.text;
+      return "Bluetooth " + shown(target.text);
     case Target::Usb:
       break;
   }

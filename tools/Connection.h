@@ -16,7 +16,11 @@ using Brick::Lib::Block;
 // A brick's name as the terminal may show it: control characters escaped, as in traces.
 std::string printable(const char* name);
 std::string quoted(const std::string& text);
-// "USB", "Bluetooth 00:16:53:01:02:03" or the device path.
+// Text from the user (a device path, an address, a file name, a setting) as part of one
+// message line: escaped as names are and cut short, so that it can neither drive the terminal
+// nor flood it. Every place that prints such text goes through this.
+std::string shown(const std::string& text);
+// "USB", "Bluetooth 00:16:53:01:02:03" or the device path, as shown().
 std::string linkName(const Target& target);
 
 // Prints every telegram and reply the link carries, hex then decoded.

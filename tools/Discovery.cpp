@@ -97,7 +97,7 @@ int listNamed(Run& run) {
       run.out << "No brick found on USB.\n`brick doctor --usb` says what to check.\n";
     }
   } else if (target.kind == Target::Device && !run.host.exists(target.text)) {
-    run.out << target.text << "  does not exist\n";
+    run.out << shown(target.text) << "  does not exist\n";
   } else {
     bool device = target.kind == Target::Device;
     listOne(run, target, !device || run.host.accessible(target.text),

@@ -234,7 +234,7 @@ void checkNamed(Doctor& d, Findings& found) {
     checkSerial(d, target.text, found);
   } else if (target.kind == Target::Bluetooth) {
     checkAnswer(d, target,
-                "pair the brick (bluetoothctl pair " + target.text +
+                "pair the brick (bluetoothctl pair " + shown(target.text) +
                     "), switch it on and bring it in range",
                 found);
   }
@@ -255,8 +255,8 @@ int verdict(const Doctor& d) {
   if (d.usable) {
     const Target& target = d.run.target;
     std::string option = !target.commandLine || target.kind == Target::Usb ? ""
-                         : target.kind == Target::Device ? "--device " + target.text + " "
-                                                         : "--bt " + target.text + " ";
+                         : target.kind == Target::Device ? "--device " + shown(target.text) + " "
+                                                         : "--bt " + shown(target.text) + " ";
     out << "A brick can be used: try `brick " << option << "info`.\n";
     return kExitOk;
   }

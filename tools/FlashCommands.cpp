@@ -40,7 +40,7 @@ int outcome(Io& io, long code, const std::string& what) {
     return kExitOk;
   }
   if (isBrickStatus(code) || code <= -1100) {
-    io.err << "brick: " << what << ": " << brickCodeText(code) << "\n";
+    io.err << "brick: " << shown(what) << ": " << brickCodeText(code) << "\n";
     return kExitFailed;
   }
   return io.linkFailure(code);
@@ -138,9 +138,11 @@ int ls(Block& block, const Arguments& a, Io& io) {
   std::string pattern = a.empty() ? "*.*" : a[0];
   int status = outcome(io, Brick::Lib::Files(block).list(pattern, entries), pattern);
   for (const auto& e : entries) {
-    char line[64];
-    std::snprintf(line, sizeof line, "%-19s %8u\n", e.name.c_str(), e.size);
-    io.out << line;
+    // A file's name as the brick gives it may hold anything too.
+    std::string name = printable(e.name.c_str());
+    char size[16];
+    std::snprintf(size, sizeof size, " %8u\n", e.size);
+    io.out << name << std::string(name.size() < 19 ? 19 - name.size() : 0, ' ') << size;
   }
   return status;
 }
@@ -148,7 +150,7 @@ int ls(Block& block, const Arguments& a, Io& io) {
 int upload(Block& block, const Arguments& a, Io& io) {
   std::ifstream in(a[0], std::ios::binary);
   if (!in) {
-    io.err << "brick: cannot read " << a[0] << "\n";
+    io.err << "brick: cannot read " << shown(a[0]) << "\n";
     return kExitFailed;
   }
   std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
@@ -157,12 +159,13 @@ int upload(Block& block, const Arguments& a, Io& io) {
   Progress progress(io, "uploaded");
   long code = Brick::Lib::Files(block).upload(name, data, std::ref(progress));
   if (code == Brick::Lib::brickStatusCode(Nxt::Files::kFileExists)) {
-    io.err << "brick: " << name << " exists on the brick: `brick rm " << name << "` first\n";
+    io.err << "brick: " << shown(name) << " exists on the brick: `brick rm " << shown(name)
+           << "` first\n";
     return kExitFailed;
   }
   int status = outcome(io, code, name);
   if (status == kExitOk) {
-    io.out << "uploaded " << name << " (" << data.size() << " bytes)\n";
+    io.out << "uploaded " << shown(name) << " (" << data.size() << " bytes)\n";
   }
   return status;
 }
@@ -187,10 +190,11 @@ int download(Block& block, const Arguments& a, Io& io) {
   file.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
   file.close();
   if (!file) {
-    io.err << "brick: cannot write " << path << "\n";
+    io.err << "brick: cannot write " << shown(path) << "\n";
     return kExitFailed;
   }
-  io.out << "downloaded " << a[0] << " to " << path << " (" << data.size() << " bytes)\n";
+  io.out << "downloaded " << shown(a[0]) << " to " << shown(path) << " (" << data.size()
+         << " bytes)\n";
   return kExitOk;
 }
 

@@ -105,7 +105,7 @@ void traceUsb(Run& run) {
 void traceDevice(Run& run, long code) {
   const std::string& path = run.target.text;
   std::ostream& err = run.err;
-  err << "trace:   " << path;
+  err << "trace:   " << shown(path);
   if (!run.host.exists(path)) {
     err << " does not exist\n";
   } else if (!run.host.accessible(path)) {
@@ -143,7 +143,7 @@ void traceOpenFailure(Run& run, const Block& block) {
       traceDevice(run, code);
       break;
     case Target::Bluetooth:
-      err << "trace:   the RFCOMM connection to " << run.target.text << " (channel 1) failed"
+      err << "trace:   the RFCOMM connection to " << shown(run.target.text) << " (channel 1) failed"
           << (code == Comm::kLinkTimeout ? ": the brick did not take it within " +
                                                std::to_string(Comm::kConnectTimeoutMs / 1000) + " s"
                                          : "")

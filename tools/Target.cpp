@@ -63,9 +63,10 @@ bool fromConfig(const Host& host, Target& target, bool& named, std::string& erro
     std::size_t equals = line.find('=');
     std::string key = trimmed(line.substr(0, equals));
     if (equals == std::string::npos || key.empty()) {
-      err << "brick: warning: " << where << ": not a setting (KEY = VALUE), ignored\n";
+      err << "brick: warning: " << shown(where) << ": not a setting (KEY = VALUE), ignored\n";
     } else if (key != "device") {
-      err << "brick: warning: " << where << ": unknown setting '" << key << "', ignored\n";
+      err << "brick: warning: " << shown(where) << ": unknown setting '" << shown(key)
+          << "', ignored\n";
     } else if (!fromSetting(trimmed(line.substr(equals + 1)), where, target, error)) {
       return false;
     } else {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -54,6 +55,14 @@ bool PtyServer::start() {
     stop();
     return false;
   }
+  // Set after our own hold on the slave, so that only clients are counted.
+  watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0 || ::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE) < 0) {
+    stop();
+    return false;
+  }
+  clients = 0;
+  pending.clear();
   running = true;
   worker = std::thread(&PtyServer::run, this);
   return true;
@@ -68,7 +77,7 @@ void PtyServer::stop() {
   if (worker.joinable()) {
     worker.join();
   }
-  for (int* fd : {&master, &slave, &wakeup[0], &wakeup[1]}) {
+  for (int* fd : {&master, &slave, &wakeup[0], &wakeup[1], &watch}) {
     if (*fd >= 0) {
       ::close(*fd);
       *fd = -1;
@@ -95,13 +104,13 @@ void PtyServer::setLinkModel(const LinkModel& model, std::function<void(double)>
 }
 
 void PtyServer::run() {
-  Bytes pending;
   while (running) {
-    pollfd fds[2] = {{wakeup[0], POLLIN, 0}, {master, POLLIN, 0}};
+    pollfd fds[3] = {{wakeup[0], POLLIN, 0}, {watch, POLLIN, 0}, {master, POLLIN, 0}};
     // The bytes of one telegram follow each other within milliseconds. Part of one that waits
-    // longer for the rest was left by a client that has gone (a pseudo-terminal does not say
-    // when a client closes it): the next client's telegrams must not complete it.
-    int ready = ::poll(fds, master >= 0 ? 2 : 1, pending.empty() ? -1 : kStaleMs);
+    // longer for the rest was left by a client that has gone without the watch seeing it
+    // close (one that still holds the device open, say): the next telegrams must not complete
+    // it.
+    int ready = ::poll(fds, master >= 0 ? 3 : 2, pending.empty() ? -1 : kStaleMs);
     if (ready < 0 && errno != EINTR) {
       break;
     }
@@ -109,10 +118,16 @@ void PtyServer::run() {
       pending.clear();
       continue;
     }
+    if ((fds[1].revents & POLLIN) != 0) {
+      noticeClients();  // before reading: what a departed client left is not answered
+    }
     if (master < 0 || (fds[0].revents & POLLIN) != 0) {
       if (!running) {
         break;
       }
+      continue;
+    }
+    if ((fds[2].revents & POLLIN) == 0) {
       continue;
     }
     std::uint8_t buffer[512];
@@ -120,35 +135,61 @@ void PtyServer::run() {
     if (got <= 0) {
       continue;
     }
-    pending.insert(pending.end(), buffer, buffer + got);
-    for (;;) {
-      if (pending.size() >= 2 && pending[0] == 0 && pending[1] == 0) {
-        // An empty telegram: nothing to answer, but a trace shows that it came.
-        pending.erase(pending.begin(), pending.begin() + 2);
-        handle(Bytes());
-        continue;
-      }
-      // A telegram over 64 bytes is taken in whole all the same (up to what the prefix can
-      // say), so that the stream stays in step and the brick can refuse it.
-      std::size_t n = 0;
-      Nxt::LengthPrefix::Scan found =
-          Nxt::LengthPrefix::scan(pending.data(), pending.size(), n, 0xFFFF);
-      if (found == Nxt::LengthPrefix::Scan::kOutOfStep) {
-        pending.clear();  // a brick out of step drops what it has
-        break;
-      }
-      if (found == Nxt::LengthPrefix::Scan::kNeedMore) {
-        break;
-      }
-      auto start = pending.begin() + static_cast<long>(Nxt::LengthPrefix::kPrefixBytes);
-      Bytes telegram(start, start + static_cast<long>(n));
-      pending.erase(pending.begin(), start + static_cast<long>(n));
-      handle(telegram);
+    pending.add(buffer, static_cast<std::size_t>(got));
+    Bytes telegram;
+    while (pending.next(telegram)) {
+      handle(telegram);  // clears `pending` when the client goes meanwhile
     }
   }
 }
 
+bool PtyServer::readClientEvents() {
+  alignas(inotify_event) char events[4096];
+  bool gone = false;
+  ssize_t got;
+  while ((got = ::read(watch, events, sizeof events)) > 0) {
+    for (char* at = events; at < events + got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      if ((event->mask & IN_OPEN) != 0) {
+        ++clients;
+      }
+      if ((event->mask & IN_CLOSE) != 0 && clients > 0 && --clients == 0) {
+        gone = true;
+      }
+      if ((event->mask & IN_Q_OVERFLOW) != 0) {
+        clients = 0;  // the count is lost: start afresh, as after a departure
+        gone = true;
+      }
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  return gone;
+}
+
+void PtyServer::noticeClients() {
+  if (!readClientEvents()) {
+    return;
+  }
+  pending.clear();
+  ++session;
+  // Both ends are ours, so both directions can be emptied. The replies the client never read
+  // are all old: nothing has been answered since it went.
+  if (slave >= 0 && master >= 0) {
+    ::tcflush(slave, TCIFLUSH);
+    ::tcflush(master, TCOFLUSH);
+  }
+  // The telegrams not yet read are old too, unless the next client has already opened the
+  // device (and may have written): it opens after the last one closed, so a fresh look at the
+  // watch tells. Such a client flushes the line itself when it opens, as ours does.
+  readClientEvents();
+  if (clients == 0 && slave >= 0 && master >= 0) {
+    ::tcflush(master, TCIFLUSH);
+    ::tcflush(slave, TCOFLUSH);
+  }
+}
+
 void PtyServer::handle(const Bytes& telegram) {
+  const std::uint64_t asked = session;
   Bytes reply;
   Fault now = Fault::None;
   int delay = 0;
@@ -187,6 +228,9 @@ void PtyServer::handle(const Bytes& telegram) {
     return;
   }
   wait(model.replySeconds(reply.size()));
+  if (watch >= 0) {
+    noticeClients();  // a client that left while the brick thought is owed nothing
+  }
   switch (now) {
     case Fault::None:
       break;
@@ -205,10 +249,10 @@ void PtyServer::handle(const Bytes& telegram) {
       reply[Nxt::Reply::kOpcode.offset] ^= 0x55;
       break;
     case Fault::BadPrefix:
-      send(Bytes{0x00, 0x00});
+      send(Bytes{0x00, 0x00}, asked);
       break;
     case Fault::HugePrefix:
-      send(Bytes{0xFF, 0xFF});
+      send(Bytes{0xFF, 0xFF}, asked);
       return;
     case Fault::Hangup:
       ::close(master);
@@ -220,22 +264,25 @@ void PtyServer::handle(const Bytes& telegram) {
   // A reply stretched by a fault may exceed one telegram: it is framed all the same.
   Bytes frame(Nxt::LengthPrefix::kPrefixBytes + reply.size());
   Nxt::LengthPrefix::encode(reply.data(), reply.size(), frame.data());
-  send(frame);
+  send(frame, asked);
 }
 
-void PtyServer::send(const Bytes& frame) {
+void PtyServer::send(const Bytes& frame, std::uint64_t forSession) {
   std::size_t done = 0;
-  // A client that never reads leaves the pseudo-terminal full; waiting for room must not
-  // outlast the server.
-  while (done < frame.size() && master >= 0 && running) {
+  // A client that never reads leaves the pseudo-terminal full; waiting for room must outlast
+  // neither the server nor the client.
+  while (done < frame.size() && master >= 0 && running && session == forSession) {
     ssize_t put = ::write(master, frame.data() + done, frame.size() - done);
     if (put > 0) {
       done += static_cast<std::size_t>(put);
     } else if (put < 0 && errno != EAGAIN && errno != EINTR) {
       return;
     } else {
-      pollfd p{master, POLLOUT, 0};
-      ::poll(&p, 1, 100);
+      pollfd fds[3] = {{master, POLLOUT, 0}, {watch, POLLIN, 0}, {wakeup[0], POLLIN, 0}};
+      ::poll(fds, 3, 100);
+      if ((fds[1].revents & POLLIN) != 0) {
+        noticeClients();
+      }
     }
   }
 }

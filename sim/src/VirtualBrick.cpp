@@ -58,7 +58,9 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
   if (record.size() == kKept) {
     record.pop_front();
   }
-  record.emplace_back(t, t + n);
+  // One byte past the most a telegram may hold tells an over-long one: a flood of 64 KiB
+  // telegrams must not keep 256 MiB.
+  record.emplace_back(t, t + std::min(n, Nxt::kMaxTelegram + 1));
   ++total;
   if (n > 1) {
     ++counts[t[1]];

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "protocol/FileTelegrams.h"
+#include "protocol/TelegramText.h"
 
 namespace Sim {
 
@@ -216,7 +217,8 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       prefix.erase(prefix.find_last_not_of(" \t\r") + 1);
       world.answers.push_back(MailboxAnswer{inbox, outbox, prefix});
     } else {
-      return fail("unknown keyword \"" + keyword + "\"");
+      // Shown, not obeyed: a world file may hold a terminal's escape sequence.
+      return fail("unknown keyword \"" + Nxt::shortText(keyword, 40) + "\"");
     }
   }
   if (robotLine == 0) {

@@ -13,7 +13,9 @@ namespace Nxt {
 inline std::size_t utf8Sequence(const std::uint8_t* bytes, std::size_t size, std::size_t i,
                                 std::uint32_t& code) {
   std::uint8_t lead = bytes[i];
-  std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  // 0xF5 to 0xFF lead nothing (nor do 0x80 to 0xC1): such a byte followed by continuation
+  // bytes, an 8-bit CSI among them, must not pass for a character.
+  std::size_t n = lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
   if (n == 0 || i + n > size) {
     return 0;
   }

@@ -4,6 +4,11 @@
 //
 // The server answers on its own thread; lock() guards the brick while a test or the host looks
 // at it or changes it.
+//
+// A pseudo-terminal does not say when a client closes it, so the server watches the device for
+// opens and closes (inotify). When the last client has gone, whatever it left is dropped: its
+// telegrams not yet answered, the reply being sent, and replies it never read. The next client
+// starts on an empty line, as with a brick that was switched off and on.
 #ifndef SIM_PTYSERVER_H
 #define SIM_PTYSERVER_H
 
@@ -15,6 +20,7 @@
 #include <thread>
 
 #include "sim/LinkModel.h"
+#include "sim/TelegramStream.h"
 #include "sim/VirtualBrick.h"
 
 namespace Sim {
@@ -43,6 +49,9 @@ class PtyServer {
   void stop();
   // The path a client opens, e.g. /dev/pts/3.
   const std::string& devicePath() const { return path; }
+  // The server's own descriptor on the device, open while it runs: /proc/<pid>/fd/<it> leads
+  // to the device for as long as the process lives.
+  int deviceFd() const { return slave; }
 
   // Misbehaves on the next `times` telegrams (-1: until told otherwise).
   void setFault(Fault fault, int times = 1, int delayMs = 0);
@@ -61,7 +70,12 @@ class PtyServer {
  private:
   void run();
   void handle(const Bytes& telegram);
-  void send(const Bytes& frame);
+  // Gives up, dropping the rest, when the client the frame was for has gone meanwhile.
+  void send(const Bytes& frame, std::uint64_t forSession);
+  // Reads what the watch has seen; drops the backlog when the last client has gone.
+  void noticeClients();
+  // Counts the opens and closes seen since; true when the last client went meanwhile.
+  bool readClientEvents();
 
   VirtualBrick& target;
   std::mutex mutex;
@@ -70,6 +84,11 @@ class PtyServer {
   int master = -1;
   int slave = -1;
   int wakeup[2] = {-1, -1};
+  int watch = -1;  // inotify on the device: clients opening and closing it
+  int clients = 0;
+  // Counts the times the last client went; a reply computed in an earlier session is not sent.
+  std::uint64_t session = 0;
+  TelegramStream pending;  // bytes of a telegram not yet whole
   std::string path;
   Fault fault = Fault::None;
   int faultTimes = 0;

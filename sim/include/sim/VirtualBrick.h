@@ -36,7 +36,8 @@ class VirtualBrick {
 
   // A brick serving for days keeps counts, not every telegram and tone: the last kKept of each.
   static constexpr std::size_t kKept = 4096;
-  // The last kKept telegrams received, in order, as they arrived.
+  // The last kKept telegrams received, in order, as they arrived (an over-long one cut after
+  // its 65th byte).
   const std::deque<Bytes>& received() const { return record; }
   void clearRecord();
   // Telegrams received with this opcode (byte 1) since the record was last cleared.
