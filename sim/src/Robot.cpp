@@ -16,6 +16,9 @@ const double kCoastTime = 0.1;       // a floating motor loses speed with this t
 const double kLimitSlowdown = 10.0;  // per second: speed near a limit = remaining * this ...
 const double kLimitCrawl = 30.0;     // ... but never below this many degrees per second
 const std::size_t kMaxPath = 200000;
+// A picture numbers a few hundred events at most: beyond this many only their count goes on,
+// so that a long run (a tone every few telegrams, say) keeps its memory flat.
+const std::size_t kMaxEvents = 2000;
 
 double radians(double degrees) {
   return degrees * kPi / 180;
@@ -274,7 +277,8 @@ void Robot::mark(const std::string& kind, const std::string& text) {
 }
 
 void Robot::markAt(const std::string& kind, const std::string& text, World::Point at) {
-  if (log.size() < kMaxPath) {
+  ++counted[kind];
+  if (log.size() < kMaxEvents) {
     log.push_back(Event{time, at.x, at.y, kind, text});
   }
 }
@@ -320,8 +324,8 @@ void Robot::tonePlayed(const Tone& tone) {
 }
 
 std::size_t Robot::eventCount(const std::string& kind) const {
-  return static_cast<std::size_t>(
-      std::count_if(log.begin(), log.end(), [&](const Event& e) { return e.kind == kind; }));
+  auto found = counted.find(kind);
+  return found == counted.end() ? 0 : found->second;
 }
 
 double Robot::motorAngle(int port) const {

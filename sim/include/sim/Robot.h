@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,7 @@ class Robot : public Environment {
   const World& world() const { return map; }
   Pose pose() const { return where; }
   const std::vector<PathPoint>& path() const { return trail; }
+  // The first 2000 events of the run; eventCount() counts them all.
   const std::vector<Event>& events() const { return log; }
   std::size_t eventCount(const std::string& kind) const;
   double distanceTravelled() const { return travelled; }
@@ -130,6 +132,7 @@ class Robot : public Environment {
   double turned = 0;  // degrees turned since the last straight run or turn mark
   std::vector<PathPoint> trail;
   std::vector<Event> log;
+  std::map<std::string, std::size_t> counted;  // every event of the run, by kind
 };
 
 }  // namespace Sim
