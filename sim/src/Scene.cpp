@@ -398,7 +398,7 @@ std::string Scene::runLayer(const Options& options) const {
   }
   out << "<text x=\"" << number(kMargin) << "\" y=\"" << number(kTitle - 2) << "\" font-size=\"5\">"
       << escape(map.name) << ": " << number(travelled) << " cm in " << number(robot.time) << " s, "
-      << numbered.size() << " events</text>\n"
+      << numbered.size() << (numbered.size() == 1 ? " event" : " events") << "</text>\n"
       << legendSvg(options);
   return out.str();
 }

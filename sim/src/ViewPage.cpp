@@ -119,7 +119,7 @@ function show(u) {
   paused = u.paused;
   $("pause").textContent = paused ? "Resume" : "Pause";
   $("speed").value = String(u.speed);
-  $("status").textContent = (paused ? "paused" : "live") + ", " + u.events + " events";
+  $("status").textContent = (paused ? "paused" : "live") + ", " + u.events + (u.events === 1 ? " event" : " events");
   const trace = $("trace");
   const atEnd = trace.scrollTop + trace.clientHeight >= trace.scrollHeight - 4;
   for (const line of u.trace) {
