@@ -12,10 +12,12 @@
             sim_kill/1,                 % +Sim
             sim_commands/2,             % +Sim, -Hex
             wait_until/1,               % :Goal
-            brick_rig/4                 % +Link, -Brick, -Motor, -Touch
+            brick_rig/4,                % +Link, -Brick, -Motor, -Touch
+            sim_run_tests/0
           ]).
 
 :- use_module(library(process)).
+:- use_module(library(plunit), [run_tests/0]).
 :- use_module(library(brickmod)).
 :- use_module(library(readutil)).
 :- use_module(library(apply)).
@@ -122,3 +124,13 @@ wait_until(Goal) :-
 wait_until(Goal) :-
     format(user_error, "gave up waiting for ~q~n", [Goal]),
     fail.
+
+% sim_run_tests: runs the loading file's tests, with the bricksim named first on the command
+% line (kept as the global bricksim for sim_start/2), and halts with 0 when all pass, else 1.
+sim_run_tests :-
+    current_prolog_flag(argv, [Exe|_]),
+    nb_setval(bricksim, Exe),
+    (   run_tests
+    ->  halt(0)
+    ;   halt(1)
+    ).

@@ -14,12 +14,7 @@
 :- use_module(brick_sim).
 
 main :-
-    current_prolog_flag(argv, [Exe|_]),
-    nb_setval(bricksim, Exe),
-    (   run_tests
-    ->  halt(0)
-    ;   halt(1)
-    ).
+    sim_run_tests.
 
 % with_sim(-Sim, -Brick, :Goal): Goal with a fresh virtual brick, open as Brick; both go after.
 :- meta_predicate with_sim(-, -, 0).

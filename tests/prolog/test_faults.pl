@@ -13,12 +13,7 @@
 :- use_module(brick_sim).
 
 main :-
-    current_prolog_flag(argv, [Exe|_]),
-    nb_setval(bricksim, Exe),
-    (   run_tests
-    ->  halt(0)
-    ;   halt(1)
-    ).
+    sim_run_tests.
 
 % Comm::kReplyTimeoutMs: the longest a call waits for one reply. A call that waits for two
 % replies, or for ever, exceeds the limit plus the slack allowed for a busy machine.
