@@ -341,6 +341,21 @@ bool floodUnread(int fd) {
   return stalled == 50;
 }
 
+// What arrives on fd until it has been quiet for `quietMs`, or `most` bytes have come.
+Sim::Bytes readUntilQuiet(int fd, int quietMs, std::size_t most = 100000) {
+  Sim::Bytes got;
+  unsigned char buffer[4096];
+  pollfd p{fd, POLLIN, 0};
+  while (got.size() < most && ::poll(&p, 1, quietMs) > 0) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) {
+      break;
+    }
+    got.insert(got.end(), buffer, buffer + n);
+  }
+  return got;
+}
+
 // A client that sends and never reads fills the pseudo-terminal with replies; stopping the
 // server (bricksim on SIGTERM) must still end its thread.
 TEST(PtyServing, StopsWhileAClientLeavesItsRepliesUnread) {
@@ -374,16 +389,7 @@ TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
     ASSERT_GE(fd, 0);
     const unsigned char tone[] = {0x06, 0x00, 0x00, 0x03, 0xB8, 0x01, 0xF4, 0x01};
     ASSERT_EQ(::write(fd, tone, sizeof tone), static_cast<ssize_t>(sizeof tone));
-    Sim::Bytes got;
-    unsigned char buffer[4096];
-    pollfd p{fd, POLLIN, 0};
-    while (got.size() < 100000 && ::poll(&p, 1, 300) > 0) {
-      ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        break;
-      }
-      got.insert(got.end(), buffer, buffer + n);
-    }
+    Sim::Bytes got = readUntilQuiet(fd, 300);
     EXPECT_EQ(
         test::hex(Sim::Bytes(got.begin(), got.begin() + std::min<std::size_t>(got.size(), 12))),
         "03 00 02 03 00")
@@ -393,6 +399,30 @@ TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
   }
   auto guard = server.lock();
   EXPECT_EQ(brick.toneCount, 2u);
+}
+
+// Other programs may open the device too (one that opens every new terminal the moment it
+// appears, say), several at once, and close it while the brick thinks: as long as the client
+// has the device open, it gets its reply.
+TEST(PtyServing, OtherProgramsOpeningTheDeviceNeverCostAClientItsReply) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  const std::string device = server.devicePath();
+  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Bluetooth), [&device](double) {
+    int reader = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    int writer = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ::close(reader);
+    ::close(writer);
+  });
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(::write(fd, battery, sizeof battery), static_cast<ssize_t>(sizeof battery));
+    EXPECT_EQ(test::hex(readUntilQuiet(fd, 1000, 7)), "05 00 02 0B 00 28 23") << "round " << round;
+  }
+  ::close(fd);
 }
 
 // The built-in arena's robot on a stepped clock, served on a pseudo-terminal, for the explorer.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -17,6 +18,17 @@ namespace Sim {
 namespace {
 
 const int kStaleMs = 250;
+// While no client has the device open, the watch wakes the server when one opens it; this is
+// how long the server waits before looking again all the same.
+const int kIdleLookMs = 1000;
+
+bool hungUp(int master) {
+  if (master < 0) {
+    return false;
+  }
+  pollfd probe{master, POLLIN, 0};
+  return ::poll(&probe, 1, 0) > 0 && (probe.revents & POLLHUP) != 0;
+}
 
 }  // namespace
 
@@ -41,27 +53,36 @@ bool PtyServer::start() {
     return false;
   }
   path = name;
-  // Holding the slave open keeps the line raw and the master free of hang-ups between clients.
-  slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  // The line is made raw once; it stays so between clients. The server then holds the device
+  // by its path only, which is no open of the terminal: the kernel's count of those, seen as a
+  // hang-up on the master, says when no client is left.
+  int line = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   termios tio;
-  if (slave < 0 || ::tcgetattr(slave, &tio) != 0) {
+  bool raw = line >= 0 && ::tcgetattr(line, &tio) == 0;
+  if (raw) {
+    ::cfmakeraw(&tio);
+    raw = ::tcsetattr(line, TCSANOW, &tio) == 0;
+  }
+  if (line >= 0) {
+    ::close(line);
+  }
+  slave = ::open(name, O_PATH | O_CLOEXEC);
+  if (!raw || slave < 0) {
     stop();
     return false;
   }
-  ::cfmakeraw(&tio);
-  ::tcsetattr(slave, TCSANOW, &tio);
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
   if (::pipe2(wakeup, O_CLOEXEC) != 0) {
     stop();
     return false;
   }
-  // Set after our own hold on the slave, so that only clients are counted.
+  // Opens wake the server; the kernel, not the watch, says who is there.
   watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (watch < 0 || ::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE) < 0) {
+  if (watch < 0 || ::inotify_add_watch(watch, name, IN_OPEN) < 0) {
     stop();
     return false;
   }
-  clients = 0;
+  present = false;
   pending.clear();
   running = true;
   worker = std::thread(&PtyServer::run, this);
@@ -105,21 +126,30 @@ void PtyServer::setLinkModel(const LinkModel& model, std::function<void(double)>
 
 void PtyServer::run() {
   while (running) {
+    // With no client, the master reads as hung up at once: it is left out of the poll then, and
+    // the server waits for an open.
+    const bool idle = master >= 0 && hungUp(master);
+    if (idle) {
+      noticeDeparture();
+    } else {
+      present = true;
+    }
     pollfd fds[3] = {{wakeup[0], POLLIN, 0}, {watch, POLLIN, 0}, {master, POLLIN, 0}};
     // The bytes of one telegram follow each other within milliseconds. Part of one that waits
-    // longer for the rest was left by a client that has gone without the watch seeing it
-    // close (one that still holds the device open, say): the next telegrams must not complete
-    // it.
-    int ready = ::poll(fds, master >= 0 ? 3 : 2, pending.empty() ? -1 : kStaleMs);
+    // longer for the rest was left by a client that has gone without the master hanging up
+    // (another process still holds the device open, say): the next telegrams must not
+    // complete it.
+    int timeout = idle ? kIdleLookMs : pending.empty() ? -1 : kStaleMs;
+    int ready = ::poll(fds, master >= 0 && !idle ? 3 : 2, timeout);
     if (ready < 0 && errno != EINTR) {
       break;
     }
-    if (ready == 0) {
+    if ((fds[1].revents & POLLIN) != 0) {
+      drainWatch();
+    }
+    if (ready == 0 && !idle) {
       pending.clear();
       continue;
-    }
-    if ((fds[1].revents & POLLIN) != 0) {
-      noticeClients();  // before reading: what a departed client left is not answered
     }
     if (master < 0 || (fds[0].revents & POLLIN) != 0) {
       if (!running) {
@@ -127,8 +157,8 @@ void PtyServer::run() {
       }
       continue;
     }
-    if ((fds[2].revents & POLLIN) == 0) {
-      continue;
+    if (idle || (fds[2].revents & POLLIN) == 0) {
+      continue;  // a hang-up is dealt with at the top
     }
     std::uint8_t buffer[512];
     ssize_t got = ::read(master, buffer, sizeof buffer);
@@ -143,49 +173,42 @@ void PtyServer::run() {
   }
 }
 
-bool PtyServer::readClientEvents() {
+void PtyServer::drainWatch() {
   alignas(inotify_event) char events[4096];
-  bool gone = false;
-  ssize_t got;
-  while ((got = ::read(watch, events, sizeof events)) > 0) {
-    for (char* at = events; at < events + got;) {
-      const auto* event = reinterpret_cast<const inotify_event*>(at);
-      if ((event->mask & IN_OPEN) != 0) {
-        ++clients;
-      }
-      if ((event->mask & IN_CLOSE) != 0 && clients > 0 && --clients == 0) {
-        gone = true;
-      }
-      if ((event->mask & IN_Q_OVERFLOW) != 0) {
-        clients = 0;  // the count is lost: start afresh, as after a departure
-        gone = true;
-      }
-      at += sizeof(inotify_event) + event->len;
-    }
+  while (::read(watch, events, sizeof events) > 0) {
   }
-  return gone;
 }
 
-void PtyServer::noticeClients() {
-  if (!readClientEvents()) {
-    return;
+bool PtyServer::noticeDeparture() {
+  if (!hungUp(master)) {
+    return false;
   }
+  int waiting = 0;
+  if (::ioctl(master, FIONREAD, &waiting) != 0) {
+    waiting = 0;
+  }
+  if (!present && waiting == 0) {
+    return true;  // nobody came since the last departure, and nothing was left
+  }
+  present = false;
   pending.clear();
   ++session;
-  // Both ends are ours, so both directions can be emptied. The replies the client never read
-  // are all old: nothing has been answered since it went.
-  if (slave >= 0 && master >= 0) {
-    ::tcflush(slave, TCIFLUSH);
-    ::tcflush(master, TCOFLUSH);
-  }
-  // The telegrams not yet read are old too, unless the next client has already opened the
-  // device (and may have written): it opens after the last one closed, so a fresh look at the
-  // watch tells. Such a client flushes the line itself when it opens, as ours does.
-  readClientEvents();
-  if (clients == 0 && slave >= 0 && master >= 0) {
+  // What the client sent and the server has not read is dropped, while still nobody has the
+  // device open: a client that opens it now may already have written. Only when something is
+  // there at all, so that a client that leaves nothing behind costs the next one nothing.
+  if (waiting > 0 && hungUp(master)) {
     ::tcflush(master, TCIFLUSH);
-    ::tcflush(slave, TCOFLUSH);
   }
+  // The replies it never read are all old: nothing has been answered since it went. Those
+  // still on their way are emptied from here; those that reached the line need a descriptor
+  // on the line itself.
+  ::tcflush(master, TCOFLUSH);
+  int line = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (line >= 0) {
+    ::tcflush(line, TCIFLUSH);
+    ::close(line);
+  }
+  return true;
 }
 
 void PtyServer::handle(const Bytes& telegram) {
@@ -228,8 +251,8 @@ void PtyServer::handle(const Bytes& telegram) {
     return;
   }
   wait(model.replySeconds(reply.size()));
-  if (watch >= 0) {
-    noticeClients();  // a client that left while the brick thought is owed nothing
+  if (noticeDeparture()) {
+    return;  // a client that left while the brick thought is owed nothing
   }
   switch (now) {
     case Fault::None:
@@ -278,10 +301,10 @@ void PtyServer::send(const Bytes& frame, std::uint64_t forSession) {
     } else if (put < 0 && errno != EAGAIN && errno != EINTR) {
       return;
     } else {
-      pollfd fds[3] = {{master, POLLOUT, 0}, {watch, POLLIN, 0}, {wakeup[0], POLLIN, 0}};
-      ::poll(fds, 3, 100);
-      if ((fds[1].revents & POLLIN) != 0) {
-        noticeClients();
+      pollfd fds[2] = {{master, POLLOUT, 0}, {wakeup[0], POLLIN, 0}};
+      ::poll(fds, 2, 100);
+      if ((fds[0].revents & POLLHUP) != 0) {
+        noticeDeparture();
       }
     }
   }

@@ -5,10 +5,10 @@
 // The server answers on its own thread; lock() guards the brick while a test or the host looks
 // at it or changes it.
 //
-// A pseudo-terminal does not say when a client closes it, so the server watches the device for
-// opens and closes (inotify). When the last client has gone, whatever it left is dropped: its
-// telegrams not yet answered, the reply being sent, and replies it never read. The next client
-// starts on an empty line, as with a brick that was switched off and on.
+// The server holds the device by its path only, so the master hangs up whenever no client has
+// it open. When the last client has gone, whatever it left is dropped: its telegrams not yet
+// answered, the reply being sent, and replies it never read. The next client starts on an
+// empty line, as with a brick that was switched off and on.
 #ifndef SIM_PTYSERVER_H
 #define SIM_PTYSERVER_H
 
@@ -49,8 +49,8 @@ class PtyServer {
   void stop();
   // The path a client opens, e.g. /dev/pts/3.
   const std::string& devicePath() const { return path; }
-  // The server's own descriptor on the device, open while it runs: /proc/<pid>/fd/<it> leads
-  // to the device for as long as the process lives.
+  // The server's own descriptor on the device (by path: no open of the terminal), held while
+  // it runs: /proc/<pid>/fd/<it> leads to the device for as long as the process lives.
   int deviceFd() const { return slave; }
 
   // Misbehaves on the next `times` telegrams (-1: until told otherwise).
@@ -72,20 +72,20 @@ class PtyServer {
   void handle(const Bytes& telegram);
   // Gives up, dropping the rest, when the client the frame was for has gone meanwhile.
   void send(const Bytes& frame, std::uint64_t forSession);
-  // Reads what the watch has seen; drops the backlog when the last client has gone.
-  void noticeClients();
-  // Counts the opens and closes seen since; true when the last client went meanwhile.
-  bool readClientEvents();
+  // True when no client has the device open; drops what the last one left, once it has gone.
+  bool noticeDeparture();
+  // Empties the watch: its events only wake the server.
+  void drainWatch();
 
   VirtualBrick& target;
   std::mutex mutex;
   std::thread worker;
   std::atomic<bool> running{false};
   int master = -1;
-  int slave = -1;
+  int slave = -1;  // the device by path (O_PATH)
   int wakeup[2] = {-1, -1};
-  int watch = -1;  // inotify on the device: clients opening and closing it
-  int clients = 0;
+  int watch = -1;        // inotify on the device: opens, to wake the server
+  bool present = false;  // a client had the device open when the server last looked
   // Counts the times the last client went; a reply computed in an earlier session is not sent.
   std::uint64_t session = 0;
   TelegramStream pending;  // bytes of a telegram not yet whole
