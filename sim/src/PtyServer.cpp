@@ -126,12 +126,9 @@ void PtyServer::setLinkModel(const LinkModel& model, std::function<void(double)>
 
 void PtyServer::run() {
   while (running) {
-    // With no client, the master reads as hung up at once: it is left out of the poll then, and
-    // the server waits for an open.
-    const bool idle = master >= 0 && hungUp(master);
-    if (idle) {
-      noticeDeparture();
-    } else {
+    // With no client the master reads as hung up at once: it is left out of the poll until a
+    // client has opened the device (the watch wakes the server when one does).
+    if (!present && !noticeDeparture()) {
       present = true;
     }
     pollfd fds[3] = {{wakeup[0], POLLIN, 0}, {watch, POLLIN, 0}, {master, POLLIN, 0}};
@@ -139,15 +136,15 @@ void PtyServer::run() {
     // longer for the rest was left by a client that has gone without the master hanging up
     // (another process still holds the device open, say): the next telegrams must not
     // complete it.
-    int timeout = idle ? kIdleLookMs : pending.empty() ? -1 : kStaleMs;
-    int ready = ::poll(fds, master >= 0 && !idle ? 3 : 2, timeout);
+    int timeout = !present ? kIdleLookMs : pending.empty() ? -1 : kStaleMs;
+    int ready = ::poll(fds, master >= 0 && present ? 3 : 2, timeout);
     if (ready < 0 && errno != EINTR) {
       break;
     }
     if ((fds[1].revents & POLLIN) != 0) {
       drainWatch();
     }
-    if (ready == 0 && !idle) {
+    if (ready == 0 && present) {
       pending.clear();
       continue;
     }
@@ -157,8 +154,15 @@ void PtyServer::run() {
       }
       continue;
     }
-    if (idle || (fds[2].revents & POLLIN) == 0) {
-      continue;  // a hang-up is dealt with at the top
+    if (!present) {
+      continue;
+    }
+    if ((fds[2].revents & POLLHUP) != 0) {
+      noticeDeparture();  // drops what the client left, read or not
+      continue;
+    }
+    if ((fds[2].revents & POLLIN) == 0) {
+      continue;
     }
     std::uint8_t buffer[512];
     ssize_t got = ::read(master, buffer, sizeof buffer);
