@@ -15,6 +15,8 @@ fi
 grep -q '^== built ' "$work/out1" || { echo "FAIL: no progress line"; cat "$work/out1"; exit 1; }
 cmp "$work/run1/explore.svg" "$work/run2/explore.svg" ||
   { echo "FAIL: two runs drew two paths"; exit 1; }
-# The robot moved: its path is more than a point.
+# The robot moved: its path is more than a point, and the summary counts the distance.
 grep -Eq '<polyline|<path' "$work/run1/explore.svg" || { echo "FAIL: no path drawn"; exit 1; }
+grep -Eq '^path: .*, [1-9][0-9]* cm driven' "$work/out1" ||
+  { echo "FAIL: the robot did not move:"; cat "$work/out1"; exit 1; }
 echo "demo: same picture twice, no build lines"
