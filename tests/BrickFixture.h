@@ -117,7 +117,7 @@ class MemoryBrick : public ::testing::Test {
     target.getCommunication().attach(
         new Comm::MemoryTransport(
             [this](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
-              if (silent) {
+              if (silent || (n > 1 && p[1] == silentOpcode)) {
                 sim.answer(p, n);
                 answers.emplace_back();
                 return;
@@ -148,6 +148,7 @@ class MemoryBrick : public ::testing::Test {
   }
 
   bool silent = false;
+  int silentOpcode = -1;            // telegrams with this opcode go unanswered
   std::vector<Sim::Bytes> answers;  // one per telegram received, empty when none was sent
   Sim::VirtualBrick sim;
   Brick::Lib::Block block;

@@ -149,6 +149,20 @@ TEST_F(ToolOnPty, InfoPrintsNameBatteryFirmwareAddressFlashSleepAndLinkWithOneTe
   EXPECT_EQ(wire(), (std::vector<std::string>{"01 9B", "00 0B", "01 88", "00 0D"}));
 }
 
+// A brick that does not know GET FIRMWARE VERSION refuses it in three bytes: the rest is still
+// printed, and the refusal named.
+TEST_F(ToolOnPty, InfoPrintsWhatTheBrickAnsweredAndNamesWhatItRefused) {
+  auto guard = server.lock();
+  sim.scriptReply(0x88, test::hex("02 88 BE"));
+  guard.unlock();
+  Outcome r = brick({"info"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("name:    NXT\nbattery: 9000 mV\nfirmware: refused (unknown command)\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("sleep:   10 min\n"), std::string::npos) << r.out;
+}
+
 TEST_F(ToolOnPty, FilesProgramsMailboxesAndKeepAlive) {
   std::string dir = ::testing::TempDir();
   std::string local = dir + "/hello.txt";

@@ -3,10 +3,12 @@
 // registers. Telegrams and replies in hex, as the protocol writes them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "BrickFixture.h"
 #include "brick/BrickCode.h"
@@ -240,10 +242,48 @@ TEST_F(Protocol, FailureKindsAreToldApart) {
   EXPECT_EQ(info.keepAlive(sleep), kBrickStatus + 0xBE);
   EXPECT_TRUE(block.getStatus().isWarning());
   EXPECT_STREQ(brickCodeText(kBrickStatus + 0xBE), "unknown command");
+  EXPECT_STREQ(brickCodeText(kBrickStatus + 0x8B), "file is busy");
   block.disconnect();
   EXPECT_EQ(info.keepAlive(sleep), Comm::kLinkNotOpen);
   // The earlier warning gives way to the link's failure.
   EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkNotOpen);
+}
+
+// Each call of the newer classes returns its own outcome: another thread's time-out on the same
+// link shows in the shared status record, never in this thread's results.
+TEST_F(Protocol, AnotherThreadsFailureIsNotThisCallsOutcome) {
+  silentOpcode = Nxt::kGetBatteryLevel;
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    for (int i = 0; i < 2000; ++i) {
+      block.getBatteryLevel();
+    }
+    done = true;
+  });
+  Input input(block, 0);
+  int calls = 0;
+  while (!done || calls < 2000) {
+    Input::Values values;
+    long code = input.getValues(values);
+    if (code != kBrickOk) {
+      ADD_FAILURE() << "call " << calls << " returned " << code;
+      break;
+    }
+    ++calls;
+  }
+  other.join();
+  EXPECT_EQ(block.getStatus().getCode(), Comm::kLinkTimeout);
+}
+
+// A brick that does not know a command refuses it in three bytes: a refusal, not a short reply.
+TEST_F(Protocol, ARefusalInAShortReplyIsARefusal) {
+  sim.scriptReply(Nxt::kGetFirmwareVersion, hex("02 88 BE"));
+  BrickInfo info(block);
+  BrickInfo::Firmware firmware;
+  EXPECT_EQ(info.firmwareVersion(firmware), kBrickStatus + 0xBE);
+  EXPECT_FALSE(block.getStatus().isFatal());
+  EXPECT_STREQ(Comm::linkCodeText(kBrickStatus + 0xBE), "unknown command");
+  EXPECT_STREQ(Comm::linkCodeText(kBrickBadFileName), "not a 15.3 file name");
 }
 
 TEST_F(Protocol, KeepAliveKeepsASleepyBrickAwake) {

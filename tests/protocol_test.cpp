@@ -79,6 +79,27 @@ TEST(TelegramText, NamesEachFieldOfAReply) {
   expectDecoded(replies, Nxt::describeReply);
 }
 
+// Every status a brick gives is named, in the trace as in the libraries' texts and atoms: the
+// file codes too (0x8B and 0x8F once printed as UNKNOWN_STATUS).
+TEST(TelegramText, NamesEveryStatusTheBrickGives) {
+  EXPECT_STREQ(Nxt::statusName(0x8B), "FILE_BUSY");
+  EXPECT_STREQ(Nxt::statusName(0x8F), "FILE_EXISTS");
+  EXPECT_STREQ(Nxt::statusName(0x41), "UNKNOWN_STATUS");
+  int named = 0;
+  for (int code = 0; code < 256; ++code) {
+    const Nxt::BrickStatus* row = Nxt::findBrickStatus(static_cast<std::uint8_t>(code));
+    if (row == nullptr) {
+      continue;
+    }
+    ++named;
+    EXPECT_EQ(row->code, code);
+    EXPECT_STRNE(row->traceName, "") << code;
+    EXPECT_STRNE(row->atom, "") << code;
+    EXPECT_STRNE(row->text, "") << code;
+  }
+  EXPECT_EQ(named, 37);
+}
+
 TEST(LengthPrefix, FramesLittleEndianAndTellsAWholeFrameFromAPartOrAnOutOfStepOne) {
   using Nxt::LengthPrefix::Scan;
   std::vector<std::uint8_t> frame(2 + 3);

@@ -46,6 +46,12 @@ int outcome(Io& io, long code, const std::string& what) {
   return io.linkFailure(code);
 }
 
+// A failure of the link itself, as against the brick's answer (a refusal, or a reply that does
+// not fit its command).
+bool isLinkFailure(long code) {
+  return code != kBrickOk && !isBrickStatus(code) && code > -1100;
+}
+
 bool numberIn(const std::string& text, int low, int high, int& value) {
   if (text.empty() || text.size() > 3 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -250,33 +256,47 @@ int infoLines(Block& block, Io& io) {
   Brick::Lib::BrickInfo::Firmware firmware;
   Brick::Lib::BrickInfo::Device device;
   std::uint32_t sleep = 0;
-  long code = info.deviceInfo(device);
+  // Each part is asked for on its own: a brick that refuses one (an older firmware that does
+  // not know GET FIRMWARE VERSION, say) still tells the rest. Only a failing link ends it.
+  long deviceCode = info.deviceInfo(device);
+  long batteryCode = deviceCode;
   int battery = 0;
-  if (code == kBrickOk) {
+  if (!isLinkFailure(deviceCode)) {
     battery = block.getBatteryLevel();
-    code = block.getStatus().isFatal() ? block.getStatus().getCode() : kBrickOk;
+    batteryCode = block.getStatus().isFatal() ? block.getStatus().getCode() : kBrickOk;
   }
-  if (code == kBrickOk) {
-    code = info.firmwareVersion(firmware);
+  long firmwareCode = batteryCode;
+  if (!isLinkFailure(batteryCode)) {
+    firmwareCode = info.firmwareVersion(firmware);
   }
-  if (code == kBrickOk) {
+  long sleepCode = firmwareCode;
+  if (!isLinkFailure(firmwareCode)) {
     // Asking for the sleep time resets the brick's sleep timer: harmless, and the only way.
-    code = info.keepAlive(sleep);
+    sleepCode = info.keepAlive(sleep);
   }
-  int status = outcome(io, code, "info");
-  if (status != kExitOk) {
-    return status;
+  if (isLinkFailure(sleepCode)) {
+    return outcome(io, sleepCode, "info");
   }
+  auto refused = [](long code) {
+    return std::string("refused (") + Brick::Lib::brickCodeText(code) + ")";
+  };
   std::string name =
       Nxt::nameText(reinterpret_cast<const std::uint8_t*>(device.name.data()), device.name.size());
   char line[128];
-  std::snprintf(line, sizeof line, "firmware: %d.%02d (protocol %d.%d)\n", firmware.firmwareMajor,
+  std::snprintf(line, sizeof line, "%d.%02d (protocol %d.%d)", firmware.firmwareMajor,
                 firmware.firmwareMinor, firmware.protocolMajor, firmware.protocolMinor);
-  io.out << "name:    " << (name.empty() ? "(none given)" : name) << "\n"
+  const bool known = deviceCode == kBrickOk;
+  io.out << "name:    "
+         << (!known         ? refused(deviceCode)
+             : name.empty() ? "(none given)"
+                            : name)
+         << "\n"
          << "battery: " << battery << " mV\n"
-         << line << "bt addr: " << device.addressText() << "\n"
-         << "flash:   " << device.freeFlash << " bytes free\n"
-         << "sleep:   " << sleepText(sleep) << "\n";
+         << "firmware: " << (firmwareCode == kBrickOk ? line : refused(firmwareCode)) << "\n"
+         << "bt addr: " << (known ? device.addressText() : refused(deviceCode)) << "\n"
+         << "flash:   "
+         << (known ? std::to_string(device.freeFlash) + " bytes free" : refused(deviceCode)) << "\n"
+         << "sleep:   " << (sleepCode == kBrickOk ? sleepText(sleep) : refused(sleepCode)) << "\n";
   return kExitOk;
 }
 

@@ -18,25 +18,12 @@ long request(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* com
     return kBrickNotAttached;
   }
   std::memset(reply, 0, replyLength);
-  // The status record keeps the first failure since it was cleared, so whether this exchange
-  // failed shows only against a clean record: the old one is put back afterwards, combined
-  // with this exchange's outcome by the record's own rule.
-  nFANTOM100::tStatus before(link->getStatus());
-  link->clearStatus();
-  unsigned char* cmd = const_cast<unsigned char*>(command);
-  int n = static_cast<int>(length);
-  int r = static_cast<int>(replyLength);
-  if (kind == Kind::System) {
-    link->sendSystemCommand(1, cmd, n, reply, r);
-  } else {
-    link->sendDirectCommand(1, cmd, n, reply, r);
-  }
-  nFANTOM100::tStatus now(link->getStatus());
-  link->clearStatus();
-  link->recordStatus(before.getCode(), before.getFileName(), before.getLineNumber());
-  link->recordStatus(now.getCode(), now.getFileName(), now.getLineNumber());
-  if (now.isFatal()) {
-    return now.getCode();
+  // The exchange's own outcome: another thread's failure on the same link, which the shared
+  // status record collects too, is not this call's.
+  long rc = link->transact(kind == Kind::System, command, static_cast<int>(length), reply,
+                           static_cast<int>(replyLength));
+  if (rc != Comm::kLinkOk) {
+    return rc;
   }
   if (replyLength < 2 || reply[0] != command[0]) {
     return refuse(link, kBrickBadReply, __FILE__, __LINE__);

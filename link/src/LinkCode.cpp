@@ -1,8 +1,15 @@
 #include "comm/LinkCode.h"
 
+#include "protocol/BrickStatus.h"
+
 namespace Comm {
 
 const char* linkCodeText(long code) {
+  if (code > kRecordedBrickStatus && code <= kRecordedBrickStatus + 0xFF) {
+    const Nxt::BrickStatus* row =
+        Nxt::findBrickStatus(static_cast<std::uint8_t>(code - kRecordedBrickStatus));
+    return row != nullptr ? row->text : "the brick refused the command";
+  }
   switch (code) {
     case kLinkOk:
       return "success";
@@ -28,6 +35,24 @@ const char* linkCodeText(long code) {
       return "the brick refused the command";
     case kLinkShortReply:
       return "reply shorter than its command's";
+    case kRecordedNotAttached:
+      return "not attached to a brick";
+    case kRecordedBadPort:
+      return "no such port";
+    case kRecordedBadInbox:
+      return "no such mailbox";
+    case kRecordedBadFileName:
+      return "not a 15.3 file name";
+    case kRecordedTextTooLong:
+      return "message over 58 bytes";
+    case kRecordedBadValue:
+      return "value out of range";
+    case kRecordedFileTooLarge:
+      return "file too large";
+    case kRecordedBadReply:
+      return "reply does not fit its command";
+    case kRecordedWaitTimeout:
+      return "not finished within the time limit";
     default:
       return code < 0 ? "unknown error" : "unknown warning";
   }

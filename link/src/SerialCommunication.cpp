@@ -267,7 +267,7 @@ void SerialCommunication::getName(char* name) {
   unsigned char info[Nxt::kReplyGetDeviceInfo];
   std::memset(info, 0, sizeof info);
   name[0] = '\0';
-  if (!exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info)) {
+  if (exchange(Nxt::kSystemCommand, ask, sizeof ask, info, sizeof info) != kLinkOk) {
     return;
   }
   if (!answered(info, Nxt::kGetDeviceInfo)) {
@@ -291,7 +291,7 @@ bool SerialCommunication::setName(char* name) {
   }
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
   unsigned char reply[Nxt::Reply::kLength - Nxt::kFromOpcode] = {0x01, 0x01};
-  if (!exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply)) {
+  if (exchange(Nxt::kSystemCommand, command, sizeof command, reply, sizeof reply) != kLinkOk) {
     return false;
   }
   if (!answered(reply, Nxt::kSetBrickName)) {
@@ -315,15 +315,27 @@ void SerialCommunication::sendSystemCommand(unsigned short replyWanted, unsigned
            replyLength);
 }
 
-bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
+long SerialCommunication::transact(bool system, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  return exchange(system ? Nxt::kSystemCommand : Nxt::kDirectCommand, command, length, reply,
+                  replyLength, true);
+}
+
+void SerialCommunication::recordStatus(long code, const char* file, unsigned long line) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  status.setCode(code, file, line);
+}
+
+long SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
+                                   unsigned char* reply, int replyLength, bool refusalMayBeShort) {
   if (transport == nullptr || framing == nullptr) {
     fail(kLinkNotOpen, kThisFile, __LINE__);
-    return false;
+    return kLinkNotOpen;
   }
   if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
     fail(kLinkBadArgument, kThisFile, __LINE__);
-    return false;
+    return kLinkBadArgument;
   }
   std::lock_guard<std::mutex> whole(transport->exchangeLock);
   // Whatever a failed exchange left pending is thrown away; replies to it that come later are
@@ -337,7 +349,7 @@ bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     long rc = resync(*transport, *framing);
     if (rc != kLinkOk) {
       fail(rc, kThisFile, __LINE__);
-      return false;
+      return rc;
     }
   }
   std::uint8_t telegram[Nxt::kMaxTelegram];
@@ -349,25 +361,28 @@ bool SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
                       oursLength);
   if (rc != kLinkOk) {
     fail(rc, kThisFile, __LINE__);
-    return false;
+    return rc;
   }
   if (!wantsReply) {
-    return true;
+    return kLinkOk;
   }
   std::size_t take = oursLength - Nxt::kFromOpcode;
+  // A brick refuses some commands in a reply of opcode and status alone: that is its answer,
+  // not a reply cut short.
+  const bool shortRefusal = refusalMayBeShort && take >= 2 && ours[Nxt::kFromOpcode + 1] != 0;
   if (replyLength < 0) {
     take = 0;
-  } else if (take < static_cast<std::size_t>(replyLength)) {
+  } else if (take < static_cast<std::size_t>(replyLength) && !shortRefusal) {
     // Bytes the reply should have carried would read as values the brick never sent.
     fail(kLinkShortReply, kThisFile, __LINE__);
-    return false;
+    return kLinkShortReply;
   } else if (take > static_cast<std::size_t>(replyLength)) {
     take = static_cast<std::size_t>(replyLength);
   }
   if (take > 0 && reply != nullptr) {
     std::memcpy(reply, ours + Nxt::kFromOpcode, take);
   }
-  return true;
+  return kLinkOk;
 }
 
 }  // namespace Comm

@@ -404,6 +404,13 @@ message(brick_refused(file_download, 0x87, file_not_found), "has no file of that
 message(brick_refused(program_stop, 0xEC, no_active_program), "start one with program_start/2").
 message(brick_refused(file_upload, 0x8F, file_exists), "delete it first").
 
+% SWI-Prolog's own errors keep their own messages, even where they share a shape with ours.
+test(messages_of_others, [forall(member(Formal, [timeout_error(read, '<stream>(0x1)'),
+                                                 timeout_error(read, user_input),
+                                                 existence_error(sensor, foo),
+                                                 domain_error(encoding, foo)]))]) :-
+    assertion(\+ phrase(prolog:message(error(Formal, _)), _)).
+
 test(messages, [forall(message(Formal, Text))]) :-
     message_to_codes(error(Formal, _), Codes),
     string_codes(String, Codes),

@@ -15,22 +15,25 @@
 #include <cstdint>
 
 #include "brick/Export.h"
+#include "comm/LinkCode.h"
 
 namespace Brick {
 namespace Lib {
 
+// The numbers and their texts are the link's (comm/LinkCode.h), as the codes share its status
+// record.
 enum BrickCode : long {
   kBrickOk = 0,
-  kBrickNotAttached = -1101,   // the object has no link (default-constructed)
-  kBrickBadPort = -1102,       // a port number outside 0-2 (outputs) or 0-3 (inputs)
-  kBrickBadInbox = -1103,      // a mailbox number outside 0-9 (or 10-19 for a remote inbox)
-  kBrickBadFileName = -1104,   // not a 15.3 file name (or pattern)
-  kBrickTextTooLong = -1105,   // a message over 58 bytes
-  kBrickBadValue = -1106,      // power, turn ratio or count out of range
-  kBrickFileTooLarge = -1107,  // a file the brick's 32-bit size field cannot describe
-  kBrickBadReply = -1108,      // a reply too short for its layout
-  kBrickWaitTimeout = -1109,   // a bounded wait (motor move, I2C transaction) ran out
-  kBrickStatus = 0x1000,       // + the brick's status byte
+  kBrickNotAttached = Comm::kRecordedNotAttached,    // the object has no link
+  kBrickBadPort = Comm::kRecordedBadPort,            // a port outside 0-2 / 0-3
+  kBrickBadInbox = Comm::kRecordedBadInbox,          // a mailbox outside 0-9 (10-19 remote)
+  kBrickBadFileName = Comm::kRecordedBadFileName,    // not a 15.3 file name (or pattern)
+  kBrickTextTooLong = Comm::kRecordedTextTooLong,    // a message over 58 bytes
+  kBrickBadValue = Comm::kRecordedBadValue,          // power, turn ratio or count out of range
+  kBrickFileTooLarge = Comm::kRecordedFileTooLarge,  // over what a 32-bit size describes
+  kBrickBadReply = Comm::kRecordedBadReply,          // a reply too short for its layout
+  kBrickWaitTimeout = Comm::kRecordedWaitTimeout,    // a bounded wait ran out
+  kBrickStatus = Comm::kRecordedBrickStatus,         // + the brick's status byte
 };
 
 // The code for a status byte the brick answered with.
@@ -45,7 +48,8 @@ inline std::uint8_t brickStatusOf(long code) {
   return static_cast<std::uint8_t>(code - kBrickStatus);
 }
 
-// A short text for any code above or any link code, e.g. "file not found"; never null.
+// A short text for any code above or any link code, e.g. "file not found"; never null. The same
+// as Comm::linkCodeText.
 BRICKCTL_API const char* brickCodeText(long code);
 
 }  // namespace Lib

@@ -20,13 +20,16 @@ brick_message(existence_error(brick, Device)) -->
 brick_message(existence_error(brick, Brick)) -->
     [ 'The brick ~p is closed; open it again with brick_open/2.'-[Brick] ].
 brick_message(existence_error(sensor, Sensor)) -->
+    { compound(Sensor) },
     [ 'No sensor is configured at ~p; call brick_sensor/4 first.'-[Sensor] ].
 brick_message(timeout_error(motor_wait(Port), Device)) -->
+    { atom(Device) },
     !,
     [ 'Motor ~w of the brick at ~q did not finish its move in time. '-[Port, Device],
       'Is it held back, or still running from motor_run/2 or sync_drive/4?'
     ].
 brick_message(timeout_error(Operation, Device)) -->
+    { atom(Device), brick_operation(Operation) },
     [ 'The brick at ~q stopped answering during ~w: '-[Device, Operation],
       'no reply within the time limit. Is it still switched on and in range?'
     ],
@@ -43,6 +46,13 @@ brick_message(resource_error(brick(Device))) -->
     [ 'Another program holds the brick at ~q; close it and try again.'-[Device] ].
 brick_message(domain_error(Domain, Culprit)) -->
     domain_hint(Domain, Culprit).
+
+% Only library(brick)'s own operations: a time-out of SWI-Prolog's own (a read on a pipe, say)
+% keeps its own message.
+brick_operation(Operation) :-
+    atom(Operation),
+    module_property(brick, exports(Exports)),
+    memberchk(Operation/_, Exports).
 
 timeout_hint(Operation) -->
     { memberchk(Operation, [i2c_read, i2c_write]) },

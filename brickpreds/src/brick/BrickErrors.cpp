@@ -1,6 +1,7 @@
 #include "BrickErrors.h"
 
 #include "comm/LinkCode.h"
+#include "protocol/BrickStatus.h"
 
 namespace Brick {
 namespace Prolog {
@@ -55,82 +56,8 @@ void throwLinkFailed(long linkCode, const char* operation, const char* device) {
 }
 
 const char* statusAtom(int status) {
-  switch (status) {
-    case 0x20:
-      return "pending";
-    case 0x40:
-      return "mailbox_empty";
-    case 0x81:
-      return "no_more_handles";
-    case 0x82:
-      return "no_space";
-    case 0x83:
-      return "no_more_files";
-    case 0x84:
-      return "end_of_file_expected";
-    case 0x85:
-      return "end_of_file";
-    case 0x86:
-      return "not_a_linear_file";
-    case 0x87:
-      return "file_not_found";
-    case 0x88:
-      return "handle_already_closed";
-    case 0x89:
-      return "no_linear_space";
-    case 0x8A:
-      return "undefined_error";
-    case 0x8B:
-      return "file_busy";
-    case 0x8C:
-      return "no_write_buffers";
-    case 0x8D:
-      return "append_not_possible";
-    case 0x8E:
-      return "file_full";
-    case 0x8F:
-      return "file_exists";
-    case 0x90:
-      return "module_not_found";
-    case 0x91:
-      return "out_of_boundary";
-    case 0x92:
-      return "illegal_file_name";
-    case 0x93:
-      return "illegal_handle";
-    case 0xBD:
-      return "request_failed";
-    case 0xBE:
-      return "unknown_opcode";
-    case 0xBF:
-      return "insane_packet";
-    case 0xC0:
-      return "out_of_range";
-    case 0xDD:
-      return "bus_error";
-    case 0xDE:
-      return "no_free_memory";
-    case 0xDF:
-      return "bad_channel";
-    case 0xE0:
-      return "channel_busy";
-    case 0xEC:
-      return "no_active_program";
-    case 0xED:
-      return "illegal_size";
-    case 0xEE:
-      return "illegal_mailbox";
-    case 0xEF:
-      return "invalid_field";
-    case 0xF0:
-      return "bad_port";
-    case 0xFB:
-      return "insufficient_memory";
-    case 0xFF:
-      return "bad_arguments";
-    default:
-      return "unknown_status";
-  }
+  const Nxt::BrickStatus* row = Nxt::findBrickStatus(static_cast<std::uint8_t>(status));
+  return row != nullptr && status == row->code ? row->atom : "unknown_status";
 }
 
 }  // namespace Prolog

@@ -23,7 +23,25 @@ enum LinkCode : long {
   kLinkShortReply = -1011,    // a reply shorter than its command's layout
 };
 
-// A short text for a code, e.g. "no reply within the time limit"; never null.
+// Codes the class library records in the same status record, which brick/BrickCode.h gives its
+// hosts under its own names: an argument refused before anything was sent, a wait on the brick
+// that ran out, and the brick's own status byte S as kRecordedBrickStatus + S (a refusal: the
+// link itself is fine, so these count as warnings).
+enum RecordedCode : long {
+  kRecordedNotAttached = -1101,   // the object has no link (default-constructed)
+  kRecordedBadPort = -1102,       // a port number outside 0-2 (outputs) or 0-3 (inputs)
+  kRecordedBadInbox = -1103,      // a mailbox number outside 0-9 (or 10-19 for a remote inbox)
+  kRecordedBadFileName = -1104,   // not a 15.3 file name (or pattern)
+  kRecordedTextTooLong = -1105,   // a message over 58 bytes
+  kRecordedBadValue = -1106,      // power, turn ratio or count out of range
+  kRecordedFileTooLarge = -1107,  // a file the brick's 32-bit size field cannot describe
+  kRecordedBadReply = -1108,      // a reply too short for its layout
+  kRecordedWaitTimeout = -1109,   // a bounded wait (motor move, I2C transaction) ran out
+  kRecordedBrickStatus = 0x1000,  // + the brick's status byte
+};
+
+// A short text for any code a status record can hold, e.g. "no reply within the time limit" or
+// "file not found"; never null.
 COMM_API const char* linkCodeText(long code);
 
 }  // namespace Comm

@@ -26,7 +26,8 @@
 // with; open, close and attach wait for the exchange in progress (copying a link does not: copy
 // it while no other thread opens or closes it). The lock costs some tens of
 // nanoseconds when uncontended (bench/). The status record collects every thread's failures;
-// read it while no other thread uses the link. Copies of a link share the open device.
+// read it while no other thread uses the link. transact() gives one exchange's own outcome,
+// whatever other threads do. Copies of a link share the open device.
 //
 // Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
 // framing, in the caller's thread, while the link is locked: a tracer must not call the link. It
@@ -93,6 +94,14 @@ class COMM_API SerialCommunication {
   void sendSystemCommand(unsigned short replyWanted, unsigned char* command, int length,
                          unsigned char* reply, int replyLength);
 
+  // One exchange (a reply wanted) whose outcome is its own, whatever other threads do on this
+  // link: kLinkOk, or the link's failure, which the status record also collects. A reply that
+  // carries a refusal (a status byte other than 0) may be shorter than `replyLength`, as a brick
+  // refuses some commands in opcode and status alone: what came is copied, the rest of `reply`
+  // is left as it was, and the status byte is the caller's to read.
+  long transact(bool system, const unsigned char* command, int length, unsigned char* reply,
+                int replyLength);
+
   // Takes ownership of an already open transport and a framing, closing what was open. This is
   // how tests, benchmarks and other transports plug in.
   void attach(Transport* newTransport, Framing* newFraming);
@@ -103,15 +112,14 @@ class COMM_API SerialCommunication {
   const nFANTOM100::tStatus& getStatus() const { return status; }
   void clearStatus() { status.clear(); }
   // Records an outcome found above the link (a brick's refusal, an argument refused before
-  // sending) by the same combining rule as the link's own failures.
-  void recordStatus(long code, const char* file, unsigned long line) {
-    status.setCode(code, file, line);
-  }
+  // sending) by the same combining rule as the link's own failures, under the link's lock.
+  void recordStatus(long code, const char* file, unsigned long line);
 
  private:
-  // True when a reply (or, for a command that wants none, the command) went through.
-  bool exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
-                int replyLength);
+  // kLinkOk when a reply (or, for a command that wants none, the command) went through, else
+  // the failure, recorded.
+  long exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
+                int replyLength, bool refusalMayBeShort = false);
   void fail(long code, const char* file, unsigned long line) { status.setCode(code, file, line); }
 
   nFANTOM100::tStatus status;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "protocol/BrickStatus.h"
 #include "protocol/Commands.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
@@ -156,56 +157,8 @@ inline const char* opcodeName(std::uint8_t type, std::uint8_t opcode) {
 }
 
 inline const char* statusName(std::uint8_t status) {
-  switch (status) {
-    case 0x00:
-      return "SUCCESS";
-    case 0x20:
-      return "PENDING";
-    case 0x40:
-      return "MAILBOX_EMPTY";
-    case 0xBD:
-      return "REQUEST_FAILED";
-    case 0xBE:
-      return "UNKNOWN_OPCODE";
-    case 0xBF:
-      return "INSANE_PACKET";
-    case 0xC0:
-      return "OUT_OF_RANGE";
-    case 0xDD:
-      return "BUS_ERROR";
-    case 0xDE:
-      return "NO_FREE_MEMORY";
-    case 0xDF:
-      return "BAD_CONNECTION";
-    case 0xE0:
-      return "CHANNEL_BUSY_OR_UNCONFIGURED";
-    case 0xEC:
-      return "NO_PROGRAM";
-    case 0xED:
-      return "ILLEGAL_SIZE";
-    case 0xEE:
-      return "ILLEGAL_MAILBOX";
-    case 0xEF:
-      return "BAD_FIELD";
-    case 0xF0:
-      return "BAD_PORT";
-    case 0xFB:
-      return "NO_MEMORY";
-    case 0xFF:
-      return "BAD_ARGUMENTS";
-    case kStatusNoSpace:
-      return "NO_SPACE";
-    case kStatusFileNotFound:
-      return "FILE_NOT_FOUND";
-    case kStatusHandleClosed:
-      return "HANDLE_ALREADY_CLOSED";
-    case kStatusModuleNotFound:
-      return "MODULE_NOT_FOUND";
-    case kStatusIllegalHandle:
-      return "ILLEGAL_HANDLE";
-    default:
-      return "UNKNOWN_STATUS";
-  }
+  const BrickStatus* row = findBrickStatus(status);
+  return row != nullptr ? row->traceName : "UNKNOWN_STATUS";
 }
 
 inline std::string modeText(std::uint8_t mode) {
