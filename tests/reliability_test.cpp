@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cstring>
@@ -131,6 +132,43 @@ TEST_F(PtyBrick, RefusedNameRequestsAreRecorded) {
 
 // Two threads on one Block, as a GUI thread and a control thread would be: every value is the
 // brick's answer to that very call.
+// One program per device: a second one is told at once that the brick is in use, rather than
+// having the two take each other's replies; once the first has gone, the device is free.
+TEST_F(PtyBrick, ASecondProgramOnTheDeviceIsToldItIsInUse) {
+  int toChild[2];
+  int fromChild[2];
+  ASSERT_EQ(::pipe(toChild), 0);
+  ASSERT_EQ(::pipe(fromChild), 0);
+  block.disconnect();
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Brick::Lib::Block holder;
+    char opened = holder.connectBluetooth(const_cast<char*>(server.devicePath().c_str())) &&
+                          holder.getBatteryLevel() == 9000
+                      ? 'y'
+                      : 'n';
+    (void)!::write(fromChild[1], &opened, 1);
+    char go;
+    (void)!::read(toChild[0], &go, 1);
+    ::_exit(0);
+  }
+  char opened = 0;
+  ASSERT_EQ(::read(fromChild[0], &opened, 1), 1);
+  EXPECT_EQ(opened, 'y');
+  Brick::Lib::Block second;
+  EXPECT_FALSE(second.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  EXPECT_EQ(second.getStatus().getCode(), Comm::kLinkBusy);
+  ASSERT_EQ(::write(toChild[1], "x", 1), 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(second.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+  EXPECT_EQ(second.getBatteryLevel(), 9000);
+  for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
+    ::close(fd);
+  }
+}
+
 TEST_F(MemoryBrick, TwoThreadsOnOneBlockEachGetTheirOwnReplies) {
   Brick::Lib::Motor motor;
   ASSERT_EQ(block.setMotor(&motor, 1), 1);

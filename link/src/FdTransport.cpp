@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -117,6 +118,14 @@ FdTransport* FdTransport::openSerial(const std::string& path, long& code) {
   if (!::isatty(fd) || ::tcgetattr(fd, &tio) != 0) {
     ::close(fd);
     code = kLinkNoDevice;
+    return nullptr;
+  }
+  // One program at a time: two would take each other's replies. The lock is on the device
+  // itself, so it holds for root too, and goes with the last descriptor when the holder ends,
+  // however it ends.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    code = kLinkBusy;
     return nullptr;
   }
   termios before = tio;

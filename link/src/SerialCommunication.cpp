@@ -221,6 +221,9 @@ bool SerialCommunication::openBT() {
   for (int i = 0; i < Nxt::kRfcommDeviceCount; ++i) {
     std::string path = Nxt::rfcommDevicePath(i);
     if (!openBT(&path[0])) {
+      if (status.getCode() == kLinkBusy) {
+        reason = kLinkBusy;  // a brick is there, but another program has it
+      }
       continue;
     }
     // A bound device opens whether or not its brick is in reach: ask it for its name.
