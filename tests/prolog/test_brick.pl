@@ -91,8 +91,9 @@ wire((brick_sensor(B, 2, light(ambient), S), sensor_kind(S, light(ambient))), B,
      ["00 05 01 06 80"]).
 wire((brick_sensor(B, 3, sound(dba), S), brick_sensor(B, 3, sound, S)), B,
      ["00 05 02 08 80", "00 05 02 07 80"]).
+% The distance request, then LSREAD: on this clock (10 ms a telegram) the bus is done by then.
 wire((brick_sensor(B, 4, ultrasonic, S), sensor_value(S, 255)), B,
-     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 0E 03", "00 10 03"]).
+     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 10 03"]).
 wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["00 05 00 0D 80", "00 07 00"]).
 wire((brick_sensor(B, 1, light, S),
       sensor_values(S, [valid(true), calibrated(false), raw(413), normalized(413), scaled(60),

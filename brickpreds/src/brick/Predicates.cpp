@@ -13,6 +13,7 @@
 #include "BrickErrors.h"
 #include "Exchange.h"
 #include "Frame.h"
+#include "brick/Ultrasonic.h"
 
 namespace Brick {
 namespace Prolog {
@@ -245,11 +246,12 @@ foreign_t sensorValue(const PlTermv& a) {
     if (kind == 0) {
       throwError(PlCompound("existence_error", PlTermv(PlTerm_atom("sensor"), a[0])));
     }
-    value = handle.sensor(port).getValue();
-    exchange.check();
-    // The ultrasonic sensor's measurement never arrived, though the brick kept answering.
-    if (value < 0) {
-      throwTimeout("sensor_value", handle.device().c_str());
+    if (kind == Lib::SENSOR_ULTRASONIC) {
+      // Read as the brick runs its bus: its "busy" and "pending" answers are part of a reading.
+      exchange.checkCode(Lib::Ultrasonic(handle.block(), port).read(value));
+    } else {
+      value = handle.sensor(port).getValue();
+      exchange.check();
     }
   }
   return unifyReading(a[1], kind, value);
