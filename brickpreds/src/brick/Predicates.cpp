@@ -13,6 +13,7 @@
 #include "BrickErrors.h"
 #include "Exchange.h"
 #include "Frame.h"
+#include "brick/StopOnExit.h"
 #include "brick/Ultrasonic.h"
 
 namespace Brick {
@@ -268,6 +269,18 @@ foreign_t sensorKind(const PlTermv& a) {
   return unifySensorKind(a[1], kind);
 }
 
+// '$brick_halt'(+Brick): all three motors off and the sound stopped, for with_brick/4 when its
+// goal did not succeed.
+foreign_t brickHalt(const PlTermv& a) {
+  BrickHandle& handle = brickArgument(a[0]);
+  Exchange exchange(handle, "with_brick");
+  Lib::StopOnExit guard(handle.block());
+  long code = guard.stop();
+  guard.release();
+  exchange.checkCode(code);
+  return TRUE;
+}
+
 constexpr ForeignPredicate kPredicates[] = {
     {"brick_open", 2, predicate<2, brickOpen>},
     {"brick_close", 1, predicate<1, brickClose>},
@@ -287,6 +300,7 @@ constexpr ForeignPredicate kPredicates[] = {
     {"brick_sensor", 4, predicate<4, brickSensor>},
     {"sensor_value", 2, predicate<2, sensorValue>},
     {"sensor_kind", 2, predicate<2, sensorKind>},
+    {"$brick_halt", 1, predicate<1, brickHalt>},
 };
 
 __attribute__((constructor)) void registerBasics() {
