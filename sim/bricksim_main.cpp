@@ -14,19 +14,16 @@
 #include <string>
 
 #include "protocol/TelegramText.h"
-#include "sim/CatchUpClock.h"
 #include "sim/DeviceLink.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
-#include "sim/PacedClock.h"
 #include "sim/PtyServer.h"
-#include "sim/RealClock.h"
 #include "sim/Recorder.h"
 #include "sim/Recording.h"
 #include "sim/ReplayStage.h"
 #include "sim/Robot.h"
-#include "sim/SteppedClock.h"
+#include "sim/RunClock.h"
 #include "sim/StopDeadline.h"
 #include "sim/SvgPicture.h"
 #include "sim/TraceLog.h"
@@ -306,40 +303,25 @@ int main(int argc, char** argv) {
     }
   }
 
-  Sim::RealClock wall;
-  std::unique_ptr<Sim::Clock> clock;
-  Sim::CatchUpClock* realTimeClock = nullptr;
-  Sim::SteppedClock* stepped = nullptr;
-  Sim::PacedClock* paced = nullptr;
-  if (viewPort >= 0) {
-    paced = new Sim::PacedClock(stepMs >= 0 ? stepMs / 1000.0 : 0.0);
-    clock.reset(paced);
-  } else if (stepMs >= 0) {
-    stepped = new Sim::SteppedClock(stepMs / 1000.0);
-    clock.reset(stepped);
-  } else {
-    realTimeClock = new Sim::CatchUpClock(wall, kMostCatchUp);
-    clock.reset(realTimeClock);
-  }
+  // Whether a page watches has no say in the clock: a watched run goes as an unwatched one.
+  Sim::RunClock clock(stepMs > 0 ? stepMs / 1000.0 : 0.0, kMostCatchUp);
   Sim::VirtualBrick brick;
   brick.name = name.substr(0, 15);
-  Sim::Robot robot(world, *clock);
+  Sim::Robot robot(world, clock);
   robot.attach(brick);
   if (sleepMs >= 0) {
     brick.sleep.sleepMs = static_cast<std::uint32_t>(sleepMs);
     brick.sleep.clock = [&robot] { return robot.worldSeconds(); };
   }
   Sim::PtyServer server(brick);
-  if (stepped != nullptr) {
+  if (clock.stepped()) {
     // The link's time passes on the world's clock, without waiting.
-    server.setLinkModel(Sim::LinkModel(linkKind), [&server, stepped](double seconds) {
+    server.setLinkModel(Sim::LinkModel(linkKind), [&server, &clock](double seconds) {
       auto guard = server.lock();
-      stepped->step(seconds);
+      clock.pass(seconds);
     });
   } else {
-    // A watched run's page controls pace its clock; the link's time is waited for, as it is
-    // in real time.
-    server.setLinkModel(Sim::LinkModel(linkKind));
+    server.setLinkModel(Sim::LinkModel(linkKind));  // waited on the wall clock
   }
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;
@@ -389,7 +371,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<Sim::LiveStage> stage;
   std::unique_ptr<Sim::ViewServer> view;
   if (viewPort >= 0) {
-    stage.reset(new Sim::LiveStage(server, robot, *paced, traceLog));
+    stage.reset(new Sim::LiveStage(server, robot, clock.controls(), traceLog));
     view.reset(new Sim::ViewServer(*stage));
     if (!view->start(host, viewPort, error)) {
       std::fprintf(stderr, "bricksim: %s\n", error.c_str());
@@ -402,7 +384,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
-  const bool realTime = stepMs < 0;
+  const bool realTime = !clock.stepped();
   auto picture = [&] {
     auto guard = server.lock();
     Sim::Scene scene(robot.world(), robot.path(), robot.events(), Sim::Frame::of(robot));
@@ -419,7 +401,7 @@ int main(int argc, char** argv) {
       if (realTime) {
         robot.advance();
         // Said when it starts and then after every further 10 s, not at every catch-up.
-        double dropped = realTimeClock->dropped();
+        double dropped = clock.dropped();
         if (dropped > 0 && (droppedShown == 0 || dropped >= droppedShown + 10)) {
           std::fprintf(stderr,
                        "bricksim: the world is %.2f s behind real time (a stall, or more than it "
@@ -468,9 +450,9 @@ int main(int argc, char** argv) {
   }
   Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
   std::fputs(robot.summary().c_str(), stdout);
-  if (realTimeClock != nullptr && realTimeClock->drops() > 0) {
-    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", realTimeClock->dropped(),
-                static_cast<unsigned long long>(realTimeClock->drops()));
+  if (clock.drops() > 0) {
+    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", clock.dropped(),
+                static_cast<unsigned long long>(clock.drops()));
   }
   if (brick.toneCount > brick.tones.size()) {
     std::printf("tones: %llu played, the last %zu:\n",
