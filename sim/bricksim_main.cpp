@@ -76,12 +76,15 @@ const char kUsage[] =
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
     "  --view [PORT]     serve a live page of the robot at http://127.0.0.1:PORT/\n"
-    "                    (default 8080; 0: any free port); its address is printed\n"
+    "                    (default 8080; 0: any free port); its address is printed.\n"
+    "                    Watching changes nothing in the run, on either clock; the page's\n"
+    "                    Pause, Step and speed pace the world's time\n"
     "  --bind ADDRESS    serve the page on ADDRESS instead of 127.0.0.1 (anyone who can\n"
     "                    reach it can watch and pause the robot)\n"
     "  --record FILE     write the run to FILE as JSON lines, for --replay\n"
     "  --replay FILE     play a recorded run instead of serving a brick: in the page with\n"
-    "                    --view, into a picture with --svg\n"
+    "                    --view, into a picture with --svg (options that shape the brick,\n"
+    "                    --link, --step, --record and the like, are refused with it)\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
     "                    milliseconds (above 0, at most 60000), and nothing else does\n"
@@ -116,6 +119,18 @@ const double kMostStepMs = 60000;
 // any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
 // the largest world a file can describe.
 const double kMostCatchUp = 0.25;
+
+// Options that shape the brick a run serves: a replay serves none, so they have no use there.
+const char* const kServingOnly[] = {"--link",       "--world",      "--trace",
+                                    "--trace-time", "--link-model", "--record",
+                                    "--step",       "--name",       "--sleep"};
+
+double secondsSince(const timespec& started) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec - started.tv_sec) +
+         static_cast<double>(now.tv_nsec - started.tv_nsec) / 1e9;
+}
 
 bool savePicture(const std::string& document, const std::string& path) {
   if (Sim::SvgPicture::save(document, path)) {
@@ -161,9 +176,7 @@ int replay(const std::string& file, const std::string& svg, const std::string& h
   while (!stopping) {
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    if (duration >= 0 && static_cast<double>(now.tv_sec - started.tv_sec) >= duration) {
+    if (duration >= 0 && secondsSince(started) >= duration) {
       break;
     }
   }
@@ -200,9 +213,13 @@ int main(int argc, char** argv) {
   double sleepMs = -1;
   bool traceTime = false;
   Sim::LinkModel::Kind linkKind = Sim::LinkModel::Kind::Usb;
+  const char* servingOption = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
+    for (const char* option : kServingOnly) {
+      servingOption = arg == option ? option : servingOption;
+    }
     auto value = [&](const char* option) -> const char* {
       if (!hasValue) {
         std::fprintf(stderr, "bricksim: %s needs a value (see --help)\n", option);
@@ -284,6 +301,13 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   if (!replayFile.empty()) {
+    if (servingOption != nullptr) {
+      std::fprintf(stderr,
+                   "bricksim: --replay plays a recorded run and serves no brick: %s has no "
+                   "use with it\n",
+                   servingOption);
+      return 2;
+    }
     return replay(replayFile, svg, host, viewPort, options, duration);
   }
 
@@ -418,14 +442,8 @@ int main(int argc, char** argv) {
         savePicture(picture(), svg);
       }
     }
-    if (duration >= 0) {
-      timespec now;
-      clock_gettime(CLOCK_MONOTONIC, &now);
-      double elapsed = static_cast<double>(now.tv_sec - started.tv_sec) +
-                       static_cast<double>(now.tv_nsec - started.tv_nsec) / 1e9;
-      if (elapsed >= duration) {
-        break;
-      }
+    if (duration >= 0 && secondsSince(started) >= duration) {
+      break;
     }
   }
   {

@@ -290,6 +290,11 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", "carrier-pigeon"}, out), 10), 2);
+  // A replay serves no brick: what would shape one is refused rather than left unused.
+  for (const char* option : {"--link", "--step", "--record"}) {
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--replay", "run.jsonl", option, "10"}, out), 10), 2)
+        << option;
+  }
   // A step the world can never take would hang it at the first telegram.
   // Nor can it take none: a world whose clock never moves never finishes a sonar reading.
   for (const char* step : {"inf", "1e300", "nan", "0"}) {
