@@ -637,7 +637,7 @@ std::string batteryExchange(const std::string& device) {
   return reply;
 }
 
-// The address a bricksim with --view printed on its second line; empty if none came in time.
+// The port of the page a bricksim with --view printed on its second line; -1 if none came.
 int viewPortPrinted(const std::string& output) {
   for (int i = 0; i < 500; ++i) {
     std::string text = readFile(output);
@@ -658,7 +658,11 @@ double pageWorldTime(int port) {
   if (!state || state->status != 200) {
     return -1;
   }
-  return nlohmann::json::parse(state->body)["frame"]["t"].get<double>();
+  auto json = nlohmann::json::parse(state->body, nullptr, false);
+  if (json.is_discarded() || !json["frame"]["t"].is_number()) {
+    return -1;
+  }
+  return json["frame"]["t"].get<double>();
 }
 
 }  // namespace
