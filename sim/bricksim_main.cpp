@@ -14,19 +14,16 @@
 #include <string>
 
 #include "protocol/TelegramText.h"
-#include "sim/CatchUpClock.h"
 #include "sim/DeviceLink.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
-#include "sim/PacedClock.h"
 #include "sim/PtyServer.h"
-#include "sim/RealClock.h"
 #include "sim/Recorder.h"
 #include "sim/Recording.h"
 #include "sim/ReplayStage.h"
 #include "sim/Robot.h"
-#include "sim/SteppedClock.h"
+#include "sim/RunClock.h"
 #include "sim/StopDeadline.h"
 #include "sim/SvgPicture.h"
 #include "sim/TraceLog.h"
@@ -79,12 +76,15 @@ const char kUsage[] =
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
     "  --view [PORT]     serve a live page of the robot at http://127.0.0.1:PORT/\n"
-    "                    (default 8080; 0: any free port); its address is printed\n"
+    "                    (default 8080; 0: any free port); its address is printed.\n"
+    "                    Watching changes nothing in the run, on either clock; the page's\n"
+    "                    Pause, Step and speed pace the world's time\n"
     "  --bind ADDRESS    serve the page on ADDRESS instead of 127.0.0.1 (anyone who can\n"
     "                    reach it can watch and pause the robot)\n"
     "  --record FILE     write the run to FILE as JSON lines, for --replay\n"
     "  --replay FILE     play a recorded run instead of serving a brick: in the page with\n"
-    "                    --view, into a picture with --svg\n"
+    "                    --view, into a picture with --svg (options that shape the brick,\n"
+    "                    --link, --step, --record and the like, are refused with it)\n"
     "  --duration S      end after S seconds of wall-clock time\n"
     "  --step MS         deterministic time: every telegram advances the world by MS\n"
     "                    milliseconds (above 0, at most 60000), and nothing else does\n"
@@ -119,6 +119,18 @@ const double kMostStepMs = 60000;
 // any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
 // the largest world a file can describe.
 const double kMostCatchUp = 0.25;
+
+// Options that shape the brick a run serves: a replay serves none, so they have no use there.
+const char* const kServingOnly[] = {"--link",       "--world",      "--trace",
+                                    "--trace-time", "--link-model", "--record",
+                                    "--step",       "--name",       "--sleep"};
+
+double secondsSince(const timespec& started) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec - started.tv_sec) +
+         static_cast<double>(now.tv_nsec - started.tv_nsec) / 1e9;
+}
 
 bool savePicture(const std::string& document, const std::string& path) {
   if (Sim::SvgPicture::save(document, path)) {
@@ -164,9 +176,7 @@ int replay(const std::string& file, const std::string& svg, const std::string& h
   while (!stopping) {
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    if (duration >= 0 && static_cast<double>(now.tv_sec - started.tv_sec) >= duration) {
+    if (duration >= 0 && secondsSince(started) >= duration) {
       break;
     }
   }
@@ -203,9 +213,13 @@ int main(int argc, char** argv) {
   double sleepMs = -1;
   bool traceTime = false;
   Sim::LinkModel::Kind linkKind = Sim::LinkModel::Kind::Usb;
+  const char* servingOption = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
+    for (const char* option : kServingOnly) {
+      servingOption = arg == option ? option : servingOption;
+    }
     auto value = [&](const char* option) -> const char* {
       if (!hasValue) {
         std::fprintf(stderr, "bricksim: %s needs a value (see --help)\n", option);
@@ -287,6 +301,13 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   if (!replayFile.empty()) {
+    if (servingOption != nullptr) {
+      std::fprintf(stderr,
+                   "bricksim: --replay plays a recorded run and serves no brick: %s has no "
+                   "use with it\n",
+                   servingOption);
+      return 2;
+    }
     return replay(replayFile, svg, host, viewPort, options, duration);
   }
 
@@ -306,40 +327,25 @@ int main(int argc, char** argv) {
     }
   }
 
-  Sim::RealClock wall;
-  std::unique_ptr<Sim::Clock> clock;
-  Sim::CatchUpClock* realTimeClock = nullptr;
-  Sim::SteppedClock* stepped = nullptr;
-  Sim::PacedClock* paced = nullptr;
-  if (viewPort >= 0) {
-    paced = new Sim::PacedClock(stepMs >= 0 ? stepMs / 1000.0 : 0.0);
-    clock.reset(paced);
-  } else if (stepMs >= 0) {
-    stepped = new Sim::SteppedClock(stepMs / 1000.0);
-    clock.reset(stepped);
-  } else {
-    realTimeClock = new Sim::CatchUpClock(wall, kMostCatchUp);
-    clock.reset(realTimeClock);
-  }
+  // Whether a page watches has no say in the clock: a watched run goes as an unwatched one.
+  Sim::RunClock clock(stepMs > 0 ? stepMs / 1000.0 : 0.0, kMostCatchUp);
   Sim::VirtualBrick brick;
   brick.name = name.substr(0, 15);
-  Sim::Robot robot(world, *clock);
+  Sim::Robot robot(world, clock);
   robot.attach(brick);
   if (sleepMs >= 0) {
     brick.sleep.sleepMs = static_cast<std::uint32_t>(sleepMs);
     brick.sleep.clock = [&robot] { return robot.worldSeconds(); };
   }
   Sim::PtyServer server(brick);
-  if (stepped != nullptr) {
+  if (clock.stepped()) {
     // The link's time passes on the world's clock, without waiting.
-    server.setLinkModel(Sim::LinkModel(linkKind), [&server, stepped](double seconds) {
+    server.setLinkModel(Sim::LinkModel(linkKind), [&server, &clock](double seconds) {
       auto guard = server.lock();
-      stepped->step(seconds);
+      clock.pass(seconds);
     });
   } else {
-    // A watched run's page controls pace its clock; the link's time is waited for, as it is
-    // in real time.
-    server.setLinkModel(Sim::LinkModel(linkKind));
+    server.setLinkModel(Sim::LinkModel(linkKind));  // waited on the wall clock
   }
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;
@@ -389,7 +395,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<Sim::LiveStage> stage;
   std::unique_ptr<Sim::ViewServer> view;
   if (viewPort >= 0) {
-    stage.reset(new Sim::LiveStage(server, robot, *paced, traceLog));
+    stage.reset(new Sim::LiveStage(server, robot, clock.controls(), traceLog));
     view.reset(new Sim::ViewServer(*stage));
     if (!view->start(host, viewPort, error)) {
       std::fprintf(stderr, "bricksim: %s\n", error.c_str());
@@ -402,7 +408,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
-  const bool realTime = stepMs < 0;
+  const bool realTime = !clock.stepped();
   auto picture = [&] {
     auto guard = server.lock();
     Sim::Scene scene(robot.world(), robot.path(), robot.events(), Sim::Frame::of(robot));
@@ -419,7 +425,7 @@ int main(int argc, char** argv) {
       if (realTime) {
         robot.advance();
         // Said when it starts and then after every further 10 s, not at every catch-up.
-        double dropped = realTimeClock->dropped();
+        double dropped = clock.dropped();
         if (dropped > 0 && (droppedShown == 0 || dropped >= droppedShown + 10)) {
           std::fprintf(stderr,
                        "bricksim: the world is %.2f s behind real time (a stall, or more than it "
@@ -436,14 +442,8 @@ int main(int argc, char** argv) {
         savePicture(picture(), svg);
       }
     }
-    if (duration >= 0) {
-      timespec now;
-      clock_gettime(CLOCK_MONOTONIC, &now);
-      double elapsed = static_cast<double>(now.tv_sec - started.tv_sec) +
-                       static_cast<double>(now.tv_nsec - started.tv_nsec) / 1e9;
-      if (elapsed >= duration) {
-        break;
-      }
+    if (duration >= 0 && secondsSince(started) >= duration) {
+      break;
     }
   }
   {
@@ -468,9 +468,9 @@ int main(int argc, char** argv) {
   }
   Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
   std::fputs(robot.summary().c_str(), stdout);
-  if (realTimeClock != nullptr && realTimeClock->drops() > 0) {
-    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", realTimeClock->dropped(),
-                static_cast<unsigned long long>(realTimeClock->drops()));
+  if (clock.drops() > 0) {
+    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", clock.dropped(),
+                static_cast<unsigned long long>(clock.drops()));
   }
   if (brick.toneCount > brick.tones.size()) {
     std::printf("tones: %llu played, the last %zu:\n",

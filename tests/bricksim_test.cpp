@@ -10,13 +10,18 @@
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "BrickFixture.h"
 #include "sim/PtyServer.h"
@@ -285,6 +290,11 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", "carrier-pigeon"}, out), 10), 2);
+  // A replay serves no brick: what would shape one is refused rather than left unused.
+  for (const char* option : {"--link", "--step", "--record"}) {
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--replay", "run.jsonl", option, "10"}, out), 10), 2)
+        << option;
+  }
   // A step the world can never take would hang it at the first telegram.
   // Nor can it take none: a world whose clock never moves never finishes a sonar reading.
   for (const char* step : {"inf", "1e300", "nan", "0"}) {
@@ -606,6 +616,178 @@ TEST(Bricksim, EndsOnSigtermEvenWhileTheWorldComputesALongStep) {
   EXPECT_NE(::lstat(link.c_str(), &st), 0);
   ::close(fd);
   for (const std::string& f : {world, out}) {
+    std::remove(f.c_str());
+  }
+}
+
+namespace {
+
+// GETBATTERYLEVEL on a device, framed as on Bluetooth; the reply as hex, or what came of it.
+std::string batteryExchange(const std::string& device) {
+  int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    return "cannot open " + device;
+  }
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  std::string reply = "not sent";
+  if (::write(fd, battery, sizeof battery) == static_cast<ssize_t>(sizeof battery)) {
+    reply = test::hex(readUntilQuiet(fd, 2000, 7));
+  }
+  ::close(fd);
+  return reply;
+}
+
+// The port of the page a bricksim with --view printed on its second line; -1 if none came.
+int viewPortPrinted(const std::string& output) {
+  for (int i = 0; i < 500; ++i) {
+    std::string text = readFile(output);
+    std::size_t at = text.find("\nview: http://127.0.0.1:");
+    if (at != std::string::npos && text.find('/', at + 24) != std::string::npos) {
+      return std::atoi(text.c_str() + at + 24);
+    }
+    ::usleep(10000);
+  }
+  return -1;
+}
+
+// The page's state, as a watcher fetches it; -1 for the world's time when none came.
+double pageWorldTime(int port) {
+  httplib::Client page("127.0.0.1", port);
+  page.set_read_timeout(5, 0);
+  auto state = page.Get("/state.json");
+  if (!state || state->status != 200) {
+    return -1;
+  }
+  auto json = nlohmann::json::parse(state->body, nullptr, false);
+  if (json.is_discarded() || !json["frame"]["t"].is_number()) {
+    return -1;
+  }
+  return json["frame"]["t"].get<double>();
+}
+
+}  // namespace
+
+// Every way of running bricksim, on either clock, watched or not, on each link, recording or
+// not: a battery reading over the link (and the page's state where a page is served), then
+// SIGTERM, which ends it with status 0 and a summary. What it recorded replays, into a picture
+// and in the page.
+TEST(Bricksim, EveryModeAnswersAndEndsCleanly) {
+  struct Mode {
+    bool stepped, viewed;
+    const char* link;
+  };
+  std::vector<Mode> modes;
+  for (bool stepped : {false, true}) {
+    for (bool viewed : {false, true}) {
+      for (const char* link : {"usb", "bluetooth", "none"}) {
+        modes.push_back(Mode{stepped, viewed, link});
+      }
+    }
+  }
+  std::string device = scratch("modes-dev");
+  std::string out = scratch("modes-out");
+  std::string run = scratch("modes-run.jsonl");
+  std::string svg = scratch("modes-run.svg");
+  for (const Mode& m : modes) {
+    // Recording is the odd one out in the main loop (it follows the robot on either clock):
+    // one link's worth of rows records.
+    bool recording = std::string(m.link) == "none";
+    std::string name = std::string(m.stepped ? "--step 10" : "real time") +
+                       (m.viewed ? " --view 0" : "") + " --link-model " + m.link +
+                       (recording ? " --record" : "");
+    std::vector<std::string> args = {BRICKSIM_PATH, "--link", device, "--link-model", m.link};
+    if (m.stepped) {
+      args.insert(args.end(), {"--step", "10"});
+    }
+    if (m.viewed) {
+      args.insert(args.end(), {"--view", "0"});
+    }
+    if (recording) {
+      args.insert(args.end(), {"--record", run});
+    }
+    pid_t pid = spawn(args, out);
+    ASSERT_FALSE(devicePrinted(out).empty()) << name;
+    int port = m.viewed ? viewPortPrinted(out) : 0;
+    EXPECT_EQ(batteryExchange(device), "05 00 02 0B 00 28 23") << name;
+    if (m.viewed) {
+      EXPECT_GE(pageWorldTime(port), 0) << name;
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(finish(pid, 10), 0) << name << ": " << readFile(out);
+    EXPECT_NE(readFile(out).find("\npath: "), std::string::npos) << name << ": " << readFile(out);
+    if (!recording) {
+      continue;
+    }
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--replay", run, "--svg", svg}, out), 10), 0) << name;
+    EXPECT_NE(readFile(svg).find("</svg>"), std::string::npos) << name;
+    pid = spawn({BRICKSIM_PATH, "--replay", run, "--view", "0"}, out);
+    std::string printed = devicePrinted(out);
+    EXPECT_EQ(printed.rfind("view: http://127.0.0.1:", 0), 0u) << name << ": " << printed;
+    EXPECT_GE(pageWorldTime(std::atoi(printed.c_str() + 23)), 0) << name;
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(finish(pid, 10), 0) << name;
+  }
+  for (const std::string& f : {out, run, svg}) {
+    std::remove(f.c_str());
+  }
+}
+
+// The page only watches: the explorer, run on the stepped clock with and without a page, a
+// page that streams every update and fetches the state and the picture all along, drives the
+// same path to the same summary and the same picture, on either link.
+TEST(Bricksim, AWatchedRunGoesAsAnUnwatchedOne) {
+  std::string device = scratch("watched-dev");
+  std::string out = scratch("watched-out");
+  std::string explored = scratch("watched-explore");
+  std::string svg = scratch("watched.svg");
+  for (const char* link : {"usb", "bluetooth"}) {
+    std::string summary[2];
+    std::string picture[2];
+    for (int viewed = 0; viewed < 2; ++viewed) {
+      std::vector<std::string> args = {BRICKSIM_PATH, "--step", "10",           "--link", device,
+                                       "--svg",       svg,      "--link-model", link};
+      if (viewed) {
+        args.insert(args.end(), {"--view", "0"});
+      }
+      pid_t pid = spawn(args, out);
+      ASSERT_FALSE(devicePrinted(out).empty()) << link;
+      std::atomic<bool> done{false};
+      std::thread watcher;
+      if (viewed) {
+        int port = viewPortPrinted(out);
+        ASSERT_GT(port, 0) << readFile(out);
+        watcher = std::thread([port, &done] {
+          httplib::Client page("127.0.0.1", port);
+          page.set_read_timeout(5, 0);
+          std::thread stream([port, &done] {
+            httplib::Client events("127.0.0.1", port);
+            events.Get("/events", [&done](const char*, std::size_t) { return !done; });
+          });
+          while (!done) {
+            page.Get("/state.json");
+            page.Get("/picture.svg");
+          }
+          stream.join();
+        });
+      }
+      pid_t explorer = spawn({EXPLORE_PATH, device, "150", "0"}, explored);
+      EXPECT_EQ(finish(explorer, 60), 0) << readFile(explored);
+      done = true;
+      if (watcher.joinable()) {
+        watcher.join();
+      }
+      ::kill(pid, SIGTERM);
+      ASSERT_EQ(finish(pid, 10), 0) << readFile(out);
+      std::string printed = readFile(out);
+      ASSERT_NE(printed.find("\npath: "), std::string::npos) << printed;
+      summary[viewed] = printed.substr(printed.find("\npath: "));
+      picture[viewed] = readFile(svg);
+    }
+    EXPECT_NE(summary[0].find("cm driven"), std::string::npos) << summary[0];
+    EXPECT_EQ(summary[1], summary[0]) << link;
+    EXPECT_TRUE(picture[1] == picture[0]) << link << ": the pictures differ";
+  }
+  for (const std::string& f : {out, explored, svg}) {
     std::remove(f.c_str());
   }
 }

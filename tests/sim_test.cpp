@@ -18,6 +18,7 @@
 #include "comm/Nxt.h"
 #include "sim/CatchUpClock.h"
 #include "sim/Robot.h"
+#include "sim/RunClock.h"
 #include "sim/SteppedClock.h"
 #include "sim/SvgPicture.h"
 #include "sim/World.h"
@@ -541,4 +542,30 @@ TEST(CatchUpClock, FollowsTheWallClockAndDropsWhatAStallWouldOwe) {
     EXPECT_NEAR(clock.dropped(), r.dropped, 1e-9) << r.wallStep;
     EXPECT_EQ(clock.drops(), r.drops) << r.wallStep;
   }
+}
+
+// bricksim's clock, stepped: left alone by the page it reads exactly as the stepped clock does,
+// the link's time included; paused, neither a reading nor the link moves it. In real time the
+// link's time is waited, and nothing has been dropped yet.
+TEST(RunClock, SteppedReadsAsTheSteppedClockUntilPaused) {
+  Sim::RunClock run(0.01, 0.25);
+  Sim::SteppedClock plain(0.01);
+  ASSERT_TRUE(run.stepped());
+  for (double link : {0.0015, 0.0, 0.060087, 0.0005}) {
+    EXPECT_TRUE(run.pass(link));
+    plain.step(link);
+    EXPECT_EQ(run.now(), plain.now()) << link;  // to the last bit
+  }
+  ASSERT_TRUE(run.controls().apply("pause", 0));
+  double held = run.now();
+  run.pass(0.06);
+  EXPECT_EQ(run.now(), held);
+  EXPECT_EQ(run.drops(), 0u);
+
+  Sim::RunClock real(0, 0.25);
+  EXPECT_FALSE(real.stepped());
+  EXPECT_FALSE(real.pass(0.001));
+  EXPECT_GE(real.now(), 0);
+  EXPECT_EQ(real.dropped(), 0);
+  EXPECT_EQ(real.mostCatchUp(), 0.25);
 }

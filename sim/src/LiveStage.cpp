@@ -42,7 +42,11 @@ nlohmann::json LiveStage::update(std::uint64_t& traceSeen, bool withRun,
 bool LiveStage::control(const std::string& action, double value) {
   auto guard = server.lock();
   bool done = clock.apply(action, value);
-  robot.advance();
+  if (done && action == "step") {
+    // Shown at once, with no telegram to move the world on; the reading adds only the step.
+    // Any other control leaves the world alone: on a stepped clock a reading is a step.
+    robot.advance();
+  }
   return done;
 }
 

@@ -56,6 +56,13 @@ class PacedClock : public Clock {
       stepped = true;
     }
   }
+  // Time that passes between readings (a telegram crossing the link), added as it comes:
+  // unlike step(), the next reading still adds its own step. Nothing passes while paused.
+  void pass(double seconds) {
+    if (!halted && seconds > 0) {
+      current += seconds;
+    }
+  }
   double time() const { return current; }
   // A control from the page: "pause", "resume", "step" (by `value` seconds, at most 10) or
   // "speed" (times `value`). False, changing nothing, for anything else.
