@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -120,10 +119,13 @@ FdTransport* FdTransport::openSerial(const std::string& path, long& code) {
     code = kLinkNoDevice;
     return nullptr;
   }
-  // One program at a time: two would take each other's replies. The lock is on the device
-  // itself, so it holds for root too, and goes with the last descriptor when the holder ends,
-  // however it ends.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  // One program at a time: two would take each other's replies. A record lock is the process's,
+  // so links of one program may share the device, and it goes when that program ends, however
+  // it ends. It binds root too, as every link takes it.
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_SETLK, &whole) != 0 && (errno == EACCES || errno == EAGAIN)) {
     ::close(fd);
     code = kLinkBusy;
     return nullptr;
