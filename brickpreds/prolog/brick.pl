@@ -3,6 +3,7 @@
             brick_open/3,               % +Device, -Brick, +Options
             brick_close/1,              % +Brick
             with_brick/3,               % +Device, -Brick, :Goal
+            with_brick/4,               % +Device, -Brick, :Goal, +Options
             brick_device/2,             % +Brick, -Device
             brick_status/2,             % +Brick, -Status
             brick_trace/2,              % +Brick, +Bool
@@ -119,7 +120,9 @@ interleaved with another thread's.
 
 :- use_foreign_library(foreign(brick4pl)).
 
-:- meta_predicate with_brick(+, -, 0).
+:- meta_predicate
+    with_brick(+, -, 0),
+    with_brick(+, -, 0, +).
 
 %!  brick_open(+Device, -Brick) is det.
 %!  brick_open(+Device, -Brick, +Options) is det.
@@ -149,14 +152,44 @@ brick_open(Device, Brick, Options) :-
 %   with_brick/3): the link stays open until then.
 
 %!  with_brick(+Device, -Brick, :Goal) is semidet.
+%!  with_brick(+Device, -Brick, :Goal, +Options) is semidet.
 %
 %   Opens Brick at Device, runs Goal once, and closes Brick however Goal
 %   ends: success, failure or an exception (which is raised again).
+%
+%   When Goal fails or raises, the brick's three motors are switched off
+%   (power 0, floating) and its tone or sound file stopped before the
+%   brick is closed, so that a program that goes wrong midway does not
+%   leave the robot driving. When Goal succeeds, motors and sound are left
+%   as Goal left them: a program that wants them stopped at its end says
+%   so (motor_stop/1). Options:
+%
+%     - keep_running(+Bool): with `true`, leave motors and sound as they
+%       are whatever happens (default `false`);
+%     - trace(+Bool): as for brick_open/3.
+%
+%   Stopping a brick that has gone or fallen silent gives up after its
+%   first telegram; an error while stopping never hides Goal's own.
 
 with_brick(Device, Brick, Goal) :-
-    setup_call_cleanup(brick_open(Device, Brick),
-                       once(Goal),
-                       brick_close(Brick)).
+    with_brick(Device, Brick, Goal, []).
+
+with_brick(Device, Brick, Goal, Options) :-
+    must_be(list, Options),
+    option(keep_running(Keep), Options, false),
+    must_be(boolean, Keep),
+    setup_call_catcher_cleanup(brick_open(Device, Brick, Options),
+                               once(Goal),
+                               Catcher,
+                               end_brick(Catcher, Keep, Brick)).
+
+end_brick(Catcher, Keep, Brick) :-
+    (   Keep == false,
+        Catcher \== exit
+    ->  catch('$brick_halt'(Brick), _, true)
+    ;   true
+    ),
+    brick_close(Brick).
 
 %!  brick_device(+Brick, -Device) is det.
 %

@@ -6,6 +6,7 @@
 
 :- module(brick_sim,
           [ sim_start/2,                % +Exe, -Sim
+            sim_start/3,                % +Exe, -Sim, +Options
             sim_stop/1,                 % +Sim
             sim_link/2,                 % +Sim, -Link
             sim_signal/2,               % +Sim, +Signal
@@ -23,6 +24,7 @@
 :- use_module(library(apply)).
 :- use_module(library(lists)).
 :- use_module(library(aggregate)).
+:- use_module(library(option)).
 
 :- meta_predicate wait_until(0).
 
@@ -45,13 +47,25 @@ brick_rig(Link, B, M, Touch) :-
 
 % sim_start(+Exe, -Sim): starts bricksim and waits until its link exists. Its clock is
 % stepped (10 ms a telegram), so every reading is repeatable.
-sim_start(Exe, sim(Pid, Link, Trace)) :-
+sim_start(Exe, Sim) :-
+    sim_start(Exe, Sim, []).
+
+% sim_start(+Exe, -Sim, +Options): the same, with real_time(true) for a brick on the wall
+% clock, as users run it (the world then moves on its own: readings are not repeatable), and
+% link_model(Kind) for the pace of `usb` (bricksim's default) or `bluetooth`.
+sim_start(Exe, sim(Pid, Link, Trace), Options) :-
     tmp_file(brick, Base),
     atom_concat(Base, '.link', Link),
     atom_concat(Base, '.trace', Trace),
     world_file(World),
-    process_create(Exe, ['--link', Link, '--trace', Trace, '--world', World, '--step', '10'],
-                   [process(Pid), stdout(null)]),
+    (   option(real_time(true), Options)
+    ->  Clock = []
+    ;   Clock = ['--step', '10']
+    ),
+    option(link_model(Model), Options, usb),
+    append([ ['--link', Link, '--trace', Trace, '--world', World, '--link-model', Model],
+             Clock ], Args),
+    process_create(Exe, Args, [process(Pid), stdout(null)]),
     (   wait_until(access_file(Link, exist))
     ->  true
     ;   sim_stop(sim(Pid, Link, Trace)),

@@ -91,8 +91,9 @@ wire((brick_sensor(B, 2, light(ambient), S), sensor_kind(S, light(ambient))), B,
      ["00 05 01 06 80"]).
 wire((brick_sensor(B, 3, sound(dba), S), brick_sensor(B, 3, sound, S)), B,
      ["00 05 02 08 80", "00 05 02 07 80"]).
+% The distance request, then LSREAD: on this clock (10 ms a telegram) the bus is done by then.
 wire((brick_sensor(B, 4, ultrasonic, S), sensor_value(S, 255)), B,
-     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 0E 03", "00 10 03"]).
+     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 10 03"]).
 wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["00 05 00 0D 80", "00 07 00"]).
 wire((brick_sensor(B, 1, light, S),
       sensor_values(S, [valid(true), calibrated(false), raw(413), normalized(413), scaled(60),
@@ -389,6 +390,42 @@ closes(Sim) :-
     assertion(raises(battery(B2, _), existence_error(brick, B2))),
     brick_close(B2),
     nb_delete(kept).
+
+% with_brick/4 around a goal that starts motor b and a tone, then ends as it may: when it raises
+% or fails, all three motors go off and the sound stops before the brick is closed; when it
+% succeeds, or with keep_running(true), they run on. A second connection then reads motor b.
+run_b(B) :-
+    brick_motor(B, b, M),
+    motor_run(M, 75),
+    tone(B, 440, 500).
+
+ends((run_b(B), _ is 1/0), B, [], stopped).
+ends((run_b(B), fail), B, [], stopped).
+ends((run_b(B), _ is 1/0), B, [keep_running(true)], running).
+ends(run_b(B), B, [], running).
+
+test(with_brick_stops_unless_the_goal_succeeds, [forall(ends(Goal, B, Options, End))]) :-
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(sim_start(Exe, Sim),
+                       ( sim_link(Sim, Link),
+                         sent(Sim, ignore(catch(with_brick(Link, B, Goal, Options), _, true)),
+                              Hex),
+                         with_brick(Link, B2, ( brick_motor(B2, b, M2),
+                                                motor_state(M2, State) ))
+                       ),
+                       sim_stop(Sim)),
+    Started = ["01 9B", "00 04 01 4B 05 01 00 20 00 00 00 00", "00 03 B8 01 F4 01"],
+    (   End == stopped
+    ->  append(Started, ["00 04 FF 00 00 00 00 00 00 00 00 00", "00 0C"], Expected),
+        Power = 0
+    ;   Expected = Started,
+        Power = 75
+    ),
+    assertion(Hex == Expected),
+    assertion(memberchk(power(Power), State)).
+
+test(with_brick_options, [error(type_error(boolean, maybe))]) :-
+    with_brick('/dev/nxt-missing', _, true, [keep_running(maybe)]).
 
 % Each error reads as a sentence.
 message(existence_error(brick, '/dev/x'), "No brick answers at '/dev/x'").

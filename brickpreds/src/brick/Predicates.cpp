@@ -13,6 +13,8 @@
 #include "BrickErrors.h"
 #include "Exchange.h"
 #include "Frame.h"
+#include "brick/StopOnExit.h"
+#include "brick/Ultrasonic.h"
 
 namespace Brick {
 namespace Prolog {
@@ -245,11 +247,12 @@ foreign_t sensorValue(const PlTermv& a) {
     if (kind == 0) {
       throwError(PlCompound("existence_error", PlTermv(PlTerm_atom("sensor"), a[0])));
     }
-    value = handle.sensor(port).getValue();
-    exchange.check();
-    // The ultrasonic sensor's measurement never arrived, though the brick kept answering.
-    if (value < 0) {
-      throwTimeout("sensor_value", handle.device().c_str());
+    if (kind == Lib::SENSOR_ULTRASONIC) {
+      // Read as the brick runs its bus: its "busy" and "pending" answers are part of a reading.
+      exchange.checkCode(Lib::Ultrasonic(handle.block(), port).read(value));
+    } else {
+      value = handle.sensor(port).getValue();
+      exchange.check();
     }
   }
   return unifyReading(a[1], kind, value);
@@ -264,6 +267,18 @@ foreign_t sensorKind(const PlTermv& a) {
     kind = handle.sensorKind(port);
   }
   return unifySensorKind(a[1], kind);
+}
+
+// '$brick_halt'(+Brick): all three motors off and the sound stopped, for with_brick/4 when its
+// goal did not succeed.
+foreign_t brickHalt(const PlTermv& a) {
+  BrickHandle& handle = brickArgument(a[0]);
+  Exchange exchange(handle, "with_brick");
+  Lib::StopOnExit guard(handle.block());
+  long code = guard.stop();
+  guard.release();
+  exchange.checkCode(code);
+  return TRUE;
 }
 
 constexpr ForeignPredicate kPredicates[] = {
@@ -285,6 +300,7 @@ constexpr ForeignPredicate kPredicates[] = {
     {"brick_sensor", 4, predicate<4, brickSensor>},
     {"sensor_value", 2, predicate<2, sensorValue>},
     {"sensor_kind", 2, predicate<2, sensorKind>},
+    {"$brick_halt", 1, predicate<1, brickHalt>},
 };
 
 __attribute__((constructor)) void registerBasics() {
