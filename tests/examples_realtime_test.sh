@@ -7,7 +7,7 @@
 set -euo pipefail
 bricksim="$1" bin="$2" sources="$3" library="$4" foreign="$5" readme="$6"
 here="$(cd "$(dirname "$0")" && pwd)"
-# shellcheck source=realtime.sh
+# shellcheck source=SCRIPTDIR/realtime.sh
 source "$here/realtime.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the tests that run programs against bricksim in real time, as users run them:
 #   realtime_run BRICKSIM MODEL KEY MOVES COMMAND...
 # starts bricksim without --step under --link-model MODEL, runs COMMAND with {} replaced by the

@@ -7,7 +7,7 @@
 set -euo pipefail
 bricksim="$1" doc="$2" sources="$3" bin="$4" library="$5" foreign="$6"
 here="$(cd "$(dirname "$0")" && pwd)"
-# shellcheck source=realtime.sh
+# shellcheck source=SCRIPTDIR/realtime.sh
 source "$here/realtime.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
