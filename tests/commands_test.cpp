@@ -323,6 +323,19 @@ TEST_F(Protocol, UltrasonicIdentificationThroughGenericRegisterReads) {
   EXPECT_EQ(wire()[1], "00 0F 03 02 08 02 00");
   EXPECT_EQ(wire()[4], "00 0E 03");  // polled until the transaction ended
   EXPECT_EQ(wire()[5], "00 10 03");
+  // LSREAD answered "pending" is asked again, not taken for a refusal.
+  sim.ultrasonicLatencyPolls = 0;
+  // (Both replies scripted: the virtual brick's own LSREAD would have handed the bytes over.)
+  sim.scriptReply(Nxt::kLsRead,
+                  test::hex("02 10 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"));
+  sim.scriptReply(Nxt::kLsRead, test::hex("02 10 00 08 31 30 45 2D 32 6D 00 00 00 00 00 00 00 00 "
+                                          "00 00"));
+  sim.clearRecord();
+  std::string units;
+  ASSERT_EQ(sonar.readText(0x14, units), 0);
+  EXPECT_EQ(units, "10E-2m");
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"00 0F 03 02 08 02 14", "00 0E 03", "00 10 03", "00 10 03"}));
   ASSERT_EQ(sonar.write(0x41, {0x02}), 0);
   std::vector<std::uint8_t> bytes;
   EXPECT_EQ(I2cDevice(block, 3, 0x04).read(0x00, 8, bytes), kBrickStatus + 0xDD);

@@ -12,6 +12,7 @@
 #include "FlashCommands.h"
 #include "brick/Motor.h"
 #include "brick/Sensor.h"
+#include "brick/Ultrasonic.h"
 
 namespace BrickTool {
 
@@ -278,12 +279,24 @@ int doRead(Run& run) {
     run.out << std::flush;
   };
   for (;;) {
-    int value = sensor.getValue();
-    if (block.getStatus().isFatal()) {
+    int value = -1;
+    long code = Brick::Lib::kBrickOk;
+    if (kind->code == Brick::Lib::SENSOR_ULTRASONIC) {
+      // One distance request and its read, as the brick runs its bus: Sensor::getValue would
+      // send a request per poll, each refused while the last one is on the bus.
+      code = Brick::Lib::Ultrasonic(block, static_cast<int>(port) - 1).read(value);
+    } else {
+      value = sensor.getValue();
+    }
+    // The reading's own refusals and time-out are the sensor's; anything else is the link's.
+    bool linkFailed = code == Brick::Lib::kBrickOk
+                          ? block.getStatus().isFatal()
+                          : code < 0 && code > Brick::Lib::kBrickNotAttached;
+    if (linkFailed) {
       endLine();
       return checkLink(run, block);
     }
-    if (value < 0) {
+    if (code != Brick::Lib::kBrickOk || value < 0) {
       endLine();
       run.err << "brick: no reading from the " << kind->name << " sensor on port " << port
               << ": is it plugged in?\n";

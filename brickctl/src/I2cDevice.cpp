@@ -98,9 +98,20 @@ long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8
   }
   std::uint8_t command[] = {Nxt::kLsRead, static_cast<std::uint8_t>(port)};
   std::uint8_t reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];
-  code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  // A brick answers LSREAD "pending" while its bus runs: the bytes are not handed over yet.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);
+    if (code != brickStatusCode(Nxt::kStatusPending)) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return BRICK_REFUSE(link, kBrickWaitTimeout);
+    }
+    detail::pause(pollMs);
+  }
   if (code != kBrickOk) {
-    return code;
+    return isBrickStatus(code) ? BRICK_REFUSE(link, code) : code;
   }
   std::size_t got = Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode);
   if (got < count) {

@@ -444,10 +444,14 @@ code_name_(run_state, 0x40, ramp_down).
 
 %!  sensor_value(+Sensor, -Value) is det.
 %
-%   The sensor's reading, as the table at brick_sensor/4 says.
+%   The sensor's reading, as the table at brick_sensor/4 says. An
+%   ultrasonic reading asks for the distance once and then waits while the
+%   brick says its bus is busy: that is part of the reading, not an error.
 %
 %   @error timeout_error(sensor_value, Device) when an ultrasonic sensor
 %   gives no measurement within a second (is one plugged in at that port?).
+%   @error brick_refused(sensor_value, 0xE0, channel_busy) when the port is
+%   no longer set up for the ultrasonic sensor (call brick_sensor/4 again).
 
 %!  sensor_kind(+Sensor, -Kind) is det.
 %

@@ -1,6 +1,7 @@
 % library(brick) against bricksim in real time, as the README and the tutorial run it: at the
 % pace of USB (100 readings) and of Bluetooth (20, about 60 ms a round trip), every reading of
-% every sensor is valid and none raises. The ultrasonic sensor's bus is busy for a few ms of
+% every sensor, and every register read of the ultrasonic sensor (i2c_read/4), is valid and none
+% raises. The ultrasonic sensor's bus is busy for a few ms of
 % each reading: the brick's "busy" and "pending" answers belong to the reading.
 %
 % Run: swipl -p library=PACK/prolog -p foreign=PACK/lib/ARCH -g main test_realtime.pl -- BRICKSIM
@@ -42,7 +43,9 @@ valid(Sonar, Touch, Light) :-
             sensor_value(Touch, Pressed),
             memberchk(Pressed, [0, 1]),
             sensor_value(Light, Percent),
-            integer(Percent), between(0, 100, Percent)
+            integer(Percent), between(0, 100, Percent),
+            i2c_read(Sonar, 0x08, 4, Maker),
+            Maker == `LEGO`
           ),
           Error,
           ( print_message(error, Error), fail )).

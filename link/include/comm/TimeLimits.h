@@ -26,8 +26,9 @@ const int kRfcommScanTimeoutMs = Nxt::kRfcommDeviceCount * kReplyTimeoutMs;
 
 // Reading the ultrasonic sensor: how long the class library keeps asking for a measurement
 // before it gives up on a sensor that never reports data ready. The limit is checked between
-// passes; each pass is two exchanges (LSWRITE, LSGETSTATUS) bounded by kReplyTimeoutMs each, so
-// a brick that stops answering can stretch the last pass by up to twice that.
+// exchanges, each bounded by kReplyTimeoutMs: Sensor::getValue's passes are two (LSWRITE,
+// LSGETSTATUS), so a brick that stops answering can stretch its last pass by up to twice that;
+// Ultrasonic::read polls one telegram at a time, and stretches it by one.
 const int kUltrasonicTimeoutMs = 1000;
 
 }  // namespace Comm
