@@ -25,6 +25,11 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/brickctlConfigVersi
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/brickctlConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/brickctlConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/brickctl COMPONENT dev)
+# The same package in the build tree, beside the config and version files above, so that a
+# project of one's own builds against an uninstalled brickctl with -DCMAKE_PREFIX_PATH=<build>:
+# its targets name the build tree's libraries and the source tree's headers.
+export(EXPORT brickctlTargets NAMESPACE brick::
+  FILE ${CMAKE_CURRENT_BINARY_DIR}/brickctlTargets.cmake)
 file(RELATIVE_PATH BRICK_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" BRICK_PC_TO_PREFIX "${BRICK_PC_TO_PREFIX}")
 configure_file(cmake/brickctl.pc.in ${CMAKE_CURRENT_BINARY_DIR}/brickctl.pc @ONLY)

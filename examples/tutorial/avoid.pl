@@ -3,8 +3,12 @@
 :- initialization(main, main).
 
 main :-
-    current_prolog_flag(argv, [Device|_]),
-    with_brick(Device, Brick, avoid(Brick, 300)).
+    current_prolog_flag(argv, [Device|Rest]),
+    (   Rest = [Text]                   % a number of steps, to try it briefly
+    ->  atom_number(Text, Steps)
+    ;   Steps = 300
+    ),
+    with_brick(Device, Brick, avoid(Brick, Steps)).
 
 avoid(Brick, Steps) :-
     brick_motor(Brick, b, Left),

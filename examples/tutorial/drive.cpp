@@ -1,23 +1,28 @@
 // tutorial/drive.cpp: both wheels two turns forward, then a spin on the spot.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "brick/Block.h"
 
 using Brick::Lib::Motor;
 
-// Waits until the motor has turned `degrees` from `start`, reading its position.
+// Waits until the motor has turned `degrees` from `start`, reading its position every 20 ms. A
+// wheel held back never gets there: after 500 readings (ten seconds and more) it waits no
+// longer. False when the brick did not answer.
 static bool waitFor(Brick::Lib::Block& brick, Motor& motor, int start, int degrees) {
-  for (int polls = 0; polls < 1000; ++polls) {
+  for (int readings = 0; readings < 500; ++readings) {
     int now = motor.getRotationCount();
     if (!brick.getStatus().isSuccess()) {
       return false;
     }
     if (std::abs(now - start) >= degrees) {
-      return true;
+      break;
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return false;
+  return true;
 }
 
 static bool wheels(Brick::Lib::Block& brick, Motor& left, int leftPower, Motor& right,

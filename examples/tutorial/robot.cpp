@@ -1,6 +1,8 @@
 // tutorial/robot.cpp: avoid walls, and follow the dark line's left edge once found.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "brick/Block.h"
 
@@ -13,23 +15,26 @@ static void powers(Motor& left, int leftPower, Motor& right, int rightPower) {
   right.moveForward(rightPower);
 }
 
-// Spins on the spot: each wheel 230 degrees, one forwards and one backwards.
+// Spins on the spot: each wheel 230 degrees, one forwards and one backwards. Reads the left
+// wheel's position every 20 ms until it is there, or waits no longer after 500 readings.
 static void spin(Block& brick, Motor& left, Motor& right) {
   int start = left.getRotationCount();
   left.moveForwardDegrees(40, 230);
   right.moveForwardDegrees(-40, 230);
-  for (int polls = 0; polls < 1000 && brick.getStatus().isSuccess(); ++polls) {
+  for (int readings = 0; readings < 500 && brick.getStatus().isSuccess(); ++readings) {
     if (std::abs(left.getRotationCount() - start) >= 230) {
       break;
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: robot DEVICE\n");
+    std::fprintf(stderr, "usage: robot DEVICE [STEPS]\n");
     return 2;
   }
+  int steps = argc > 2 ? std::atoi(argv[2]) : 600;
   Block brick;
   Motor left;
   Motor right;
@@ -43,7 +48,7 @@ int main(int argc, char** argv) {
   sonar.setSensorType(SENSOR_ULTRASONIC);
   brick.setSensor(&sonar, 3);  // input 4
   bool following = false;
-  for (int step = 0; step < 600; ++step) {
+  for (int step = 0; step < steps; ++step) {
     int centimetres = sonar.getValue();
     int brightness = light.getValue();
     if (!brick.getStatus().isSuccess() || centimetres < 0) {

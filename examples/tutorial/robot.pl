@@ -5,8 +5,12 @@
 dark(40).
 
 main :-
-    current_prolog_flag(argv, [Device|_]),
-    with_brick(Device, Brick, robot(Brick, 600)).
+    current_prolog_flag(argv, [Device|Rest]),
+    (   Rest = [Text]                   % a number of steps, to try it briefly
+    ->  atom_number(Text, Steps)
+    ;   Steps = 600
+    ),
+    with_brick(Device, Brick, robot(Brick, Steps)).
 
 robot(Brick, Steps) :-
     brick_motor(Brick, b, Left),
