@@ -115,7 +115,7 @@ What the brick did is told as it is:
 
 Two Prolog threads may use one brick, one reading sensors while the other
 drives: each predicate's exchanges with the brick are one unit, never
-interleaved with another thread's.
+interleaved with another thread's (the whole rule: docs/threads.md).
 */
 
 :- use_foreign_library(foreign(brick4pl)).

@@ -6,7 +6,8 @@
 // at one address while anything is attached to it. Commands to the brick, the Block's and those
 // of the Motors and Sensors attached to it, may come from several threads at once: the link
 // makes each command and its reply one exchange that no other interleaves with. Attaching and
-// detaching Motors and Sensors happen while no other thread uses the Block.
+// detaching Motors and Sensors happen while no other thread uses the Block. The whole rule for
+// threads is in docs/threads.md.
 #ifndef BRICK_BLOCK_H
 #define BRICK_BLOCK_H
 

@@ -1,9 +1,9 @@
 // Keeps a brick from switching itself off: a brick left without telegrams for its sleep time
 // powers down, and only KEEPALIVE (or any other command) resets its timer.
 //
-// Opt-in and thread-free: the host calls tick() from the loop it already runs, in the thread
-// that makes all its other calls on the Block (a Block serves one thread at a time, so a timer
-// thread of ours would race the host's own commands). tick() sends nothing until a KEEPALIVE
+// Opt-in and thread-free: the host calls tick() from a loop it already runs, in any thread (the
+// library starts no timer thread of its own; threads: docs/threads.md). tick() sends nothing
+// until a KEEPALIVE
 // is due, so calling it every loop turn costs nothing. The first tick asks the brick for its
 // sleep time and from then on sends a KEEPALIVE every third of it (a default period when the
 // brick never sleeps), so two lost telegrams in a row still leave it awake.

@@ -27,7 +27,8 @@
 // it while no other thread opens or closes it). The lock costs some tens of
 // nanoseconds when uncontended (bench/). The status record collects every thread's failures;
 // read it while no other thread uses the link. transact() gives one exchange's own outcome,
-// whatever other threads do. Copies of a link share the open device.
+// whatever other threads do. Copies of a link share the open device. The rule for every layer
+// above is in docs/threads.md.
 //
 // Tracing: a tracer set with setTracer sees every telegram as the brick sees it, without the
 // framing, in the caller's thread, while the link is locked: a tracer must not call the link. It
