@@ -65,8 +65,11 @@ h2 { font-size: 14px; margin: 8px 0 2px; }
 const query = new URLSearchParams(location.search);
 // ?frames=N: stop listening after N updates (for a browser that waits for a quiet page).
 const most = Number(query.get("frames") || 0);
-// ?press=ID: click that button once, at the first update (a headless browser's hand).
-const press = query.get("press");
+// A change carries the token this page was served with; bricksim refuses one without it.
+const token = document.querySelector('meta[name="bricksim-token"]').content;
+// ?press=ID&token=T: click that button once, at the first update (a headless browser's hand),
+// only with this page's token, so that another site cannot link to a page that acts by itself.
+const press = query.get("token") === token ? query.get("press") : null;
 const byTime = document.getElementById("bytime");
 byTime.checked = query.get("colour") === "time";
 const $ = (id) => document.getElementById(id);
@@ -148,9 +151,6 @@ function listen() {
   source.onerror = () => { $("status").textContent = "not connected"; $("status").className = "off"; };
   source.onopen = () => { $("status").className = ""; };
 }
-
-// A change carries the token this page was served with; bricksim refuses one without it.
-const token = document.querySelector('meta[name="bricksim-token"]').content;
 
 async function control(action, value) {
   const reply = await fetch("/control?action=" + action + "&value=" + value,

@@ -31,8 +31,9 @@ class GuardedServer;
 
 class ViewServer {
  public:
-  // Enough for a browser's connections and a few tools, and for as many peers that send their
-  // requests slowly (each holds a worker until the request's time is up).
+  // Enough for a browser's connections, a few tools and a few peers that send their requests
+  // slowly (each holds a worker until its request's time is up). The backlog takes hundreds
+  // of connects at once without a SYN dropped (the kernel caps it at net.core.somaxconn).
   static constexpr int kWorkers = 32;
   static constexpr int kBacklog = 512;
   static constexpr int kMostStreams = 4;
