@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -80,9 +79,13 @@ std::string raw(int port, const std::string& request) {
 
 // The token a page carries, as its script reads it.
 std::string tokenIn(const std::string& page) {
-  std::smatch found;
-  std::regex meta("<meta name=\"bricksim-token\" content=\"([0-9a-f]*)\">");
-  return std::regex_search(page, found, meta) ? found[1].str() : "";
+  const std::string meta = "<meta name=\"bricksim-token\" content=\"";
+  std::size_t at = page.find(meta);
+  if (at == std::string::npos) {
+    return "";
+  }
+  at += meta.size();
+  return page.substr(at, page.find('"', at) - at);
 }
 
 std::string chunked(std::size_t bytes, const std::string& start) {
