@@ -29,13 +29,14 @@ url="$(sed -n 's/^view: //p' "$work/out")"
 [ -n "$url" ] || { cat "$work/err" >&2; echo "bricksim printed no address" >&2; exit 1; }
 
 # The page as the browser has drawn it after a few updates (it stops listening then, so that
-# headless chromium sees a quiet page and writes it out).
-browse() {  # browse FLAG OUTPUT: --dump-dom or --screenshot=FILE
-  local what="$1" output="$2"
+# headless chromium sees a quiet page and writes it out); with PRESS, after it has clicked
+# that button of the page once (which it does only given its token, TOKEN by default).
+browse() {  # browse FLAG OUTPUT [PRESS [TOKEN]]: --dump-dom or --screenshot=FILE
+  local what="$1" output="$2" press="${3:+&press=$3&token=${4:-$token}}"
   timeout 30 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$work/profile" --virtual-time-budget=5000 --window-size=1280,860 \
-    "$what" "${url}?frames=3" >"$output" 2>>"$work/chromium.err"
+    "$what" "${url}?frames=3${press}" >"$output" 2>>"$work/chromium.err"
 }
 # The robot's place from the drawing, and from bricksim itself.
 drawn() { grep -o 'id="robot-now" data-x="[^"]*" data-y="[^"]*"' "$1" | sed 's/[^0-9. ]//g'; }
@@ -67,6 +68,23 @@ same "$work/after.html"
 for telegram in "SETOUTPUTSTATE port=1 power=60" "PLAYTONE" "reply GETBATTERYLEVEL SUCCESS"; do
   grep -q "$telegram" "$work/after.html" || { echo "trace lacks $telegram" >&2; exit 1; }
 done
+
+# Pause and Resume through the page's own button, which sends the token the page carries;
+# the same request without it changes nothing, and a link to the page with a press but not
+# its token (another site's) presses nothing.
+paused() { curl -sf "${url}state.json" | jq -r .paused; }
+token="$(curl -sf "$url" | sed -n 's/.*bricksim-token" content="\([0-9a-f]*\)".*/\1/p')"
+[ "$(curl -s -o /dev/null -w '%{http_code}' -X POST "${url}control?action=pause")" = 403 ] ||
+  { echo "a change without the token was not refused" >&2; exit 1; }
+[ "$(paused)" = false ] || { echo "paused by a request without the token" >&2; exit 1; }
+browse --dump-dom "$work/linked.html" pause "$(printf '%064d' 0)"
+[ "$(paused)" = false ] || { echo "a link without the token paused the robot" >&2; exit 1; }
+browse --dump-dom "$work/paused.html" pause
+[ "$(paused)" = true ] || { echo "the page's Pause button did not pause" >&2; exit 1; }
+! grep -q '<span id="status"[^>]*>refused' "$work/paused.html" ||
+  { echo "the page's Pause was refused" >&2; exit 1; }
+browse --dump-dom "$work/resumed.html" pause   # the same button, now reading Resume
+[ "$(paused)" = false ] || { echo "the page's Resume button did not resume" >&2; exit 1; }
 
 mkdir -p "$(dirname "$shot")"
 browse "--screenshot=$shot" /dev/null

@@ -10,6 +10,7 @@ const char* ViewServer::page() {
 <html lang="en">
 <head>
 <meta charset="utf-8">
+<meta name="bricksim-token" content="@TOKEN@">
 <title>bricksim: the robot live</title>
 <style>
 body { font: 14px sans-serif; margin: 0; display: grid; grid-template-columns: minmax(0, 1fr) 22em;
@@ -64,6 +65,11 @@ h2 { font-size: 14px; margin: 8px 0 2px; }
 const query = new URLSearchParams(location.search);
 // ?frames=N: stop listening after N updates (for a browser that waits for a quiet page).
 const most = Number(query.get("frames") || 0);
+// A change carries the token this page was served with; bricksim refuses one without it.
+const token = document.querySelector('meta[name="bricksim-token"]').content;
+// ?press=ID&token=T: click that button once, at the first update (a headless browser's hand),
+// only with this page's token, so that another site cannot link to a page that acts by itself.
+const press = query.get("token") === token ? query.get("press") : null;
 const byTime = document.getElementById("bytime");
 byTime.checked = query.get("colour") === "time";
 const $ = (id) => document.getElementById(id);
@@ -131,6 +137,7 @@ function show(u) {
   while (trace.childElementCount > 500) trace.firstElementChild.remove();
   if (atEnd) trace.scrollTop = trace.scrollHeight;
   document.body.dataset.updates = ++updates;
+  if (press && updates === 1) $(press).click();
   if (most && updates >= most) {
     source.close();
     document.body.dataset.done = "yes";
@@ -145,8 +152,10 @@ function listen() {
   source.onopen = () => { $("status").className = ""; };
 }
 
-function control(action, value) {
-  return fetch("/control?action=" + action + "&value=" + value, { method: "POST" });
+async function control(action, value) {
+  const reply = await fetch("/control?action=" + action + "&value=" + value,
+                            { method: "POST", headers: { "X-Bricksim-Token": token } });
+  if (!reply.ok) $("status").textContent = "refused: " + (await reply.text()).trim();
 }
 
 $("pause").onclick = () => control(paused ? "resume" : "pause", 0);

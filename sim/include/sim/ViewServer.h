@@ -3,8 +3,13 @@
 // most kUpdatesPerSecond) and the clock's controls, all from a Stage.
 //
 // Bounded whatever comes in: a fixed set of worker threads (a connection beyond them waits in
-// the kernel's backlog), at most kMostStreams update streams at once, small request bodies,
-// and a time limit on reading every request.
+// the kernel's backlog), at most kMostStreams update streams at once, small request bodies and
+// headers, and one time limit on reading the whole of every request.
+//
+// Closed to other web sites, which a browser lets reach 127.0.0.1 too: a request must name
+// this server in its Host (a page on another name that resolves here is refused); a request
+// from another origin is refused; and a change (a POST) must carry the token the page was
+// served with, fresh for every run.
 #ifndef SIM_VIEWSERVER_H
 #define SIM_VIEWSERVER_H
 
@@ -16,17 +21,29 @@
 #include "sim/Stage.h"
 
 namespace httplib {
-class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace Sim {
 
+class GuardedServer;
+
 class ViewServer {
  public:
-  static constexpr int kWorkers = 8;
+  // Enough for a browser's connections, a few tools and a few peers that send their requests
+  // slowly (each holds a worker until its request's time is up). The backlog takes hundreds
+  // of connects at once without a SYN dropped (the kernel caps it at net.core.somaxconn).
+  static constexpr int kWorkers = 32;
+  static constexpr int kBacklog = 512;
   static constexpr int kMostStreams = 4;
   static constexpr int kUpdatesPerSecond = 20;
   static constexpr std::size_t kMostBody = 4096;
+  static constexpr std::size_t kMostHead = 16 * 1024;
+  static constexpr std::size_t kMostHeaderLines = 100;
+  static constexpr int kRequestSeconds = 5;
+  // The header a change carries the page's token in.
+  static constexpr const char* kTokenHeader = "X-Bricksim-Token";
 
   explicit ViewServer(Stage& stage);
   ~ViewServer();
@@ -38,14 +55,22 @@ class ViewServer {
   bool start(const std::string& host, int port, std::string& error);
   int port() const { return bound; }
   void stop();
-  // The page itself, for tests that look at it without a browser.
+  // The page itself, for tests that look at it without a browser; served with `kTokenMark`
+  // replaced by this run's token.
   static const char* page();
+  static constexpr const char* kTokenMark = "@TOKEN@";
 
  private:
   void routes();
+  // Whether a request is answered at all; when not, `res` says why.
+  bool admit(const httplib::Request& req, httplib::Response& res) const;
+  bool ours(std::string host, const std::string& local) const;
 
   Stage& stage;
-  std::unique_ptr<httplib::Server> http;
+  const std::string token;
+  std::string served;   // the page with the token in it
+  std::string address;  // what --bind named, or the loopback address
+  std::unique_ptr<GuardedServer> http;
   std::thread listener;
   std::atomic<bool> running{false};
   std::atomic<int> streams{0};
