@@ -97,6 +97,12 @@ class Progress {
   bool shown = false;
 };
 
+std::string notRegular(const std::string& path) {
+  return shown(path) +
+         " is not a regular file (a device, a pipe or a directory): its size is not known "
+         "before sending; copy what you want into a file first";
+}
+
 int stopSignal(const Io& io) {
   return io.stopSignal == nullptr ? 0 : io.stopSignal->load();
 }
@@ -156,6 +162,11 @@ std::string checkArguments(const std::string& command, const Arguments& a) {
     return name(a[0], true);
   }
   if (command == "upload") {
+    // The local file first (a device's own name is seldom a 15.3 name): see upload().
+    struct stat file {};
+    if (::stat(a[0].c_str(), &file) == 0 && !S_ISREG(file.st_mode)) {
+      return notRegular(a[0]);
+    }
     return name(a.size() > 1 ? a[1] : baseName(a[0]), false);
   }
   if (command == "download" || command == "rm" || command == "run") {
@@ -198,7 +209,8 @@ int ls(Block& block, const Arguments& a, Io& io) {
 int upload(Block& block, const Arguments& a, Io& io) {
   // Read as it is sent, never whole: the size must be known before OPEN WRITE, so only a
   // regular file will do (a device such as /dev/zero, a pipe or a directory has none).
-  int fd = ::open(a[0].c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the tool here until someone writes to it.
+  int fd = ::open(a[0].c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat file {};
   if (fd < 0 || ::fstat(fd, &file) != 0) {
     io.err << "brick: cannot read " << shown(a[0]) << "\n";
@@ -209,9 +221,7 @@ int upload(Block& block, const Arguments& a, Io& io) {
   }
   LocalFile local(fd);
   if (!S_ISREG(file.st_mode)) {
-    io.err << "brick: " << shown(a[0])
-           << " is not a regular file (a device, a pipe or a directory): its size is not known "
-              "before sending; copy what you want into a file first\n";
+    io.err << "brick: " << notRegular(a[0]) << "\n";
     return kExitFailed;
   }
   if (static_cast<unsigned long long>(file.st_size) > 0xFFFFFFFFull) {
@@ -219,6 +229,7 @@ int upload(Block& block, const Arguments& a, Io& io) {
            << "\n";
     return kExitFailed;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   const auto size = static_cast<std::uint32_t>(file.st_size);
   std::string name = a.size() > 1 ? a[1] : baseName(a[0]);
   if (io.catchStopSignals != nullptr) {
