@@ -235,7 +235,7 @@ int upload(Block& block, const Arguments& a, Io& io) {
   if (io.catchStopSignals != nullptr) {
     io.catchStopSignals();
   }
-  bool readFailed = false;
+  int readError = 0;
   auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
     if (stopSignal(io) != 0) {
       return -1;
@@ -244,7 +244,9 @@ int upload(Block& block, const Arguments& a, Io& io) {
     do {
       got = ::read(fd, buffer, most);
     } while (got < 0 && errno == EINTR && stopSignal(io) == 0);
-    readFailed = got < 0 && stopSignal(io) == 0;
+    if (got < 0 && stopSignal(io) == 0) {
+      readError = errno;  // kept: the CLOSE and DELETE that follow may change errno
+    }
     return got < 0 ? -1 : static_cast<long>(got);
   };
   Brick::Lib::Files files(block);
@@ -264,8 +266,8 @@ int upload(Block& block, const Arguments& a, Io& io) {
            << " was not stored (its handle on the brick closed, the half-written file deleted)\n";
     return kExitSignalBase + stopSignal(io);
   }
-  if (code == Brick::Lib::kBrickStopped && readFailed) {
-    io.err << "brick: cannot read " << shown(a[0]) << ": " << std::strerror(errno) << "\n";
+  if (code == Brick::Lib::kBrickStopped && readError != 0) {
+    io.err << "brick: cannot read " << shown(a[0]) << ": " << std::strerror(readError) << "\n";
     return kExitFailed;
   }
   if (code == Brick::Lib::kBrickStopped) {
