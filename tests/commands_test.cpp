@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -431,4 +432,79 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
   ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
   EXPECT_NEAR(robot->motorAngle(2), before, 0.5);
   EXPECT_GT(robot->motorAngle(1), degrees + 350);
+}
+
+// The streamed upload: the free flash first, then the file as the source hands it over; a
+// source that stops or runs dry, or a file over the free flash, and what went on the wire.
+TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
+  const std::string name = " 61 2E 62 69 6E" + zeros(15);  // "a.bin"
+  struct Case {
+    const char* what;
+    std::uint32_t size;
+    long stopAt;  // the source gives -1 (or, when negative, runs dry) once this many are given
+    long code;
+    std::vector<std::string> wire;  // each telegram's first bytes
+  };
+  const long kRunsDry = -61;
+  const Case cases[] = {
+      {"whole file",
+       70,
+       1000,
+       0,
+       {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 83 00", "01 84 00"}},
+      {"stopped after one WRITE",
+       70,
+       61,
+       kBrickStopped,
+       {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name}},
+      {"source ran dry",
+       70,
+       kRunsDry,
+       kBrickStopped,
+       {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name}},
+      {"over the free flash",
+       static_cast<std::uint32_t>(Sim::FlashStore::kCapacity + 1),
+       1000,
+       kBrickNoRoom,
+       {"01 9B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clearWire();
+    long given = 0;
+    auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
+      long limit = c.stopAt < 0 ? -c.stopAt : c.stopAt;
+      if (given >= limit) {
+        return c.stopAt < 0 ? 0 : -1;
+      }
+      long n = static_cast<long>(most) < limit - given ? static_cast<long>(most) : limit - given;
+      std::memset(buffer, 0x5A, static_cast<std::size_t>(n));
+      given += n;
+      return n;
+    };
+    EXPECT_EQ(Files(block).upload("a.bin", c.size, source), c.code);
+    std::vector<std::string> sent = wire();
+    ASSERT_EQ(sent.size(), c.wire.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      EXPECT_EQ(sent[i].substr(0, c.wire[i].size()), c.wire[i]);
+    }
+    std::vector<Files::Entry> listed;
+    Files(block).list("*.*", listed);
+    if (c.code == 0) {
+      ASSERT_EQ(listed.size(), 1u);
+      Files(block).remove("a.bin");
+    } else {
+      EXPECT_TRUE(listed.empty());
+    }
+  }
+}
+
+// CLOSE of every handle, 0 to 15: free ones answer 0x88, which is no failure.
+TEST_F(Protocol, CloseAllHandlesSendsSixteenCloses) {
+  int closed = -1;
+  EXPECT_EQ(Files(block).closeAllHandles(closed), 0);
+  EXPECT_EQ(closed, 0);
+  ASSERT_EQ(wire().size(), 16u);
+  EXPECT_EQ(wire().front(), "01 84 00");
+  EXPECT_EQ(wire().back(), "01 84 0F");
 }

@@ -52,7 +52,8 @@ void printToolHelp(std::ostream& out) {
       << kDefaultLink
       << "\n"
          "Exit status: 0 done, 1 failed, 2 bad arguments, 3 no brick, 4 permission denied,\n"
-         "5 no reply in time, 6 brick in use by another program.\n"
+         "5 no reply in time, 6 brick in use by another program, 130 or 143 an upload stopped by\n"
+         "SIGINT or SIGTERM.\n"
          "When no brick can be reached, `brick doctor` says why and how to fix it.\n";
 }
 
@@ -147,7 +148,11 @@ const std::vector<Command>& commands() {
        "Copies FILE to the brick.",
        "As NAME or under its own name, a 15.3 name (e.g. prog.rxe). An existing file of that name "
        "is left alone:\n"
-       "remove it first. Progress is shown on transfers that take more than a second.",
+       "remove it first. Progress is shown on transfers that take more than a second.\n"
+       "FILE is read as it is sent; it must be a regular file (not a device, a FIFO or a\n"
+       "directory) no larger than the brick's free flash, else nothing is sent. Ctrl-C or\n"
+       "SIGTERM stops it: the brick's handle is closed and the half file deleted (exit 130\n"
+       "or 143). A brick out of file handles has all 16 closed, and the upload tried again.",
        1,
        2,
        {},
@@ -160,7 +165,15 @@ const std::vector<Command>& commands() {
        2,
        {},
        doDownload},
-      {"rm", "rm NAME", "Deletes the file NAME on the brick.", "", 1, 1, {}, doRm},
+      {"rm",
+       "rm NAME",
+       "Deletes the file NAME on the brick.",
+       "A file the brick says is busy, held open by a client that ended without closing it,\n"
+       "is deleted after closing all 16 of the brick's file handles (any other transfer ends).",
+       1,
+       1,
+       {},
+       doRm},
       {"run",
        "run PROGRAM",
        "Starts PROGRAM (e.g. robot.rxe) on the brick.",

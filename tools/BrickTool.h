@@ -20,6 +20,9 @@ enum ExitStatus : int {
   kExitPermission = 4,  // a brick is there but this user may not open it
   kExitTimeout = 5,     // the brick did not answer in time
   kExitBusy = 6,        // another program holds the brick
+  // An upload stopped by a signal ends with 128 + its number, as a shell reports it: 130 for
+  // SIGINT (Ctrl-C), 143 for SIGTERM.
+  kExitSignalBase = 128,
 };
 
 // What a run of the tool works with besides its arguments.
@@ -28,6 +31,11 @@ struct Environment {
   const Host* host = nullptr;
   // Set by Ctrl-C: ends `read --watch`.
   const std::atomic<bool>* interrupted = nullptr;
+  // The signal (SIGINT or SIGTERM) that came during an upload, 0 while none has.
+  const std::atomic<int>* stopSignal = nullptr;
+  // Called as an upload begins: from then on SIGINT and SIGTERM set `stopSignal` instead of
+  // ending the tool at once, so that it can close and delete what it opened on the brick.
+  void (*catchStopSignals)() = nullptr;
   // Time between two readings of `read --watch`.
   int watchIntervalMs = 200;
   // Whether standard output is a terminal (main() asks isatty): there a watch rewrites one

@@ -1,9 +1,14 @@
 #include "FlashCommands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "BrickTool.h"
@@ -92,6 +97,43 @@ class Progress {
   bool shown = false;
 };
 
+std::string notRegular(const std::string& path) {
+  return shown(path) +
+         " is not a regular file (a device, a pipe or a directory): its size is not known "
+         "before sending; copy what you want into a file first";
+}
+
+int stopSignal(const Io& io) {
+  return io.stopSignal == nullptr ? 0 : io.stopSignal->load();
+}
+
+// Closes a local file as the command ends, however it ends.
+class LocalFile {
+ public:
+  explicit LocalFile(int fd) : fd(fd) {}
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+  ~LocalFile() { ::close(fd); }
+
+ private:
+  int fd;
+};
+
+// What an interrupted client leaves on a brick (a file held open, handles taken) stays until the
+// brick restarts, unless someone closes it: `why` is what the brick said, and the line tells
+// the user what was done about it. True when the link still works, so the command may try
+// again once.
+bool mended(Brick::Lib::Files& files, Io& io, const std::string& why) {
+  int closed = 0;
+  long code = files.closeAllHandles(closed);
+  if (code != kBrickOk) {
+    return false;
+  }
+  io.err << "brick: " << why << ": closed " << closed << " file handle" << (closed == 1 ? "" : "s")
+         << " left open on the brick (by an interrupted transfer?) and tried again\n";
+  return true;
+}
+
 std::string sleepText(std::uint32_t ms) {
   if (ms == 0) {
     return "never";
@@ -120,6 +162,11 @@ std::string checkArguments(const std::string& command, const Arguments& a) {
     return name(a[0], true);
   }
   if (command == "upload") {
+    // The local file first (a device's own name is seldom a 15.3 name): see upload().
+    struct stat file {};
+    if (::stat(a[0].c_str(), &file) == 0 && !S_ISREG(file.st_mode)) {
+      return notRegular(a[0]);
+    }
     return name(a.size() > 1 ? a[1] : baseName(a[0]), false);
   }
   if (command == "download" || command == "rm" || command == "run") {
@@ -142,7 +189,13 @@ std::string checkArguments(const std::string& command, const Arguments& a) {
 int ls(Block& block, const Arguments& a, Io& io) {
   std::vector<Brick::Lib::Files::Entry> entries;
   std::string pattern = a.empty() ? "*.*" : a[0];
-  int status = outcome(io, Brick::Lib::Files(block).list(pattern, entries), pattern);
+  Brick::Lib::Files files(block);
+  long code = files.list(pattern, entries);
+  if (code == Brick::Lib::brickStatusCode(Nxt::Files::kNoMoreHandles) &&
+      mended(files, io, "the brick had no file handle free")) {
+    code = files.list(pattern, entries);
+  }
+  int status = outcome(io, code, pattern);
   for (const auto& e : entries) {
     // A file's name as the brick gives it may hold anything too.
     std::string name = printable(e.name.c_str());
@@ -154,16 +207,81 @@ int ls(Block& block, const Arguments& a, Io& io) {
 }
 
 int upload(Block& block, const Arguments& a, Io& io) {
-  std::ifstream in(a[0], std::ios::binary);
-  if (!in) {
+  // Read as it is sent, never whole: the size must be known before OPEN WRITE, so only a
+  // regular file will do (a device such as /dev/zero, a pipe or a directory has none).
+  // Without O_NONBLOCK a FIFO would hold the tool here until someone writes to it.
+  int fd = ::open(a[0].c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat file {};
+  if (fd < 0 || ::fstat(fd, &file) != 0) {
     io.err << "brick: cannot read " << shown(a[0]) << "\n";
+    if (fd >= 0) {
+      ::close(fd);
+    }
     return kExitFailed;
   }
-  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
-                                 std::istreambuf_iterator<char>());
+  LocalFile local(fd);
+  if (!S_ISREG(file.st_mode)) {
+    io.err << "brick: " << notRegular(a[0]) << "\n";
+    return kExitFailed;
+  }
+  if (static_cast<unsigned long long>(file.st_size) > 0xFFFFFFFFull) {
+    io.err << "brick: " << shown(a[0]) << ": " << brickCodeText(Brick::Lib::kBrickFileTooLarge)
+           << "\n";
+    return kExitFailed;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const auto size = static_cast<std::uint32_t>(file.st_size);
   std::string name = a.size() > 1 ? a[1] : baseName(a[0]);
-  Progress progress(io, "uploaded");
-  long code = Brick::Lib::Files(block).upload(name, data, std::ref(progress));
+  if (io.catchStopSignals != nullptr) {
+    io.catchStopSignals();
+  }
+  int readError = 0;
+  auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
+    if (stopSignal(io) != 0) {
+      return -1;
+    }
+    ssize_t got;
+    do {
+      got = ::read(fd, buffer, most);
+    } while (got < 0 && errno == EINTR && stopSignal(io) == 0);
+    if (got < 0 && stopSignal(io) == 0) {
+      readError = errno;  // kept: the CLOSE and DELETE that follow may change errno
+    }
+    return got < 0 ? -1 : static_cast<long>(got);
+  };
+  Brick::Lib::Files files(block);
+  long code;
+  {
+    Progress progress(io, "uploaded");
+    code = files.upload(name, size, source, std::ref(progress));
+    if (code == Brick::Lib::brickStatusCode(Nxt::Files::kNoMoreHandles) ||
+        code == Brick::Lib::brickStatusCode(Nxt::Files::kNoWriteBuffers)) {
+      if (mended(files, io, "the brick had no file handle free") && stopSignal(io) == 0) {
+        code = files.upload(name, size, source, std::ref(progress));
+      }
+    }
+  }
+  if (stopSignal(io) != 0 && code != Brick::Lib::kBrickOk) {
+    io.err << "brick: interrupted: " << shown(name)
+           << " was not stored (its handle on the brick closed, the half-written file deleted)\n";
+    return kExitSignalBase + stopSignal(io);
+  }
+  if (code == Brick::Lib::kBrickStopped && readError != 0) {
+    io.err << "brick: cannot read " << shown(a[0]) << ": " << std::strerror(readError) << "\n";
+    return kExitFailed;
+  }
+  if (code == Brick::Lib::kBrickStopped) {
+    io.err << "brick: " << shown(a[0]) << " became shorter while it was sent; " << shown(name)
+           << " was not stored\n";
+    return kExitFailed;
+  }
+  if (code == Brick::Lib::kBrickNoRoom) {
+    Brick::Lib::BrickInfo::Device device;
+    Brick::Lib::BrickInfo(block).deviceInfo(device);
+    io.err << "brick: " << shown(a[0]) << " (" << size << " bytes) does not fit: the brick has "
+           << device.freeFlash << " bytes of flash free; nothing was sent\n";
+    return kExitFailed;
+  }
   if (code == Brick::Lib::brickStatusCode(Nxt::Files::kFileExists)) {
     io.err << "brick: " << shown(name) << " exists on the brick: `brick rm " << shown(name)
            << "` first\n";
@@ -171,7 +289,7 @@ int upload(Block& block, const Arguments& a, Io& io) {
   }
   int status = outcome(io, code, name);
   if (status == kExitOk) {
-    io.out << "uploaded " << shown(name) << " (" << data.size() << " bytes)\n";
+    io.out << "uploaded " << shown(name) << " (" << size << " bytes)\n";
   }
   return status;
 }
@@ -205,7 +323,18 @@ int download(Block& block, const Arguments& a, Io& io) {
 }
 
 int rm(Block& block, const Arguments& a, Io& io) {
-  return outcome(io, Brick::Lib::Files(block).remove(a[0]), a[0]);
+  Brick::Lib::Files files(block);
+  long code = files.remove(a[0]);
+  if (code == Brick::Lib::brickStatusCode(Nxt::Files::kFileBusy) &&
+      mended(files, io, shown(a[0]) + " was busy, held open")) {
+    code = files.remove(a[0]);
+    if (code == Brick::Lib::brickStatusCode(Nxt::Files::kFileNotFound)) {
+      // The brick drops a file closed before it was complete: what was asked is done.
+      io.err << "brick: " << shown(a[0]) << " was a half-written file, gone with its handle\n";
+      return kExitOk;
+    }
+  }
+  return outcome(io, code, a[0]);
 }
 
 int runProgram(Block& block, const Arguments& a, Io& io) {
@@ -302,8 +431,13 @@ int infoLines(Block& block, Io& io) {
 
 }  // namespace Flash
 Flash::Io flashIo(Run& run) {
-  Flash::Io io{run.out, run.err, [&run](long code) { return linkFailure(run, code); },
-               run.environment.interrupted, run.options.watch};
+  Flash::Io io{run.out,
+               run.err,
+               [&run](long code) { return linkFailure(run, code); },
+               run.environment.interrupted,
+               run.options.watch,
+               run.environment.stopSignal,
+               run.environment.catchStopSignals};
   return io;
 }
 

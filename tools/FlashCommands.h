@@ -21,6 +21,8 @@ struct Io {
   std::function<int(long)> linkFailure;
   const std::atomic<bool>* interrupted = nullptr;
   bool watch = false;
+  const std::atomic<int>* stopSignal = nullptr;
+  void (*catchStopSignals)() = nullptr;
 };
 
 using Arguments = std::vector<std::string>;

@@ -4,6 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
+#include "brick/BrickInfo.h"
 #include "protocol/FileTelegrams.h"
 
 namespace Brick {
@@ -125,6 +126,92 @@ long Files::upload(const std::string& name, const std::vector<std::uint8_t>& dat
     progress(0, 0);
   }
   return closeHandle(handle);
+}
+
+long Files::upload(const std::string& name, std::uint32_t size, const Source& source,
+                   const Progress& progress) {
+  if (!F::validName(name)) {
+    return BRICK_REFUSE(link, kBrickBadFileName);
+  }
+  BrickInfo::Device device;
+  long code = BrickInfo(*link).deviceInfo(device);
+  if (code != kBrickOk) {
+    return code;
+  }
+  if (size > device.freeFlash) {
+    return BRICK_REFUSE(link, kBrickNoRoom);
+  }
+  std::uint8_t open[1 + F::kNameField + 4];
+  open[0] = F::kOpenWrite;
+  F::putName(open + 1, name);
+  F::putU32(open + 1 + F::kNameField, size);
+  std::uint8_t reply[3];
+  code = request(link, Kind::System, open, sizeof open, reply, sizeof reply);
+  if (code != kBrickOk) {
+    return code;
+  }
+  std::uint8_t handle = reply[F::kReplyHandle];
+  std::size_t done = 0;
+  while (done < size) {
+    std::size_t chunk = size - done;
+    if (chunk > F::kMaxWriteChunk) {
+      chunk = F::kMaxWriteChunk;
+    }
+    std::uint8_t write[2 + F::kMaxWriteChunk];
+    write[0] = F::kWrite;
+    write[1] = handle;
+    // A short read is no end: a pipe or a slow disk may give less than asked.
+    std::size_t filled = 0;
+    while (filled < chunk) {
+      long got = source(write + 2 + filled, chunk - filled);
+      if (got <= 0) {
+        break;
+      }
+      filled += static_cast<std::size_t>(got);
+    }
+    if (filled < chunk) {
+      code = BRICK_REFUSE(link, kBrickStopped);
+    } else {
+      std::uint8_t written[5] = {};
+      code = request(link, Kind::System, write, 2 + chunk, written, sizeof written);
+      std::size_t count = written[F::kReplyCount] | written[F::kReplyCount + 1] << 8;
+      if (code == kBrickOk && count != chunk) {
+        code = BRICK_REFUSE(link, kBrickBadReply);
+      }
+    }
+    if (code != kBrickOk) {
+      // The brick drops a file closed before its declared size; the DELETE is for a brick that
+      // kept it all the same.
+      closeHandle(handle);
+      std::uint8_t gone[1 + F::kNameField];
+      nameCommand(link, F::kDelete, name, gone, sizeof gone);
+      return code;
+    }
+    done += chunk;
+    if (progress) {
+      progress(done, size);
+    }
+  }
+  if (size == 0 && progress) {
+    progress(0, 0);
+  }
+  return closeHandle(handle);
+}
+
+long Files::closeAllHandles(int& closed) {
+  closed = 0;
+  for (int handle = 0; handle < F::kHandles; ++handle) {
+    std::uint8_t command[] = {F::kClose, static_cast<std::uint8_t>(handle)};
+    std::uint8_t reply[3];
+    // 0x88, a free handle, is the usual answer: asked without recording it.
+    long code = request(link, Kind::System, command, sizeof command, reply, sizeof reply, false);
+    if (code == kBrickOk) {
+      ++closed;
+    } else if (!isBrickStatus(code)) {
+      return code;
+    }
+  }
+  return kBrickOk;
 }
 
 long Files::download(const std::string& name, std::vector<std::uint8_t>& data,

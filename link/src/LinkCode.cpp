@@ -53,6 +53,10 @@ const char* linkCodeText(long code) {
       return "reply does not fit its command";
     case kRecordedWaitTimeout:
       return "not finished within the time limit";
+    case kRecordedNoRoom:
+      return "larger than the brick's free flash";
+    case kRecordedStopped:
+      return "transfer stopped before its end";
     default:
       return code < 0 ? "unknown error" : "unknown warning";
   }

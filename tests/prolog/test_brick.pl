@@ -128,7 +128,7 @@ flash(file_list(B, '*.rxe', ['echo.rxe'-17]), B, [["01 86", name('*.rxe')], ["01
 flash(file_delete(B, 'echo.rxe'), B, [["01 85", name('echo.rxe')]]).
 flash(sound_play(B, 'echo.rxe', [loop(true)]), B, [["00 02 01", name('echo.rxe')]]).
 flash(file_upload(B, Path, 'ab.txt'), B,
-      [["01 81", name('ab.txt'), "02 00 00 00"], ["01 83 00 61 62"], ["01 84 00"]]) :-
+      [["01 9B"], ["01 81", name('ab.txt'), "02 00 00 00"], ["01 83 00 61 62"], ["01 84 00"]]) :-
     tmp_file(upload, Path),
     write_file(Path, `ab`).
 

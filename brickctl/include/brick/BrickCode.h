@@ -33,6 +33,8 @@ enum BrickCode : long {
   kBrickFileTooLarge = Comm::kRecordedFileTooLarge,  // over what a 32-bit size describes
   kBrickBadReply = Comm::kRecordedBadReply,          // a reply too short for its layout
   kBrickWaitTimeout = Comm::kRecordedWaitTimeout,    // a bounded wait ran out
+  kBrickNoRoom = Comm::kRecordedNoRoom,              // a file over the brick's free flash
+  kBrickStopped = Comm::kRecordedStopped,            // the host stopped a transfer
   kBrickStatus = Comm::kRecordedBrickStatus,         // + the brick's status byte
 };
 

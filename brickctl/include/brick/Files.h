@@ -34,6 +34,10 @@ class BRICKCTL_API Files {
   };
   // Called after each chunk with the bytes moved so far and the file's size.
   using Progress = std::function<void(std::size_t done, std::size_t total)>;
+  // Fills `buffer` with the next bytes of a file being uploaded, at most `most`; returns how
+  // many it gave, or -1 to stop the upload (the host was interrupted, the file could not be
+  // read). Called between WRITEs, so it is also where a host notices that it must stop.
+  using Source = std::function<long(std::uint8_t* buffer, std::size_t most)>;
 
   explicit Files(Block& block);
   explicit Files(Comm::SerialCommunication& link);
@@ -45,10 +49,22 @@ class BRICKCTL_API Files {
   // kBrickStatus + 0x8F, and is left as it was). A partly written file is deleted again.
   long upload(const std::string& name, const std::vector<std::uint8_t>& data,
               const Progress& progress = Progress());
+  // Stores a file of `size` bytes that `source` hands over chunk by chunk, so a file of any
+  // size passes through a few dozen bytes of memory. The brick's free flash (GET DEVICE INFO)
+  // is asked first: a file that cannot fit is kBrickNoRoom, with no OPEN WRITE sent. A source
+  // that stops (-1) or ends before `size` bytes gives kBrickStopped; as for any failure once
+  // the file is open, the handle is closed and the half-written file deleted first.
+  long upload(const std::string& name, std::uint32_t size, const Source& source,
+              const Progress& progress = Progress());
   // Reads a whole file into `data`.
   long download(const std::string& name, std::vector<std::uint8_t>& data,
                 const Progress& progress = Progress());
   long remove(const std::string& name);
+  // Sends CLOSE for each of the brick's 16 handles, for what an interrupted client left open
+  // (a file that stays "busy", or a brick out of handles). It closes the handles of any other
+  // client too. A free handle answers 0x88, which is no failure here: 0, with the number of
+  // handles that were open in `closed`, or the link's code.
+  long closeAllHandles(int& closed);
 
  private:
   long closeHandle(std::uint8_t handle);

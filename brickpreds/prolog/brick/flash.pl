@@ -17,9 +17,28 @@
 %
 %   Stores the local file Path on the brick as Name (by default the base
 %   name of Path). A file of that name already there is left as it is.
+%   Path is read as it is sent, a WRITE at a time, so a file of any size
+%   takes little memory; its size must be known before sending, so Path is
+%   a regular file (not a device such as `/dev/zero`, a FIFO or a
+%   directory). The brick's free flash is asked for first: a file larger
+%   than it is refused before anything is opened on the brick.
+%
+%   When the upload ends early, by an exception from a signal (an
+%   interrupt, call_with_time_limit/2, thread_signal/2) or because the
+%   brick stops answering, the handle it opened on the brick is closed and
+%   the half-written file deleted before the exception goes on. When the
+%   brick has no file handle free (0x81, or 0x8C: four files open for
+%   writing), left so by a client that ended without closing, every
+%   handle of the brick is closed (a warning says how many were open) and
+%   the upload tried once more; this also ends any other client's
+%   transfer.
 %
 %   @error brick_refused(file_upload, 0x8F, file_exists) when the name is
 %   taken; 0x82 `no_space` when the flash is full.
+%   @error resource_error(brick_flash) when Path is larger than the free
+%   flash (the context says both sizes); nothing is sent.
+%   @error domain_error(regular_file, Path) when Path is not a regular
+%   file; nothing is sent.
 
 file_upload(Brick, Path) :-
     must_be(atomic, Path),
@@ -27,8 +46,24 @@ file_upload(Brick, Path) :-
     file_upload(Brick, Path, Name).
 
 file_upload(Brick, Path, Name) :-
-    read_file_to_string(Path, Bytes, [encoding(octet)]),
-    '$file_upload'(Brick, Bytes, Name).
+    catch('$file_upload'(Brick, Path, Name),
+          error(brick_refused(file_upload, Status, Text), Context),
+          upload_again(error(brick_refused(file_upload, Status, Text), Context),
+                       Brick, Path, Name)).
+
+upload_again(error(brick_refused(_, Status, _), _), Brick, Path, Name) :-
+    memberchk(Status, [0x81, 0x8C]),
+    !,
+    mend_handles(Brick, file_upload, Name),
+    '$file_upload'(Brick, Path, Name).
+upload_again(Error, _, _, _) :-
+    throw(Error).
+
+% What an interrupted client leaves on a brick (a file held open, its handles taken) stays until
+% the brick restarts unless someone closes it.
+mend_handles(Brick, Operation, Name) :-
+    '$file_close_all'(Brick, Closed),
+    print_message(warning, brick(closed_handles(Operation, Name, Closed))).
 
 %!  file_download(+Brick, +Name, +Path) is det.
 %
@@ -46,10 +81,26 @@ file_download(Brick, Name, Path) :-
 
 %!  file_delete(+Brick, +Name) is det.
 %
-%   Deletes the file Name from the brick.
+%   Deletes the file Name from the brick. A file the brick says is busy
+%   (0x8B), held open by a client that ended without closing it (an
+%   interrupted upload), is mended: every handle of the brick is closed (a
+%   warning says how many were open; any other client's transfer ends too)
+%   and the delete tried once more. A half-written file goes with its
+%   handle, and that is success too.
 %
 %   @error brick_refused(file_delete, 0x87, file_not_found) when there is
 %   none.
+
+file_delete(Brick, Name) :-
+    catch('$file_delete'(Brick, Name),
+          error(brick_refused(file_delete, 0x8B, _), _),
+          delete_again(Brick, Name)).
+
+delete_again(Brick, Name) :-
+    mend_handles(Brick, file_delete, Name),
+    catch('$file_delete'(Brick, Name),
+          error(brick_refused(file_delete, 0x87, _), _),
+          true).
 
 %!  program_start(+Brick, +Name) is det.
 %

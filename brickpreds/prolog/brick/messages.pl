@@ -8,8 +8,15 @@ where there is one, says the fix.
 
 :- multifile prolog:message//1.
 
+prolog:message(error(resource_error(brick_flash), context(file_upload/3, Why))) -->
+    { atom(Why) },
+    [ 'The file does not fit in the brick\'s free flash (~w); nothing was sent.'-[Why] ].
 prolog:message(error(Formal, _)) -->
     brick_message(Formal).
+prolog:message(brick(closed_handles(Operation, Name, Closed))) -->
+    [ '~w ~q: the brick had no handle free or held the file open; '-[Operation, Name],
+      'closed ~d file handle(s) left open (by an interrupted transfer?) and tried again.'-[Closed]
+    ].
 
 brick_message(existence_error(brick, Device)) -->
     { \+ blob(Device, brick) },
@@ -137,6 +144,10 @@ domain_hint(mailbox_message, Message) -->
 domain_hint(number_message, Message) -->
     [ 'The message ~q is not a number as brick programs send one (4 bytes); '-[Message],
       'receive it as text.'
+    ].
+domain_hint(regular_file, Path) -->
+    [ '~q is not a regular file (a device, a FIFO or a directory): its size is not known '-[Path],
+      'before sending; copy what you want into a file first.'
     ].
 domain_hint(i2c_address, Address) -->
     [ '~q is not a bus address: 0 to 255 (the ultrasonic sensor\'s is 2).'-[Address] ].

@@ -1,7 +1,13 @@
 // The foreign predicates of library(brick) for what lives in the brick's flash and the program
 // it runs: files, programs, mailboxes and sound files. brick.pl adds the local file side of an
 // upload or download and the options.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,15 +54,102 @@ foreign_t fileList(const PlTermv& a) {
   return unified(PL_unify(a[2].C_, list));
 }
 
-// '$file_upload'(+Brick, +Bytes, +Name): Bytes a string of code points below 256.
+// Closes a local file however the upload ends.
+class LocalFile {
+ public:
+  explicit LocalFile(int fd) : fd(fd) {}
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+  ~LocalFile() { ::close(fd); }
+
+ private:
+  int fd;
+};
+
+// '$file_upload'(+Brick, +Path, +Name): the local file is read as it is sent, never whole, so
+// its size must be known first: only a regular file will do (domain_error(regular_file, Path)
+// for a device such as /dev/zero, a FIFO or a directory).
 foreign_t fileUpload(const PlTermv& a) {
   BrickHandle& handle = brickArgument(a[0]);
+  char* chars = nullptr;
+  if (!PL_get_file_name(a[1].C_, &chars, PL_FILE_OSPATH | PL_FILE_EXIST | PL_FILE_READ)) {
+    throwPending();
+  }
+  std::string path(chars);
+  // Without O_NONBLOCK a FIFO would hold the predicate here until someone writes to it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat file {};
+  if (fd < 0 || ::fstat(fd, &file) != 0) {
+    int error = errno;
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    throwError(PlCompound("system_error", PlTermv(PlTerm_atom(std::strerror(error)))));
+  }
+  LocalFile local(fd);
+  if (!S_ISREG(file.st_mode)) {
+    throwDomainError("regular_file", a[1]);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (static_cast<unsigned long long>(file.st_size) > 0xFFFFFFFFull) {
+    throwError(PlCompound("resource_error", PlTermv(PlTerm_atom("brick_flash"))));
+  }
+  // The local file first: what is wrong with it is what the user needs to hear first.
   std::string name = fileNameArgument(a[2]);
-  std::string bytes = textArgument(a[1], 0xFFFFFFFFu, true, "file_content");
-  std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+  const auto size = static_cast<std::uint32_t>(file.st_size);
+  bool signalled = false;
+  int readError = 0;
+  // Between two WRITEs: a signal Prolog turns into an exception (an interrupt,
+  // call_with_time_limit/2, thread_signal/2) stops the upload, which closes and deletes.
+  auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
+    if (PL_handle_signals() < 0) {
+      signalled = true;
+      return -1;
+    }
+    ssize_t got;
+    do {
+      got = ::read(fd, buffer, most);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      readError = errno;
+    }
+    return got < 0 ? -1 : static_cast<long>(got);
+  };
   Exchange exchange(handle, "file_upload");
-  exchange.checkCode(Lib::Files(handle.block()).upload(name, data));
+  long code = Lib::Files(handle.block()).upload(name, size, source);
+  if (signalled) {
+    return FALSE;  // the signal's exception is pending
+  }
+  if (code == Lib::kBrickNoRoom) {
+    Lib::BrickInfo::Device device;
+    Lib::BrickInfo(handle.block()).deviceInfo(device);
+    std::string why = std::to_string(size) + " bytes, the brick has " +
+                      std::to_string(device.freeFlash) + " bytes of flash free";
+    throw PlException(PlCompound(
+        "error",
+        PlTermv(PlCompound("resource_error", PlTermv(PlTerm_atom("brick_flash"))),
+                PlCompound("context", PlTermv(PlCompound("/", PlTermv(PlTerm_atom("file_upload"),
+                                                                      PlTerm_integer(3))),
+                                              PlTerm_atom(why.c_str()))))));
+  }
+  if (code == Lib::kBrickStopped) {
+    std::string why = readError != 0 ? std::strerror(readError) : "the file became shorter";
+    throwError(PlCompound("system_error", PlTermv(PlTerm_atom(why.c_str()))));
+  }
+  exchange.checkCode(code);
   return TRUE;
+}
+
+// '$file_close_all'(+Brick, -Closed): CLOSE of the brick's 16 handles; Closed those that were
+// open.
+foreign_t fileCloseAll(const PlTermv& a) {
+  BrickHandle& handle = brickArgument(a[0]);
+  int closed = 0;
+  {
+    Exchange exchange(handle, "file_close_all");
+    exchange.checkCode(Lib::Files(handle.block()).closeAllHandles(closed));
+  }
+  return unified(PL_unify_integer(a[1].C_, closed));
 }
 
 // '$file_download'(+Brick, +Name, -Bytes)
@@ -166,7 +259,8 @@ constexpr ForeignPredicate kPredicates[] = {
     {"file_list", 3, predicate<3, fileList>},
     {"$file_upload", 3, predicate<3, fileUpload>},
     {"$file_download", 3, predicate<3, fileDownload>},
-    {"file_delete", 2, predicate<2, fileDelete>},
+    {"$file_delete", 2, predicate<2, fileDelete>},
+    {"$file_close_all", 2, predicate<2, fileCloseAll>},
     {"program_start", 2, predicate<2, programStart>},
     {"program_stop", 1, predicate<1, programStop>},
     {"program_running", 2, predicate<2, programRunning>},

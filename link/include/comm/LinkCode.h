@@ -37,6 +37,8 @@ enum RecordedCode : long {
   kRecordedFileTooLarge = -1107,  // a file the brick's 32-bit size field cannot describe
   kRecordedBadReply = -1108,      // a reply too short for its layout
   kRecordedWaitTimeout = -1109,   // a bounded wait (motor move, I2C transaction) ran out
+  kRecordedNoRoom = -1110,        // a file larger than the brick's free flash: not sent
+  kRecordedStopped = -1111,       // the host stopped a transfer (interrupted, source failed)
   kRecordedBrickStatus = 0x1000,  // + the brick's status byte
 };
 

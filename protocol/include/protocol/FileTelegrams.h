@@ -27,6 +27,9 @@ using Nxt::kOpenWriteLinear;
 using Nxt::kRead;
 using Nxt::kWrite;
 
+// The brick's file handles are 0 to kHandles - 1.
+const int kHandles = 16;
+
 // Status bytes of the file commands.
 const std::uint8_t kNoMoreHandles = 0x81;
 const std::uint8_t kNoSpace = 0x82;
