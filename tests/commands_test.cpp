@@ -287,6 +287,17 @@ TEST_F(Protocol, ARefusalInAShortReplyIsARefusal) {
   EXPECT_STREQ(Comm::linkCodeText(kBrickBadFileName), "not a 15.3 file name");
 }
 
+// Every code a status record can hold is named, whichever layer recorded it.
+TEST(CodeText, NamesEveryCodeTheLibrariesReturn) {
+  for (long code = Comm::kLinkShortReply; code <= Comm::kLinkNotOpen; ++code) {
+    EXPECT_STRNE(Comm::linkCodeText(code), "unknown error") << code;
+  }
+  for (long code = Comm::kRecordedStopped; code <= Comm::kRecordedNotAttached; ++code) {
+    EXPECT_STRNE(Comm::linkCodeText(code), "unknown error") << code;
+    EXPECT_STREQ(brickCodeText(code), Comm::linkCodeText(code));
+  }
+}
+
 TEST_F(Protocol, KeepAliveKeepsASleepyBrickAwake) {
   double now = 0;
   sim.sleep.sleepMs = 1000;
