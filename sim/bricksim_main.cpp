@@ -94,7 +94,11 @@ const char kUsage[] =
     "  --sleep MS        switch off, as a brick does, after MS milliseconds of world time\n"
     "                    without a KEEPALIVE (default: never; KEEPALIVE reports 10 minutes)\n"
     "  --help            show this help and exit\n"
-    "  --version         show the version and exit\n";
+    "  --version         show the version and exit\n"
+    "\n"
+    "The files it writes (--svg, --record, --trace FILE) are regular files only, or new\n"
+    "ones; a file written again keeps its mode and links. Exit status: 0, 1 when a file\n"
+    "could not be read or written whole, 2 for a mistake on the command line.\n";
 
 // A number of 0 to `most` (infinity allowed when `most` is).
 double number(const char* text, const char* option, double most) {
