@@ -18,14 +18,15 @@
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
 #include "sim/LiveStage.h"
+#include "sim/OutputFile.h"
 #include "sim/PtyServer.h"
 #include "sim/Recorder.h"
-#include "sim/Recording.h"
-#include "sim/ReplayStage.h"
+#include "sim/ReplayRun.h"
 #include "sim/Robot.h"
 #include "sim/RunClock.h"
 #include "sim/StopDeadline.h"
 #include "sim/SvgPicture.h"
+#include "sim/TraceFile.h"
 #include "sim/TraceLog.h"
 #include "sim/ViewServer.h"
 #include "sim/VirtualBrick.h"
@@ -93,7 +94,11 @@ const char kUsage[] =
     "  --sleep MS        switch off, as a brick does, after MS milliseconds of world time\n"
     "                    without a KEEPALIVE (default: never; KEEPALIVE reports 10 minutes)\n"
     "  --help            show this help and exit\n"
-    "  --version         show the version and exit\n";
+    "  --version         show the version and exit\n"
+    "\n"
+    "The files it writes (--svg, --record, --trace FILE) are regular files only, or new\n"
+    "ones; a file written again keeps its mode and links. Exit status: 0, 1 when a file\n"
+    "could not be read or written whole, 2 for a mistake on the command line.\n";
 
 // A number of 0 to `most` (infinity allowed when `most` is).
 double number(const char* text, const char* option, double most) {
@@ -133,58 +138,12 @@ double secondsSince(const timespec& started) {
 }
 
 bool savePicture(const std::string& document, const std::string& path) {
-  if (Sim::SvgPicture::save(document, path)) {
+  std::string error;
+  if (Sim::SvgPicture::save(document, path, error)) {
     return true;
   }
-  std::fprintf(stderr, "bricksim: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+  std::fprintf(stderr, "bricksim: %s\n", error.c_str());
   return false;
-}
-
-// The whole recording as one picture, or in the page when `view` holds an address.
-int replay(const std::string& file, const std::string& svg, const std::string& host, int port,
-           const Sim::Scene::Options& options, double duration) {
-  Sim::Recording recording;
-  std::string error;
-  if (!Sim::Recording::load(file, recording, error)) {
-    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
-    return 1;
-  }
-  if (port < 0) {
-    if (svg.empty()) {
-      std::fprintf(stderr, "bricksim: --replay needs --view or --svg\n");
-      return 2;
-    }
-    double end = recording.endTime();
-    auto path = recording.pathUntil(end);
-    Sim::Scene scene(recording.world, path, recording.events, recording.frameAt(end));
-    if (!savePicture(scene.document(options), svg)) {
-      return 1;
-    }
-    std::printf("picture: %s\n", svg.c_str());
-    return 0;
-  }
-  Sim::ReplayStage stage(recording);
-  Sim::ViewServer view(stage);
-  if (!view.start(host, port, error)) {
-    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
-    return 1;
-  }
-  std::printf("view: http://%s:%d/\n", host.c_str(), view.port());
-  std::fflush(stdout);
-  timespec started;
-  clock_gettime(CLOCK_MONOTONIC, &started);
-  while (!stopping) {
-    timespec pause{0, 20 * 1000 * 1000};
-    nanosleep(&pause, nullptr);
-    if (duration >= 0 && secondsSince(started) >= duration) {
-      break;
-    }
-  }
-  view.stop();
-  if (!svg.empty() && savePicture(stage.picture(options), svg)) {
-    std::printf("picture: %s\n", svg.c_str());
-  }
-  return 0;
 }
 
 std::string fileText(const std::string& path) {
@@ -300,6 +259,13 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  std::string error;
+  for (const std::string* output : {&svg, &recordFile, &traceFile}) {
+    if (!output->empty() && !Sim::OutputFile::check(*output, error)) {
+      std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+      return 1;
+    }
+  }
   if (!replayFile.empty()) {
     if (servingOption != nullptr) {
       std::fprintf(stderr,
@@ -308,23 +274,25 @@ int main(int argc, char** argv) {
                    servingOption);
       return 2;
     }
-    return replay(replayFile, svg, host, viewPort, options, duration);
+    Sim::ReplayRun run;
+    run.file = replayFile;
+    run.svg = svg;
+    run.host = host;
+    run.port = viewPort;
+    run.duration = duration;
+    run.options = options;
+    return run.play(stopping);
   }
 
   Sim::World world = Sim::World::builtIn();
-  std::string error;
   if (!worldFile.empty() && !Sim::World::load(worldFile, world, error)) {
     std::fprintf(stderr, "bricksim: %s\n", error.c_str());
     return 1;
   }
-  std::FILE* trace = nullptr;
-  if (tracing) {
-    trace = traceFile.empty() ? stderr : std::fopen(traceFile.c_str(), "w");
-    if (trace == nullptr) {
-      std::fprintf(stderr, "bricksim: cannot write %s: %s\n", traceFile.c_str(),
-                   std::strerror(errno));
-      return 1;
-    }
+  Sim::TraceFile trace;
+  if (tracing && !trace.open(traceFile, traceTime, error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    return 1;
   }
 
   // Whether a page watches has no say in the clock: a watched run goes as an unwatched one.
@@ -355,24 +323,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bricksim: %s\n", error.c_str());
     return 1;
   }
-  if (trace != nullptr || viewPort >= 0 || !recordFile.empty()) {
+  if (trace.isOpen() || viewPort >= 0 || !recordFile.empty()) {
     // Called under the server's lock, so the robot's time is safe to read.
-    server.setTrace([&, trace](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
-      // Every line carries the world's time, at its end so that "> hex  decoded" stays the
-      // start of the line for whoever reads it back; --trace-time puts it first instead.
-      char when[32];
-      std::snprintf(when, sizeof when, "%.6f", robot.worldSeconds());
-      for (const std::string& line : Sim::TraceLog::lines(telegram, reply)) {
-        if (trace != nullptr && traceTime) {
-          std::fprintf(trace, "%s %s\n", when, line.c_str());
-        } else if (trace != nullptr) {
-          std::fprintf(trace, "%s  t=%s\n", line.c_str(), when);
-        }
+    server.setTrace([&](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+      std::vector<std::string> lines = Sim::TraceLog::lines(telegram, reply);
+      trace.write(robot.worldSeconds(), lines);
+      for (const std::string& line : lines) {
         traceLog.add(line);
         recorder.telegram(robot.worldSeconds(), line);
-      }
-      if (trace != nullptr) {
-        std::fflush(trace);
       }
     });
   }
@@ -463,8 +421,16 @@ int main(int argc, char** argv) {
     robot.advance();
   }
   recorder.catchUp(robot, true);
+  // A recording or trace that stops short of the run is a failed run, not a quiet success.
+  int status = 0;
   if (!recorder.close()) {
-    std::fprintf(stderr, "bricksim: cannot write all of %s\n", recordFile.c_str());
+    std::fprintf(stderr, "bricksim: cannot write all of %s: %s\n", recordFile.c_str(),
+                 std::strerror(recorder.failure()));
+    status = 1;
+  }
+  if (!trace.close(error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    status = 1;
   }
   Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
   std::fputs(robot.summary().c_str(), stdout);
@@ -481,10 +447,9 @@ int main(int argc, char** argv) {
   }
   if (!svg.empty() && savePicture(picture(), svg)) {
     std::printf("picture: %s\n", svg.c_str());
+  } else if (!svg.empty()) {
+    status = 1;
   }
   std::fflush(stdout);
-  if (trace != nullptr && trace != stderr) {
-    std::fclose(trace);
-  }
-  return 0;
+  return status;
 }

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -43,8 +46,10 @@ std::string scratch(const std::string& name) {
   return std::string(::testing::TempDir()) + "brick-" + std::to_string(::getpid()) + "-" + name;
 }
 
-// Starts a program with its standard output in a file; returns its process id.
-pid_t spawn(const std::vector<std::string>& args, const std::string& output) {
+// Starts a program with its standard output in a file (and its standard error in `errors`,
+// when named), with files written no larger than `fileLimit` bytes; returns its process id.
+pid_t spawn(const std::vector<std::string>& args, const std::string& output,
+            const std::string& errors = "", rlim_t fileLimit = RLIM_INFINITY) {
   // Everything the child needs is made before fork: a test may have threads running (a
   // PtyServer), and the child must not allocate.
   std::vector<char*> argv;
@@ -53,13 +58,27 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& output) {
   }
   argv.push_back(nullptr);
   int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int errorFd =
+      errors.empty() ? -1 : ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   pid_t pid = ::fork();
   if (pid == 0) {
+    if (fileLimit != RLIM_INFINITY) {
+      // A write past the limit fails with EFBIG, as on a full disk, instead of killing.
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{fileLimit, fileLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (errorFd >= 0) {
+      ::dup2(errorFd, 2);
+    }
     ::dup2(fd, 1);  // the duplicate does not inherit close-on-exec
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(fd);
+  if (errorFd >= 0) {
+    ::close(errorFd);
+  }
   return pid;
 }
 
@@ -301,6 +320,96 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
     EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--step", step}, out), 3), 2) << step;
   }
   std::remove(out.c_str());
+}
+
+// Every file bricksim writes is a regular file: a device node, directory or FIFO at the path
+// is refused before it serves anything (as root, --svg /dev/null replaced the node), and a
+// replay's picture the same.
+TEST(Bricksim, RefusesToWriteOverWhatIsNoRegularFile) {
+  std::string out = scratch("refused-out");
+  std::string errors = scratch("refused-err");
+  std::string device = scratch("null");
+  if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+    device = "/dev/null";  // only root could replace it
+  }
+  std::string fifo = scratch("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string recording = scratch("replayed.jsonl");
+  std::ofstream(recording)
+      << "{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string path;
+    mode_t kind;
+  } rows[] = {
+      {{"--svg", device}, device, S_IFCHR},
+      {{"--record", device}, device, S_IFCHR},
+      {{"--trace", device}, device, S_IFCHR},
+      {{"--record", fifo}, fifo, S_IFIFO},
+      {{"--trace", fifo, "--step", "10"}, fifo, S_IFIFO},
+      {{"--svg", ::testing::TempDir()}, ::testing::TempDir(), S_IFDIR},
+      {{"--replay", recording, "--svg", device}, device, S_IFCHR},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {BRICKSIM_PATH};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    EXPECT_EQ(finish(spawn(args, out, errors), 10), 1) << row.args[0] << " " << row.path;
+    EXPECT_EQ(readFile(out), "") << "nothing served";
+    EXPECT_NE(readFile(errors).find(row.path + " is a"), std::string::npos) << readFile(errors);
+    struct stat st;
+    ASSERT_EQ(::stat(row.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, row.kind) << row.path;
+  }
+  for (const std::string& f : {out, errors, fifo, recording}) {
+    std::remove(f.c_str());
+  }
+  if (device != "/dev/null") {
+    std::remove(device.c_str());
+  }
+}
+
+// A recording or a trace that could not be written whole (a full disk; here files held to
+// 2 KiB, so that writes fail with EFBIG) ends the run with status 1 and says which, not with
+// 0 and a file that stops short.
+TEST(Bricksim, ARecordingOrTraceCutShortFailsTheRun) {
+  std::string out = scratch("short-out");
+  std::string errors = scratch("short-err");
+  std::string world = scratch("long.world");
+  // The recording starts with the world's text: this one alone is over the limit.
+  std::ofstream(world) << "# " << std::string(4000, 'x') << "\narena 100 100\nrobot 50 50 0\n";
+  std::string file = scratch("short.out");
+  std::string link = scratch("short-dev");
+  const struct {
+    const char* option;
+    int exchanges;  // the trace grows by two lines an exchange
+  } rows[] = {{"--record", 0}, {"--trace", 40}};
+  for (const auto& row : rows) {
+    pid_t pid =
+        spawn({BRICKSIM_PATH, row.option, file, "--world", world, "--step", "10", "--link", link},
+              out, errors, 2048);
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 500 && ::access(link.c_str(), F_OK) != 0; ++i) {
+      ::usleep(10000);
+    }
+    if (row.exchanges > 0) {
+      Brick::Lib::Block block;
+      ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(link.c_str())));
+      for (int i = 0; i < row.exchanges; ++i) {
+        EXPECT_GT(block.getBatteryLevel(), 0);
+      }
+      block.disconnect();
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(finish(pid, 10), 1) << row.option;
+    std::string said = readFile(errors);
+    EXPECT_NE(said.find("cannot write all of"), std::string::npos) << said;
+    EXPECT_NE(said.find(std::strerror(EFBIG)), std::string::npos) << said;
+    EXPECT_NE(said.find(file), std::string::npos) << said;
+    std::remove(file.c_str());
+  }
+  for (const std::string& f : {out, errors, world}) {
+    std::remove(f.c_str());
+  }
 }
 
 // A client that leaves half a telegram behind and goes: the next client's telegrams are not

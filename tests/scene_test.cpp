@@ -172,6 +172,26 @@ TEST(SceneRecording, FilesThatAreNoRecordingAreRefusedWithTheirLine) {
        ":2: not a JSON"},
       {"{\"type\":\"world\",\"text\":\"arena -1 10\\n\"}\n", ":1: the world"},
       {"[1,2]\n", ":1: not a JSON object"},
+      // Held to the world file's limits: sizes from 1e308 overflow the picture, and a power
+      // of 1e308 does not fit the int it is kept in.
+      {"{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n"
+       "{\"type\":\"frame\",\"t\":1,\"x\":1e308}\n",
+       ":2: \"x\" runs from -100000 to 100000"},
+      {"{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n"
+       "{\"type\":\"path\",\"t\":1,\"x\":5,\"y\":5}\n{\"type\":\"path\",\"t\":2,\"x\":5,\"y\":-"
+       "1e308}\n",
+       ":3: \"y\" runs from"},
+      {"{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n"
+       "{\"type\":\"frame\",\"t\":1,\"power\":[0,1e308,0]}\n",
+       ":2: \"power\" runs from -100 to 100"},
+      {"{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n"
+       "{\"type\":\"event\",\"t\":-1,\"x\":5,\"y\":5,\"kind\":\"touch\"}\n",
+       ":2: \"t\" runs from 0"},
+      {"{\"type\":\"world\",\"text\":\"arena 100 100\\nrobot 50 50 0\\n\"}\n"
+       "{\"type\":\"frame\",\"t\":1,\"sonar\":256}\n",
+       ":2: \"sonar\" runs from -1 to 255"},
+      {"{\"type\":\"world\",\"text\":\"build 5.6 1e-307 9\\nrobot 50 50 0\\n\"}\n",
+       ":1: the world: line 1: build"},
   };
   std::string path = ::testing::TempDir() + "bad-" + std::to_string(::getpid()) + ".jsonl";
   for (const auto& row : rows) {

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
@@ -17,6 +18,7 @@
 #include "BrickFixture.h"
 #include "comm/Nxt.h"
 #include "sim/CatchUpClock.h"
+#include "sim/OutputFile.h"
 #include "sim/Robot.h"
 #include "sim/RunClock.h"
 #include "sim/SteppedClock.h"
@@ -423,6 +425,17 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
       // Sizes no floor has: the picture would say "inf", the physics lose every centimetre.
       {"robot 10 10 0\narena 1e308 1e308\n", "line 2: numbers run from -100000 to 100000"},
       {"robot 10 10 0\nbuild 1e300 12 9\n", "line 2: numbers run from -100000 to 100000"},
+      // Sizes that pass as positive but break the physics: a track of 1e-307 turns the pose
+      // into NaN. Lengths run from a millimetre; a robot's parts and a line to 100 m.
+      {"robot 10 10 0\nbuild 5.6 1e-307 9\n", "line 2: build WHEEL_DIAMETER TRACK"},
+      {"robot 10 10 0\nbuild 0.05 12 9\n", "line 2: build"},
+      {"robot 10 10 0\nbuild 5.6 12 0\n", "line 2: build"},
+      {"robot 10 10 0\nbuild 5.6 10001 9\n", "line 2: build"},
+      {"robot 10 10 0\nline 1e-307 0 0 5 5\n", "line 2: line WIDTH"},
+      {"robot 10 10 0\nline 20000 0 0 5 5\n", "line 2: line WIDTH"},
+      {"robot 10 10 0\narena 1e-307 100\n", "line 2: arena WIDTH HEIGHT"},
+      {"robot 10 10 0\narea red 0 0 0.01 5\n", "line 2: area COLOUR"},
+      {"robot 10 10 0\narea red 0 0 5 -5\n", "line 2: area COLOUR"},
   };
   for (const auto& row : bad) {
     EXPECT_FALSE(Sim::World::parse(row.first, world, error)) << row.first;
@@ -497,6 +510,91 @@ TEST(SimPicture, SavingNeitherFollowsNorBlocksOnWhatLiesAtThePartName) {
     std::remove(path.c_str());
   }
   std::remove(victim.c_str());
+}
+
+// A picture written again is the same file: its mode (whatever the umask), its hard links. A new
+// one is made as any new file is, under the umask.
+TEST(SimPicture, RewritingKeepsTheFilesModeAndLinksAndANewOneFollowsTheUmask) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string base = std::string(::testing::TempDir()) + "kept-" + std::to_string(::getpid());
+  const struct {
+    const char* what;
+    mode_t before;  // 0: no file yet
+    bool linked;
+    mode_t umask;
+    mode_t after;
+  } rows[] = {
+      {"a private file", 0600, false, 022, 0600}, {"a group's file", 0664, false, 077, 0664},
+      {"a linked file", 0640, true, 022, 0640},   {"a new file", 0, false, 077, 0600},
+      {"a new file", 0, false, 022, 0644},
+  };
+  for (const auto& row : rows) {
+    std::string path = base + ".svg";
+    std::string link = base + ".link";
+    if (row.before != 0) {
+      std::ofstream(path) << "old";
+      ASSERT_EQ(::chmod(path.c_str(), row.before), 0);
+    }
+    if (row.linked) {
+      ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    }
+    mode_t was = ::umask(row.umask);
+    EXPECT_TRUE(Sim::SvgPicture::save(robot, path)) << row.what;
+    ::umask(was);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, row.after) << row.what;
+    std::ifstream picture(row.linked ? link : path);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(picture), {}).find("</svg>"),
+              std::string::npos)
+        << row.what;
+    struct stat linked;
+    EXPECT_TRUE(!row.linked || (::stat(link.c_str(), &linked) == 0 && linked.st_ino == st.st_ino &&
+                                st.st_nlink == 2))
+        << row.what;
+    std::remove(path.c_str());
+    std::remove(link.c_str());
+  }
+}
+
+// What is not a regular file is never written over or into: not a device node (as root a
+// rename would replace /dev/null), not a directory, not a FIFO.
+TEST(SimPicture, OnlyARegularFileIsWrittenOver) {
+  Sim::SteppedClock clock;
+  Sim::Robot robot(Sim::World::builtIn(), clock);
+  std::string base = std::string(::testing::TempDir()) + "node-" + std::to_string(::getpid());
+  // A node of our own like /dev/null where we may make one (as root), else /dev/null itself,
+  // which only root could replace.
+  std::string device = base + ".null";
+  if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+    device = "/dev/null";
+  }
+  std::string fifo = base + ".fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    mode_t kind;
+    const char* said;
+  } rows[] = {
+      {device, S_IFCHR, "is a device, not a regular file"},
+      {fifo, S_IFIFO, "is a FIFO, not a regular file"},
+      {std::string(::testing::TempDir()), S_IFDIR, "is a directory, not a regular file"},
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    EXPECT_FALSE(Sim::OutputFile::check(row.path, error)) << row.path;
+    EXPECT_NE(error.find(row.said), std::string::npos) << error;
+    EXPECT_FALSE(Sim::SvgPicture::save(robot, row.path)) << row.path;
+    EXPECT_EQ(Sim::OutputFile::open(row.path, error), nullptr) << row.path;
+    struct stat st;
+    ASSERT_EQ(::stat(row.path.c_str(), &st), 0) << row.path;
+    EXPECT_EQ(st.st_mode & S_IFMT, row.kind) << row.path;
+  }
+  if (device != "/dev/null") {
+    std::remove(device.c_str());
+  }
+  std::remove(fifo.c_str());
 }
 
 // A name in another encoding (Latin-1 "K\xFCche") or with control characters still gives a

@@ -1,10 +1,10 @@
 #include "sim/Recorder.h"
 
 #include <cerrno>
-#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "sim/Frame.h"
+#include "sim/OutputFile.h"
 
 namespace Sim {
 
@@ -14,9 +14,8 @@ Recorder::~Recorder() {
 
 bool Recorder::open(const std::string& path, const std::string& worldText, std::string& error) {
   std::lock_guard<std::mutex> guard(mutex);
-  file = std::fopen(path.c_str(), "w");
+  file = OutputFile::open(path, error);
   if (file == nullptr) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
   write(Frame::dump(nlohmann::json{{"type", "world"}, {"text", worldText}}));
@@ -28,7 +27,7 @@ void Recorder::write(const std::string& line) {
     return;
   }
   if (std::fputs(line.c_str(), file) < 0 || std::fputc('\n', file) == EOF) {
-    failed = true;
+    fail();
   }
 }
 
@@ -58,7 +57,9 @@ void Recorder::catchUp(const Robot& robot, bool force) {
     frame["type"] = "frame";
     write(Frame::dump(frame));
   }
-  std::fflush(file);
+  if (std::fflush(file) != 0) {
+    fail();  // a full disk shows here, where the buffer goes out
+  }
 }
 
 void Recorder::telegram(double time, const std::string& line) {
@@ -71,9 +72,23 @@ bool Recorder::close() {
   if (file == nullptr) {
     return !failed;
   }
-  failed = std::fclose(file) != 0 || failed;
+  if (std::fclose(file) != 0) {
+    fail();
+  }
   file = nullptr;
   return !failed;
+}
+
+int Recorder::failure() const {
+  std::lock_guard<std::mutex> guard(mutex);
+  return firstError;
+}
+
+void Recorder::fail() {
+  if (!failed) {
+    firstError = errno != 0 ? errno : EIO;
+  }
+  failed = true;
 }
 
 }  // namespace Sim

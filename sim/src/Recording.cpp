@@ -1,6 +1,9 @@
 #include "sim/Recording.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -11,6 +14,54 @@ namespace {
 double numberOf(const nlohmann::json& v, const char* key) {
   auto it = v.find(key);
   return it != v.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
+// What a line's numbers may hold, the world file's limits for places: a recording is read
+// back into the same picture and page as a world, and a number beyond them (1e308) overflows
+// the drawing's sizes, or an int it is stored in.
+struct Limit {
+  const char* type;  // of line; nullptr: every type
+  const char* key;   // a number, or an array of numbers
+  double least;
+  double most;
+};
+
+const double kMostTime = 1e9;  // s: some 30 years of a run
+const double kFar = World::kMostCoordinate;
+
+const Limit kLimits[] = {
+    {nullptr, "t", 0, kMostTime},    {nullptr, "x", -kFar, kFar},
+    {nullptr, "y", -kFar, kFar},     {"frame", "heading", -360, 360},
+    {"frame", "d", 0, 1e12},         {"frame", "spotX", -kFar, kFar},
+    {"frame", "spotY", -kFar, kFar}, {"frame", "sonar", -1, 255},
+    {"frame", "power", -100, 100},   {"frame", "count", INT_MIN, INT_MAX},
+    {"frame", "tones", 0, INT_MAX},
+};
+
+bool within(const nlohmann::json& v, const Limit& limit) {
+  return !v.is_number() || (std::isfinite(v.get<double>()) && v.get<double>() >= limit.least &&
+                            v.get<double>() <= limit.most);
+}
+
+// Empty when every number the line holds is within its limit, else which is not.
+std::string outOfLimits(const nlohmann::json& v, const std::string& type) {
+  for (const Limit& limit : kLimits) {
+    auto it = v.find(limit.key);
+    if (it == v.end() || (limit.type != nullptr && type != limit.type)) {
+      continue;
+    }
+    bool good = within(*it, limit);
+    for (std::size_t i = 0; it->is_array() && i < it->size(); ++i) {
+      good = good && within((*it)[i], limit);
+    }
+    if (!good) {
+      char text[128];
+      std::snprintf(text, sizeof text, "\"%s\" runs from %g to %g", limit.key, limit.least,
+                    limit.most);
+      return text;
+    }
+  }
+  return {};
 }
 
 std::string textOf(const nlohmann::json& v, const char* key) {
@@ -50,6 +101,9 @@ bool Recording::load(const std::string& file, Recording& out, std::string& error
       haveWorld = true;
     } else if (!haveWorld) {
       error = where + "a recording starts with its world";
+      return false;
+    } else if (std::string why = outOfLimits(v, type); !why.empty()) {
+      error = where + why;
       return false;
     } else if (type == "frame") {
       out.frames.push_back(Frame::from(v));

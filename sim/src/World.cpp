@@ -55,15 +55,24 @@ bool numbers(std::istringstream& in, std::vector<double>& out, std::size_t least
   return out.size() >= least && out.size() <= most;
 }
 
-// No world is larger than a kilometre. Beyond that the picture's sizes overflow to "inf" and
-// the physics, adding millimetres to huge coordinates, lose them.
+// Every size in [least, most]: a positive value that small or that large breaks the physics.
+bool sizes(const std::vector<double>& v, std::size_t from, std::size_t to, double most) {
+  for (std::size_t i = from; i < to && i < v.size(); ++i) {
+    if (!(v[i] >= World::kLeastLength && v[i] <= most)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// No world is larger than a kilometre (World::kMostCoordinate).
 bool withinReach(const std::string& line) {
   std::istringstream in(line);
   std::string word;
   while (in >> word) {
     char* end = nullptr;
     double value = std::strtod(word.c_str(), &end);
-    if (end != word.c_str() && *end == '\0' && std::fabs(value) > 100000) {
+    if (end != word.c_str() && *end == '\0' && std::fabs(value) > World::kMostCoordinate) {
       return false;
     }
   }
@@ -131,8 +140,8 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       }
       world.name = rest;
     } else if (keyword == "arena") {
-      if (!numbers(in, v, 2, 2) || v[0] <= 0 || v[1] <= 0) {
-        return fail("arena WIDTH HEIGHT, both positive");
+      if (!numbers(in, v, 2, 2) || !sizes(v, 0, 2, kMostCoordinate)) {
+        return fail("arena WIDTH HEIGHT, each 0.1 to 100000");
       }
       world.width = v[0];
       world.height = v[1];
@@ -157,14 +166,14 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         }
         world.floor = colour;
       } else {
-        if (!numbers(in, v, 4, 4) || v[2] <= 0 || v[3] <= 0) {
-          return fail("area COLOUR X Y WIDTH HEIGHT, sizes positive");
+        if (!numbers(in, v, 4, 4) || !sizes(v, 2, 4, kMostCoordinate)) {
+          return fail("area COLOUR X Y WIDTH HEIGHT, sizes 0.1 to 100000");
         }
         world.areas.push_back(Area{colour, v[0], v[1], v[2], v[3]});
       }
     } else if (keyword == "line") {
-      if (!numbers(in, v, 5, 2001) || v.size() % 2 != 1 || v[0] <= 0) {
-        return fail("line WIDTH X1 Y1 X2 Y2 [X Y ...], width positive");
+      if (!numbers(in, v, 5, 2001) || v.size() % 2 != 1 || !sizes(v, 0, 1, kMostPart)) {
+        return fail("line WIDTH X1 Y1 X2 Y2 [X Y ...], width 0.1 to 10000");
       }
       Line l{v[0], {}};
       for (std::size_t i = 1; i + 1 < v.size(); i += 2) {
@@ -187,8 +196,8 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       world.robot.leftPort = static_cast<int>(v[0]);
       world.robot.rightPort = static_cast<int>(v[1]);
     } else if (keyword == "build") {
-      if (!numbers(in, v, 3, 3) || v[0] <= 0 || v[1] <= 0 || v[2] <= 0) {
-        return fail("build WHEEL_DIAMETER TRACK BODY_RADIUS, all positive");
+      if (!numbers(in, v, 3, 3) || !sizes(v, 0, 3, kMostPart)) {
+        return fail("build WHEEL_DIAMETER TRACK BODY_RADIUS, each 0.1 to 10000");
       }
       world.robot.wheelDiameter = v[0];
       world.robot.track = v[1];

@@ -1,5 +1,6 @@
 #include "SimFuzz.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -138,6 +139,9 @@ int worldFile(const std::uint8_t* data, std::size_t size) {
     }
     robot.ultrasonicDistance(3);
   }
+  // A world the reader takes never breaks the physics (a track of 1e-307 gave a NaN pose).
+  Sim::Robot::Pose pose = robot.pose();
+  check(std::isfinite(pose.x) && std::isfinite(pose.y) && std::isfinite(pose.heading));
   Sim::Scene scene(robot.world(), robot.path(), robot.events(), Sim::Frame::of(robot));
   Sim::Scene::Options options;
   options.colourByTime = (size & 1) != 0;

@@ -28,18 +28,23 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
+  // The file as OutputFile::open takes it.
   bool open(const std::string& path, const std::string& worldText, std::string& error);
   // Writes what the robot did since the last call: new path points, events, and a frame
   // (unless the last was less than kFrameEvery ago and `force` is false).
   void catchUp(const Robot& robot, bool force = false);
   void telegram(double time, const std::string& line);
-  // False when anything could not be written.
+  // False when anything could not be written (the file ends short of the run).
   bool close();
+  // Why the first write failed (an errno value), 0 when none did.
+  int failure() const;
 
  private:
   void write(const std::string& line);
+  void fail();
 
-  std::mutex mutex;
+  mutable std::mutex mutex;
+  int firstError = 0;
   std::FILE* file = nullptr;
   bool failed = false;
   std::size_t pathDone = 0;

@@ -14,9 +14,11 @@ namespace Sim {
 class SvgPicture {
  public:
   static void write(const Robot& robot, std::ostream& out, const Scene::Options& options = {});
-  // Writes through a temporary file and a rename, so that a viewer never sees half a picture.
+  // Writes as OutputFile::replace does, so that a viewer never sees half a picture; false with
+  // errno set when it could not.
   static bool save(const Robot& robot, const std::string& path, const Scene::Options& options = {});
   static bool save(const std::string& document, const std::string& path);
+  static bool save(const std::string& document, const std::string& path, std::string& error);
 };
 
 }  // namespace Sim

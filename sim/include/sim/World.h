@@ -45,6 +45,13 @@ class World {
     double bodyRadius = 9.0;  // the robot is a disc this wide for collisions
   };
 
+  // What a world file (and a recording, which carries one) may hold. Beyond a kilometre the
+  // picture's sizes overflow to "inf" and the physics, adding millimetres to huge coordinates,
+  // lose them; below a millimetre a track or a wheel turns the robot's pose into NaN.
+  static constexpr double kMostCoordinate = 100000;  // cm, either way from 0
+  static constexpr double kLeastLength = 0.1;        // a size, a width, the robot's measurements
+  static constexpr double kMostPart = 10000;         // cm: a line's width, the robot's measurements
+
   // The arena used when no world file is given.
   static World builtIn();
   static const char* builtInText();
