@@ -512,8 +512,8 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
     bool timeFirst;
     const char* begins;
   } cases[] = {
-      {false, "> 00 0B  GETBATTERYLEVEL  t=0.040087\n< 02 0B 00 28 23"},
-      {true, "0.040087 > 00 0B  GETBATTERYLEVEL\n0.040087 < 02 0B 00 28 23"},
+      {false, "> 00 0B  GETBATTERYLEVEL  t=0.041087\n< 02 0B 00 28 23"},
+      {true, "0.041087 > 00 0B  GETBATTERYLEVEL\n0.041087 < 02 0B 00 28 23"},
   };
   for (const auto& c : cases) {
     std::string link = scratch("timed-dev");
