@@ -289,7 +289,9 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--frobnicate"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
-  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", "carrier-pigeon"}, out), 10), 2);
+  for (const char* model : {"carrier-pigeon", "bluetooth:fast"}) {
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", model}, out), 10), 2) << model;
+  }
   // A replay serves no brick: what would shape one is refused rather than left unused.
   for (const char* option : {"--link", "--step", "--record"}) {
     EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--replay", "run.jsonl", option, "10"}, out), 10), 2)

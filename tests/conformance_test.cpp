@@ -421,6 +421,30 @@ TEST(LinkModel, BackToBackTelegramsCostTheLinksFigureNotTenRoundTrips) {
   }
 }
 
+// The radio's turn is our assumption, so it is a parameter: "bluetooth:MS" on the command line.
+TEST(LinkModel, TheRadiosTurnIsAParameter) {
+  const struct {
+    const char* name;
+    bool taken;
+    double turn;  // seconds
+  } rows[] = {
+      {"bluetooth", true, 0.030}, {"bluetooth:0", true, 0.0}, {"bluetooth:12.5", true, 0.0125},
+      {"bluetooth:", false, 0},   {"bluetooth:-1", false, 0}, {"bluetooth:5ms", false, 0},
+      {"usb:5", false, 0},
+  };
+  for (const auto& row : rows) {
+    Sim::LinkModel model;
+    ASSERT_EQ(Sim::LinkModel::fromName(row.name, model), row.taken) << row.name;
+    if (row.taken) {
+      EXPECT_EQ(model.kind(), Sim::LinkModel::Kind::Bluetooth);
+      EXPECT_DOUBLE_EQ(model.turn(), row.turn) << row.name;
+      // A GETBATTERYLEVEL alone: two turns, its bytes and its reply's, one pass.
+      model.take(2);
+      EXPECT_NEAR(model.give(5), 2 * row.turn + (4 + 7) * 10 / 460800.0 + 0.001, 1e-12);
+    }
+  }
+}
+
 // A write that asks for nothing back (continuous measurement on) holds the bus for its three
 // bytes too: a poll at once sees it pending, a later one done with nothing to read.
 TEST(LinkModel, AWriteOnlyTransactionTakesTheBusForItsBytes) {
