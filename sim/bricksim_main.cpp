@@ -69,10 +69,11 @@ const char kUsage[] =
     "                      > 00 04 01 4B ...  SETOUTPUTSTATE port=1 power=75 ...\n"
     "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
     "  --trace-time      put the world's time first on every trace line, not last\n"
-    "  --link-model KIND usb, bluetooth or none (default: usb): answer each telegram\n"
-    "                    as late as a real brick on that link would (USB about 1.5 ms\n"
-    "                    per request and reply, Bluetooth about 60 ms), on the world's\n"
-    "                    clock: with --step the time is stepped, not waited\n"
+    "  --link-model KIND usb, bluetooth[:MS] or none (default: usb): answer each\n"
+    "                    telegram as late as a real brick on that link would (USB about\n"
+    "                    2 ms per request and reply, Bluetooth about 60 ms: MS is the\n"
+    "                    radio's turn, default 30), on the world's clock: with --step the\n"
+    "                    time is stepped, not waited\n"
     "  --svg FILE        draw the world and the robot's path into FILE (SVG) when the run\n"
     "                    ends, and whenever the process receives SIGUSR1\n"
     "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
   Sim::Scene::Options options;
   double sleepMs = -1;
   bool traceTime = false;
-  Sim::LinkModel::Kind linkKind = Sim::LinkModel::Kind::Usb;
+  Sim::LinkModel linkModel(Sim::LinkModel::Kind::Usb);
   const char* servingOption = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -238,8 +239,8 @@ int main(int argc, char** argv) {
       traceTime = true;
     } else if (arg == "--link-model") {
       const char* kind = value("--link-model");
-      if (!Sim::LinkModel::fromName(kind, linkKind)) {
-        std::fprintf(stderr, "bricksim: --link-model is usb, bluetooth or none, not \"%s\"\n",
+      if (!Sim::LinkModel::fromName(kind, linkModel)) {
+        std::fprintf(stderr, "bricksim: --link-model is usb, bluetooth[:MS] or none, not \"%s\"\n",
                      kind);
         return 2;
       }
@@ -308,12 +309,12 @@ int main(int argc, char** argv) {
   Sim::PtyServer server(brick);
   if (clock.stepped()) {
     // The link's time passes on the world's clock, without waiting.
-    server.setLinkModel(Sim::LinkModel(linkKind), [&server, &clock](double seconds) {
+    server.setLinkModel(linkModel, [&server, &clock](double seconds) {
       auto guard = server.lock();
       clock.pass(seconds);
     });
   } else {
-    server.setLinkModel(Sim::LinkModel(linkKind));  // waited on the wall clock
+    server.setLinkModel(linkModel);  // waited on the wall clock
   }
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;

@@ -308,7 +308,9 @@ TEST(Bricksim, RejectsBadArgumentsAndDocumentsItself) {
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--frobnicate"}, out), 10), 2);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--world", "/nonexistent.world"}, out), 10), 1);
   EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--duration", "-3"}, out), 10), 2);
-  EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", "carrier-pigeon"}, out), 10), 2);
+  for (const char* model : {"carrier-pigeon", "bluetooth:fast"}) {
+    EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--link-model", model}, out), 10), 2) << model;
+  }
   // A replay serves no brick: what would shape one is refused rather than left unused.
   for (const char* option : {"--link", "--step", "--record"}) {
     EXPECT_EQ(finish(spawn({BRICKSIM_PATH, "--replay", "run.jsonl", option, "10"}, out), 10), 2)
@@ -621,8 +623,8 @@ TEST(Bricksim, TraceShowsTheWorldsTimeOfEachTelegram) {
     bool timeFirst;
     const char* begins;
   } cases[] = {
-      {false, "> 00 0B  GETBATTERYLEVEL  t=0.040087\n< 02 0B 00 28 23"},
-      {true, "0.040087 > 00 0B  GETBATTERYLEVEL\n0.040087 < 02 0B 00 28 23"},
+      {false, "> 00 0B  GETBATTERYLEVEL  t=0.041087\n< 02 0B 00 28 23"},
+      {true, "0.041087 > 00 0B  GETBATTERYLEVEL\n0.041087 < 02 0B 00 28 23"},
   };
   for (const auto& c : cases) {
     std::string link = scratch("timed-dev");

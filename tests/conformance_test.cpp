@@ -50,13 +50,23 @@ class RawClient {
 
   // Sends a telegram with its length prefix; returns the reply, or "" when none comes in 2 s.
   std::string exchange(const std::string& telegram) {
-    Sim::Bytes t = hex(telegram);
-    Sim::Bytes frame{static_cast<std::uint8_t>(t.size() & 0xFF),
-                     static_cast<std::uint8_t>(t.size() >> 8)};
-    frame.insert(frame.end(), t.begin(), t.end());
-    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) {
-      return "write failed";
+    return send(hex(telegram)) ? reply() : "write failed";
+  }
+
+  // Sends telegrams one behind the other, in one write, with their length prefixes.
+  bool send(const std::vector<Sim::Bytes>& telegrams) {
+    Sim::Bytes frames;
+    for (const Sim::Bytes& t : telegrams) {
+      frames.push_back(static_cast<std::uint8_t>(t.size() & 0xFF));
+      frames.push_back(static_cast<std::uint8_t>(t.size() >> 8));
+      frames.insert(frames.end(), t.begin(), t.end());
     }
+    return ::write(fd, frames.data(), frames.size()) == static_cast<ssize_t>(frames.size());
+  }
+  bool send(const Sim::Bytes& telegram) { return send(std::vector<Sim::Bytes>{telegram}); }
+
+  // The next reply, or "" when none comes in 2 s.
+  std::string reply() {
     Sim::Bytes prefix = take(2);
     if (prefix.size() < 2) {
       return "";
@@ -145,9 +155,11 @@ TEST_F(PtyPeer, EveryPublishedCommandIsAnsweredInItsLayout) {
       // Not published: unknown, in three bytes.
       {"00 12", "02 12 BE"},
       {"01 99", "02 99 BE"},
-      // Not a command at all, and one over the brick's 64 bytes: refused, not dropped.
-      {"05 0B", "02 0B BF"},
-      {"00 0B" + zeros(63), "02 0B BF"},
+      // Over Bluetooth a telegram up to 128 bytes is carried out, padded or not; one over
+      // the brick's buffer is refused, not dropped.
+      {"00 0B" + zeros(63), "02 0B 00 28 23"},
+      {"00 0B" + zeros(98), "02 0B 00 28 23"},
+      {"00 0B" + zeros(127), "02 0B BF"},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(exchange(row.telegram), row.reply) << row.telegram;
@@ -196,6 +208,101 @@ TEST_F(PtyPeer, TachoCountRestartsOnlyWithANewLimit) {
   EXPECT_EQ(exchange("00 06 00").substr(39, 11), tacho500);
   EXPECT_EQ(exchange("00 04 00 4B 05 01 00 20 68 01 00 00"), "02 04 00");  // 360 deg
   EXPECT_EQ(exchange("00 06 00").substr(39, 11), "00 00 00 00");
+}
+
+// A brick passes by a telegram of no type it knows and a reply sent to it, and carries out the
+// no-reply commands without answering: the next telegram's reply is the next to come.
+TEST_F(PtyPeer, NoReplyForNoReplyTelegramsUnknownTypesAndReplies) {
+  const char* unanswered[] = {
+      "05 0B",              // no such type
+      "02 0B 00 28 23",     // a reply, sent to the brick
+      "80 03 B8 01 64 00",  // PLAYTONE 440 Hz, no reply
+      "81 98 42 4F 42"
+      " 00",  // SET BRICK NAME "BOB", no reply
+  };
+  for (const char* telegram : unanswered) {
+    ASSERT_TRUE(peer->send(hex(telegram)));
+    EXPECT_EQ(exchange("00 0B"), "02 0B 00 28 23") << telegram;
+  }
+  auto guard = server.lock();
+  EXPECT_EQ(sim.toneCount, 1u);
+  EXPECT_EQ(sim.name, "BOB");
+}
+
+namespace {
+
+// `n` bytes counting up from `from`, as hex.
+std::string counting(std::size_t n, std::size_t from = 0) {
+  Sim::Bytes out;
+  for (std::size_t i = 0; i < n; ++i) {
+    out.push_back(static_cast<std::uint8_t>(from + i));
+  }
+  return hex(out);
+}
+
+// A file name in its 20-byte field, as hex.
+std::string nameField(const std::string& name) {
+  Sim::Bytes out(name.begin(), name.end());
+  out.resize(20, 0);
+  return hex(out);
+}
+
+}  // namespace
+
+// A Bluetooth client may write a file in 118-byte chunks (121-byte telegrams) and read it back
+// in ones of the same size (124-byte replies); over 122 bytes a READ still comes in one reply.
+TEST_F(PtyPeer, FilesGoInTelegramsUpTo128Bytes) {
+  const std::string name = nameField("chunks.txt");
+  const struct {
+    std::string telegram;
+    std::string reply;
+  } rows[] = {
+      {"01 81 " + name + " 6C 01 00 00", "02 81 00 00"},  // 364 bytes
+      {"01 83 00 " + counting(118), "02 83 00 00 76 00"},
+      {"01 83 00 " + counting(118, 118), "02 83 00 00 76 00"},
+      {"01 83 00 " + counting(125, 236), "02 83 00 00 7D 00"},  // a 128-byte telegram
+      {"01 83 00 " + counting(4, 361), "02 83 8E 00 00 00"},    // one more than declared
+      {"01 83 00 " + counting(3, 361), "02 83 00 00 03 00"},
+      {"01 84 00", "02 84 00 00"},
+      {"01 80 " + name, "02 80 00 00 6C 01 00 00"},
+      {"01 82 00 76 00", "02 82 00 00 76 00 " + counting(118)},
+      {"01 82 00 7A 00", "02 82 00 00 7A 00 " + counting(122, 118)},
+      {"01 82 00 7C 00", "02 82 00 00 7C 00 " + counting(124, 240)},
+      {"01 84 00", "02 84 00 00"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(exchange(row.telegram), row.reply) << row.telegram.substr(0, 8);
+  }
+}
+
+// An extended WRITE: one telegram of 10 KiB of data, taken as it comes and answered once with
+// the count; then one extended READ of the whole file, in one reply. One over the size declared
+// is refused whole; one sent without a reply wanted writes and answers nothing.
+TEST_F(PtyPeer, ExtendedWriteAndReadCarryAFileInOneTelegramEach) {
+  const std::size_t size = 10240;
+  const std::string big = nameField("big.txt");
+  const std::string data = counting(size, 7);
+  const struct {
+    std::string telegram;
+    std::string reply;
+  } rows[] = {
+      {"01 81 " + big + " 00 28 00 00", "02 81 00 00"},
+      {"01 83 00 " + counting(size + 1), "02 83 8E 00 00 00"},
+      {"01 83 00 " + data, "02 83 00 00 00 28"},
+      {"01 84 00", "02 84 00 00"},
+      {"01 80 " + big, "02 80 00 00 00 28 00 00"},
+      {"01 82 00 00 28", "02 82 00 00 00 28 " + data},
+      {"01 84 00", "02 84 00 00"},
+      {"01 81 " + nameField("quiet.txt") + " C8 00 00 00", "02 81 00 00"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(exchange(row.telegram), row.reply) << row.telegram.substr(0, 8);
+  }
+  ASSERT_TRUE(peer->send(hex("81 83 00 " + counting(200))));
+  EXPECT_EQ(exchange("01 84 00"), "02 84 00 00");
+  auto guard = server.lock();
+  ASSERT_NE(sim.flash.find("quiet.txt"), nullptr);
+  EXPECT_EQ(hex(sim.flash.find("quiet.txt")->data), counting(200));
 }
 
 // The trace names every published command and labels system replies as such.
@@ -248,8 +355,10 @@ TEST(LinkModel, ExchangesTakeTheLinksTimeOnTheWorldsClock) {
     double seconds;  // one GETBATTERYLEVEL and its reply
   } rows[] = {
       {Sim::LinkModel::Kind::None, 0.0},
-      {Sim::LinkModel::Kind::Usb, 0.0015},
-      {Sim::LinkModel::Kind::Bluetooth, 0.060 + (4 + 7) * 10 / 460800.0},
+      {Sim::LinkModel::Kind::Usb, 0.001 + 0.001},  // a pass, the reply held for the host
+      // the radio turns, 4 bytes cross, a pass, the radio turns back, 7 bytes cross
+      {Sim::LinkModel::Kind::Bluetooth,
+       0.030 + 4 * 10 / 460800.0 + 0.001 + 0.030 + 7 * 10 / 460800.0},
   };
   for (const auto& row : rows) {
     SteppedBrick brick(row.kind);
@@ -279,7 +388,61 @@ TEST(LinkModel, AClientPollingAtMostThirtyTimesGetsEveryReading) {
     readings += polls < 30 && reply.substr(0, 11) == "02 10 00 01" ? 1 : 0;
   }
   EXPECT_EQ(readings, 100);
-  EXPECT_EQ(mostPolls, 3);  // 4 ms of bus at 1.5 ms per poll
+  EXPECT_EQ(mostPolls, 2);  // 4 ms of bus at 2 ms per poll
+}
+
+// Telegrams sent back to back cost what the link makes of them together: ten GETBATTERYLEVEL
+// in one write get their ten replies in order, in far less than ten round trips.
+TEST(LinkModel, BackToBackTelegramsCostTheLinksFigureNotTenRoundTrips) {
+  const double line4 = 4 * 10 / 460800.0;  // a 2-byte telegram with its prefix, on the radio
+  const double line7 = 7 * 10 / 460800.0;  // its 5-byte reply
+  const struct {
+    Sim::LinkModel::Kind kind;
+    double seconds;
+  } rows[] = {
+      {Sim::LinkModel::Kind::None, 0.0},
+      // one telegram a pass; the last reply held 1 ms after the tenth pass
+      {Sim::LinkModel::Kind::Usb, 10 * 0.001 + 0.001},
+      // the radio turns, the first telegram crosses, ten passes (the others crossed meanwhile);
+      // the radio turns back once the first reply is out, and ten replies cross one by one
+      {Sim::LinkModel::Kind::Bluetooth, 0.030 + line4 + 0.001 + 0.030 + 10 * line7},
+  };
+  for (const auto& row : rows) {
+    SteppedBrick brick(row.kind);
+    ASSERT_TRUE(brick.server.start());
+    RawClient client(brick.server.devicePath());
+    ASSERT_TRUE(client.send(std::vector<Sim::Bytes>(10, hex("00 0B"))));
+    for (int i = 0; i < 10; ++i) {
+      EXPECT_EQ(client.reply(), "02 0B 00 28 23") << i;
+    }
+    auto guard = brick.server.lock();
+    EXPECT_NEAR(brick.clock.time(), row.seconds, 1e-9) << static_cast<int>(row.kind);
+    EXPECT_EQ(brick.sim.count(0x0B), 10u);
+  }
+}
+
+// The radio's turn is our assumption, so it is a parameter: "bluetooth:MS" on the command line.
+TEST(LinkModel, TheRadiosTurnIsAParameter) {
+  const struct {
+    const char* name;
+    bool taken;
+    double turn;  // seconds
+  } rows[] = {
+      {"bluetooth", true, 0.030}, {"bluetooth:0", true, 0.0}, {"bluetooth:12.5", true, 0.0125},
+      {"bluetooth:", false, 0},   {"bluetooth:-1", false, 0}, {"bluetooth:5ms", false, 0},
+      {"usb:5", false, 0},
+  };
+  for (const auto& row : rows) {
+    Sim::LinkModel model;
+    ASSERT_EQ(Sim::LinkModel::fromName(row.name, model), row.taken) << row.name;
+    if (row.taken) {
+      EXPECT_EQ(model.kind(), Sim::LinkModel::Kind::Bluetooth);
+      EXPECT_DOUBLE_EQ(model.turn(), row.turn) << row.name;
+      // A GETBATTERYLEVEL alone: two turns, its bytes and its reply's, one pass.
+      model.take(2);
+      EXPECT_NEAR(model.give(5), 2 * row.turn + (4 + 7) * 10 / 460800.0 + 0.001, 1e-12);
+    }
+  }
 }
 
 // A write that asks for nothing back (continuous measurement on) holds the bus for its three

@@ -23,6 +23,7 @@
 #include "sim/RunClock.h"
 #include "sim/SteppedClock.h"
 #include "sim/SvgPicture.h"
+#include "sim/TelegramStream.h"
 #include "sim/World.h"
 
 using Brick::Lib::Motor;
@@ -666,4 +667,47 @@ TEST(RunClock, SteppedReadsAsTheSteppedClockUntilPaused) {
   EXPECT_GE(real.now(), 0);
   EXPECT_EQ(real.dropped(), 0);
   EXPECT_EQ(real.mostCatchUp(), 0.25);
+}
+
+// The server cuts the Bluetooth stream as the bytes arrive, 512 at a time: an extended WRITE
+// comes out in pieces no larger than what arrived, so a 10 KiB one is never held whole; every
+// other telegram, however long, comes whole (to be carried out or refused).
+TEST(SimTelegramStream, AnExtendedWriteComesInPiecesAndAnythingElseWhole) {
+  const struct {
+    std::string head;  // type and opcode (and handle)
+    std::size_t length;
+    std::size_t pieces;  // what next() gives, fed 512 bytes at a time
+    std::size_t most;    // the largest piece
+  } rows[] = {
+      {"01 83 00", 10243, 21, 512},   // the first piece lacks the 2-byte prefix: 510
+      {"81 83 00", 203, 1, 203},      // extended, but it came whole: one piece, first and last
+      {"01 83 00", 121, 1, 121},      // fits the buffer: an ordinary telegram
+      {"01 82 00", 10243, 1, 10243},  // not a WRITE: whole, for the brick to refuse
+  };
+  for (const auto& row : rows) {
+    Sim::Bytes frame = test::hex(row.head);
+    frame.resize(row.length, 0x5A);
+    frame.insert(frame.begin(), {static_cast<std::uint8_t>(row.length & 0xFF),
+                                 static_cast<std::uint8_t>(row.length >> 8)});
+    Sim::TelegramStream stream;
+    std::size_t pieces = 0, most = 0, total = 0;
+    bool sawFirst = false, sawLast = false;
+    for (std::size_t at = 0; at < frame.size(); at += 512) {
+      stream.add(frame.data() + at, std::min<std::size_t>(512, frame.size() - at));
+      Sim::TelegramStream::Piece piece;
+      while (stream.next(piece)) {
+        ++pieces;
+        most = std::max(most, piece.bytes.size());
+        total += piece.bytes.size();
+        sawFirst = sawFirst || piece.first;
+        sawLast = sawLast || piece.last;
+        EXPECT_EQ(piece.length, row.length);
+      }
+    }
+    EXPECT_EQ(pieces, row.pieces) << row.head << " " << row.length;
+    EXPECT_EQ(most, row.most) << row.head << " " << row.length;
+    EXPECT_EQ(total, row.length);
+    EXPECT_TRUE(sawFirst && sawLast);
+    EXPECT_TRUE(stream.empty());
+  }
 }

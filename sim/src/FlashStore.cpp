@@ -207,8 +207,9 @@ Bytes FlashStore::read(const std::uint8_t* t, std::size_t n) {
   const File* file = find(open[h].name);
   std::size_t want = static_cast<std::size_t>(t[3] | t[4] << 8);
   std::size_t left = file->data.size() - open[h].position;
-  // One reply carries at most 58 bytes; a longer read gets what fits, as its count says.
-  std::size_t count = std::min({want, left, F::kMaxReadChunk});
+  // Over USB one reply carries at most 58 bytes; a longer read gets what fits, as its count
+  // says. Over Bluetooth one reply carries all that was asked for.
+  std::size_t count = std::min({want, left, mostRead});
   Bytes reply = status(t[1], count == 0 && want > 0 ? F::kEndOfFile : Nxt::kStatusOk);
   reply.push_back(t[2]);
   reply.push_back(static_cast<std::uint8_t>(count));
@@ -240,6 +241,37 @@ Bytes FlashStore::write(const std::uint8_t* t, std::size_t n) {
   reply[4] = static_cast<std::uint8_t>(count);
   reply[5] = static_cast<std::uint8_t>(count >> 8);
   return reply;
+}
+
+void FlashStore::beginWrite(const std::uint8_t* t, std::size_t n, std::size_t length) {
+  streamName.clear();
+  streamReply = write(t, std::min<std::size_t>(n, 3));
+  if (streamReply[2] != Nxt::kStatusOk || n < 3) {
+    return;
+  }
+  File* file = lookup(open[t[2]].name);
+  std::size_t count = length - 3;
+  if (file->data.size() + count > file->size) {
+    streamReply[2] = F::kFileFull;
+    return;
+  }
+  streamName = file->name;
+  streamReply[4] = static_cast<std::uint8_t>(count);
+  streamReply[5] = static_cast<std::uint8_t>(count >> 8);
+  continueWrite(t + 3, n - 3);
+}
+
+void FlashStore::continueWrite(const std::uint8_t* data, std::size_t n) {
+  // Looked up afresh: the host may store a file between two pieces.
+  File* file = streamName.empty() ? nullptr : lookup(streamName);
+  if (file != nullptr && file->data.size() + n <= file->size) {
+    file->data.insert(file->data.end(), data, data + n);
+  }
+}
+
+Bytes FlashStore::endWrite() {
+  streamName.clear();
+  return streamReply;
 }
 
 Bytes FlashStore::close(const std::uint8_t* t, std::size_t n) {

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -84,6 +85,7 @@ bool PtyServer::start() {
   }
   present = false;
   pending.clear();
+  target.setLink(VirtualBrick::Link::Bluetooth);  // the pseudo-terminal is a Bluetooth link
   running = true;
   worker = std::thread(&PtyServer::run, this);
   return true;
@@ -121,7 +123,7 @@ void PtyServer::setTrace(std::function<void(const Bytes&, const Bytes&)> trace) 
 void PtyServer::setLinkModel(const LinkModel& model, std::function<void(double)> pass) {
   std::lock_guard<std::mutex> guard(mutex);
   linkModel = model;
-  linkTime = std::move(pass);
+  linkPass = std::move(pass);
 }
 
 void PtyServer::run() {
@@ -170,9 +172,14 @@ void PtyServer::run() {
       continue;
     }
     pending.add(buffer, static_cast<std::size_t>(got));
-    Bytes telegram;
-    while (pending.next(telegram)) {
-      handle(telegram);  // clears `pending` when the client goes meanwhile
+    TelegramStream::Piece piece;
+    while (pending.next(piece)) {
+      // Both clear `pending` when the client goes meanwhile.
+      if (piece.extended) {
+        stream(piece);
+      } else {
+        handle(piece.bytes);
+      }
     }
   }
 }
@@ -196,6 +203,7 @@ bool PtyServer::noticeDeparture() {
   }
   present = false;
   pending.clear();
+  outgoing.clear();
   ++session;
   // What the client sent and the server has not read is dropped, while still nobody has the
   // device open: a client that opens it now may already have written. Only when something is
@@ -215,56 +223,128 @@ bool PtyServer::noticeDeparture() {
   return true;
 }
 
-void PtyServer::handle(const Bytes& telegram) {
-  const std::uint64_t asked = session;
-  Bytes reply;
-  Fault now = Fault::None;
-  int delay = 0;
-  LinkModel model;
-  std::function<void(double)> pass;
-  {
-    std::lock_guard<std::mutex> guard(mutex);
-    model = linkModel;
-    pass = linkTime;
+bool PtyServer::moreQueued() {
+  int waiting = 0;
+  return pending.queued() ||
+         (master >= 0 && ::ioctl(master, FIONREAD, &waiting) == 0 && waiting > 0);
+}
+
+void PtyServer::pass(double seconds) {
+  if (seconds <= 0) {
+    return;
+  } else if (linkTime) {
+    linkTime(seconds);
+  } else {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   }
-  auto wait = [&](double seconds) {
-    if (seconds <= 0) {
-      return;
-    } else if (pass) {
-      pass(seconds);
-    } else {
-      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    }
-  };
-  wait(model.requestSeconds(telegram.size()));
+}
+
+void PtyServer::passTo(double until) {
+  // Replies due before then reach the host on the way, in order.
+  while (!outgoing.empty() && outgoing.front().at <= until) {
+    Outgoing next = std::move(outgoing.front());
+    outgoing.pop_front();
+    pass(next.at - linkAt);
+    linkAt = std::max(linkAt, next.at);
+    deliver(next);
+  }
+  pass(until - linkAt);
+  linkAt = std::max(linkAt, until);
+}
+
+void PtyServer::take(std::size_t bytes) {
+  if (!burst) {
+    // A burst goes by the model set last; its time counts from its first telegram.
+    std::lock_guard<std::mutex> guard(mutex);
+    pace = linkModel;
+    linkTime = linkPass;
+    linkAt = 0;
+    burst = true;
+  }
+  pace.take(bytes);
+  passTo(pace.now());
+}
+
+void PtyServer::settle() {
+  if (!burst || moreQueued()) {
+    return;  // the host sent more already: the burst goes on
+  }
+  passTo(outgoing.empty() ? linkAt : outgoing.back().at);
+  pace.idle();
+  burst = false;
+}
+
+void PtyServer::handle(const Bytes& telegram) {
+  take(telegram.size());
+  Bytes reply;
   {
     std::lock_guard<std::mutex> guard(mutex);
     reply = telegram.empty() ? Bytes() : target.answer(telegram);
+  }
+  answered(telegram, reply);
+}
+
+void PtyServer::stream(const TelegramStream::Piece& piece) {
+  if (piece.first) {
+    std::lock_guard<std::mutex> guard(mutex);
+    target.beginWrite(piece.bytes.data(), piece.bytes.size(), piece.length);
+    head = Bytes(
+        piece.bytes.begin(),
+        piece.bytes.begin() + static_cast<long>(std::min(piece.bytes.size(),
+                                                         VirtualBrick::kMaxBluetoothTelegram + 1)));
+  } else {
+    std::lock_guard<std::mutex> guard(mutex);
+    target.continueWrite(piece.bytes.data(), piece.bytes.size());
+  }
+  if (!piece.last) {
+    return;
+  }
+  // The brick answers once every byte is in: the link's time is the whole telegram's.
+  take(piece.length);
+  Bytes reply;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
+    reply = target.endWrite();
+  }
+  answered(head, reply);
+}
+
+void PtyServer::answered(const Bytes& telegram, const Bytes& reply) {
+  Outgoing out;
+  out.session = session;
+  out.frame = reply;
+  {
+    std::lock_guard<std::mutex> guard(mutex);
     if (faultTimes != 0 && fault != Fault::None) {
-      now = fault;
-      delay = faultDelayMs;
+      out.fault = fault;
+      out.delayMs = faultDelayMs;
       if (faultTimes > 0) {
         --faultTimes;
       }
     }
     if (tracer) {
-      tracer(telegram, now == Fault::Silent ? Bytes() : reply);
+      tracer(telegram, out.fault == Fault::Silent ? Bytes() : reply);
     }
   }
-  if (reply.empty() && now != Fault::Hangup) {
-    return;
+  if (!reply.empty() || out.fault == Fault::Hangup) {
+    out.at = pace.give(reply.size());
+    outgoing.push_back(std::move(out));
   }
-  wait(model.replySeconds(reply.size()));
-  if (noticeDeparture()) {
+  settle();
+}
+
+void PtyServer::deliver(const Outgoing& out) {
+  if (out.session != session || noticeDeparture()) {
     return;  // a client that left while the brick thought is owed nothing
   }
-  switch (now) {
+  Bytes reply = out.frame;
+  switch (out.fault) {
     case Fault::None:
       break;
     case Fault::Silent:
       return;
     case Fault::Late:
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      std::this_thread::sleep_for(std::chrono::milliseconds(out.delayMs));
       break;
     case Fault::Short:
       reply.resize(reply.size() / 2 > 0 ? reply.size() / 2 : 1);
@@ -276,10 +356,10 @@ void PtyServer::handle(const Bytes& telegram) {
       reply[Nxt::Reply::kOpcode.offset] ^= 0x55;
       break;
     case Fault::BadPrefix:
-      send(Bytes{0x00, 0x00}, asked);
+      send(Bytes{0x00, 0x00}, out.session);
       break;
     case Fault::HugePrefix:
-      send(Bytes{0xFF, 0xFF}, asked);
+      send(Bytes{0xFF, 0xFF}, out.session);
       return;
     case Fault::Hangup:
       ::close(master);
@@ -288,10 +368,11 @@ void PtyServer::handle(const Bytes& telegram) {
       slave = -1;
       return;
   }
-  // A reply stretched by a fault may exceed one telegram: it is framed all the same.
+  // A reply stretched by a fault, or an extended READ's, may exceed one telegram: it is framed
+  // all the same.
   Bytes frame(Nxt::LengthPrefix::kPrefixBytes + reply.size());
   Nxt::LengthPrefix::encode(reply.data(), reply.size(), frame.data());
-  send(frame, asked);
+  send(frame, out.session);
 }
 
 void PtyServer::send(const Bytes& frame, std::uint64_t forSession) {

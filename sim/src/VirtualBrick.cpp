@@ -32,7 +32,48 @@ Bytes unmodelled(const std::uint8_t* t, std::size_t n) {
 
 }  // namespace
 
-VirtualBrick::VirtualBrick() = default;
+VirtualBrick::VirtualBrick() : mostTelegram(Nxt::kMaxTelegram) {}
+
+void VirtualBrick::setLink(Link link) {
+  bool bluetooth = link == Link::Bluetooth;
+  mostTelegram = bluetooth ? kMaxBluetoothTelegram : Nxt::kMaxTelegram;
+  // Over Bluetooth the reply's length prefix bounds a READ, not the buffer.
+  flash.setMostRead(bluetooth ? 0xFFFF - 6 : Nxt::Files::kMaxReadChunk);
+}
+
+void VirtualBrick::keep(const std::uint8_t* t, std::size_t n) {
+  if (record.size() == kKept) {
+    record.pop_front();
+  }
+  // One byte past the most a telegram may hold tells an over-long one: a flood of 64 KiB
+  // telegrams must not keep 256 MiB.
+  record.emplace_back(t, t + std::min(n, mostTelegram + 1));
+  ++total;
+  if (n > 1) {
+    ++counts[t[1]];
+  }
+}
+
+void VirtualBrick::beginWrite(const std::uint8_t* head, std::size_t n, std::size_t length) {
+  keep(head, n);
+  writeWanted = (head[0] & 0x80) == 0;
+  if (environment != nullptr) {
+    environment->advance();
+  }
+  flash.beginWrite(head, n, length);
+}
+
+void VirtualBrick::continueWrite(const std::uint8_t* data, std::size_t n) {
+  flash.continueWrite(data, n);
+}
+
+Bytes VirtualBrick::endWrite() {
+  Bytes reply = flash.endWrite();
+  if (switchedOff() || !writeWanted) {
+    return Bytes();
+  }
+  return reply;
+}
 
 void VirtualBrick::clearRecord() {
   record.clear();
@@ -55,16 +96,7 @@ void VirtualBrick::scriptScaled(int port, const std::vector<int>& values) {
 }
 
 Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
-  if (record.size() == kKept) {
-    record.pop_front();
-  }
-  // One byte past the most a telegram may hold tells an over-long one: a flood of 64 KiB
-  // telegrams must not keep 256 MiB.
-  record.emplace_back(t, t + std::min(n, Nxt::kMaxTelegram + 1));
-  ++total;
-  if (n > 1) {
-    ++counts[t[1]];
-  }
+  keep(t, n);
   if (n < Nxt::Command::kHeaderLength) {
     return Bytes();  // not even an opcode: a brick drops it
   }
@@ -74,10 +106,9 @@ Bytes VirtualBrick::answer(const std::uint8_t* t, std::size_t n) {
     return Bytes();  // a reply sent to the brick asks nothing
   }
   if ((type & 0x7F) != Nxt::kDirectCommand && (type & 0x7F) != Nxt::kSystemCommand) {
-    // Neither a command nor a reply: refused, as a telegram the brick cannot make sense of.
-    return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
+    return Bytes();  // neither a command nor a reply: the brick's firmware passes it by
   }
-  if (n > Nxt::kMaxTelegram) {
+  if (n > mostTelegram) {
     // More than the brick's buffer holds: it carries none of it out, but says so.
     return wanted ? reply(t[1], Nxt::kStatusInsanePacket, Nxt::Reply::kLength) : Bytes();
   }

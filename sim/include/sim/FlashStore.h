@@ -31,6 +31,16 @@ class FlashStore {
   Bytes answer(const std::uint8_t* t, std::size_t n);
   static bool handles(std::uint8_t opcode);
 
+  // The most data one READ reply carries: 58 over USB (a 64-byte telegram), all that is asked
+  // for over Bluetooth.
+  void setMostRead(std::size_t bytes) { mostRead = bytes; }
+  // A WRITE whose data come in pieces (an extended WRITE over Bluetooth): the telegram's first
+  // `n` bytes and its whole length, then the rest of its data, then the reply. The data go to
+  // the file as they come; the size given at OPEN WRITE bounds them, checked at the start.
+  void beginWrite(const std::uint8_t* t, std::size_t n, std::size_t length);
+  void continueWrite(const std::uint8_t* data, std::size_t n);
+  Bytes endWrite();
+
   // For hosts and tests: store a whole file at once (false when it does not fit), look one up.
   bool store(const std::string& name, const Bytes& data);
   const File* find(const std::string& name) const;
@@ -61,6 +71,9 @@ class FlashStore {
 
   std::vector<File> stored;
   std::array<Handle, kMaxHandles> open{};
+  std::size_t mostRead = 58;
+  Bytes streamReply;       // the reply of the WRITE under way, its count set at the start
+  std::string streamName;  // the file its data go to; empty when it was refused
 };
 
 }  // namespace Sim

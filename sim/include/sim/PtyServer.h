@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -68,8 +69,29 @@ class PtyServer {
   VirtualBrick& brick() { return target; }
 
  private:
+  // A reply on its way, and when (on the burst's time) it reaches the host.
+  struct Outgoing {
+    double at = 0;
+    Bytes frame;
+    Fault fault = Fault::None;
+    int delayMs = 0;
+    std::uint64_t session = 0;
+  };
+
   void run();
   void handle(const Bytes& telegram);
+  // A piece of an extended WRITE; the last one is answered.
+  void stream(const TelegramStream::Piece& piece);
+  // Traces a telegram and its reply and sends the reply when the link has carried it.
+  void answered(const Bytes& telegram, const Bytes& reply);
+  void deliver(const Outgoing& out);
+  // The link's time up to when the brick acts on a telegram of `bytes` bytes.
+  void take(std::size_t bytes);
+  // Ends the burst when the host sent nothing more: the last reply reaches it.
+  void settle();
+  void passTo(double until);
+  void pass(double seconds);
+  bool moreQueued();
   // Gives up, dropping the rest, when the client the frame was for has gone meanwhile.
   void send(const Bytes& frame, std::uint64_t forSession);
   // True when no client has the device open; drops what the last one left, once it has gone.
@@ -95,7 +117,14 @@ class PtyServer {
   int faultDelayMs = 0;
   std::function<void(const Bytes&, const Bytes&)> tracer;
   LinkModel linkModel;
+  std::function<void(double)> linkPass;
+  // The server thread's own: the burst under way, its time, and the replies on their way.
+  LinkModel pace;
   std::function<void(double)> linkTime;
+  bool burst = false;
+  double linkAt = 0;
+  std::deque<Outgoing> outgoing;
+  Bytes head;  // the first bytes of the extended WRITE under way, for the trace
 };
 
 }  // namespace Sim

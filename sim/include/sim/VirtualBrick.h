@@ -34,10 +34,25 @@ class VirtualBrick {
   Bytes answer(const std::uint8_t* telegram, std::size_t n);
   Bytes answer(const Bytes& telegram) { return answer(telegram.data(), telegram.size()); }
 
+  // The link the telegrams come over. USB (the default) carries at most 64 bytes a telegram;
+  // Bluetooth up to 128 (kMaxBluetoothTelegram), and a READ over it answers all it asks for in
+  // one reply.
+  enum class Link { Usb, Bluetooth };
+  void setLink(Link link);
+  static constexpr std::size_t kMaxBluetoothTelegram = 128;
+
+  // An extended WRITE (Bluetooth only): a WRITE telegram longer than 128 bytes, taken in pieces
+  // as they arrive. `head` holds its first bytes (type, opcode, handle, maybe data), `length` is
+  // the telegram's whole length as its prefix says. Each piece's data goes to the file at once;
+  // endWrite() gives the one reply (empty for type 0x81).
+  void beginWrite(const std::uint8_t* head, std::size_t n, std::size_t length);
+  void continueWrite(const std::uint8_t* data, std::size_t n);
+  Bytes endWrite();
+
   // A brick serving for days keeps counts, not every telegram and tone: the last kKept of each.
   static constexpr std::size_t kKept = 4096;
-  // The last kKept telegrams received, in order, as they arrived (an over-long one cut after
-  // its 65th byte).
+  // The last kKept telegrams received, in order, as they arrived (an over-long one cut one byte
+  // past the link's most: after its 65th byte over USB, its 129th over Bluetooth).
   const std::deque<Bytes>& received() const { return record; }
   void clearRecord();
   // Telegrams received with this opcode (byte 1) since the record was last cleared.
@@ -106,6 +121,9 @@ class VirtualBrick {
   std::array<std::deque<int>, 4> scaledScript;
   Environment* environment = nullptr;
   bool offTold = false;
+  std::size_t mostTelegram;
+  bool writeWanted = false;  // the extended WRITE under way asks for a reply
+  void keep(const std::uint8_t* t, std::size_t n);
 };
 
 }  // namespace Sim
