@@ -18,6 +18,7 @@
 #include "brick/BrickInfo.h"
 #include "brick/Files.h"
 #include "brick/KeepAlive.h"
+#include "brick/LocalFile.h"
 #include "brick/Mailbox.h"
 #include "brick/Program.h"
 #include "comm/TelegramText.h"
@@ -107,18 +108,6 @@ int stopSignal(const Io& io) {
   return io.stopSignal == nullptr ? 0 : io.stopSignal->load();
 }
 
-// Closes a local file as the command ends, however it ends.
-class LocalFile {
- public:
-  explicit LocalFile(int fd) : fd(fd) {}
-  LocalFile(const LocalFile&) = delete;
-  LocalFile& operator=(const LocalFile&) = delete;
-  ~LocalFile() { ::close(fd); }
-
- private:
-  int fd;
-};
-
 // What an interrupted client leaves on a brick (a file held open, handles taken) stays until the
 // brick restarts, unless someone closes it: `why` is what the brick said, and the line tells
 // the user what was done about it. True when the link still works, so the command may try
@@ -207,47 +196,28 @@ int ls(Block& block, const Arguments& a, Io& io) {
 }
 
 int upload(Block& block, const Arguments& a, Io& io) {
-  // Read as it is sent, never whole: the size must be known before OPEN WRITE, so only a
-  // regular file will do (a device such as /dev/zero, a pipe or a directory has none).
-  // Without O_NONBLOCK a FIFO would hold the tool here until someone writes to it.
-  int fd = ::open(a[0].c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat file {};
-  if (fd < 0 || ::fstat(fd, &file) != 0) {
-    io.err << "brick: cannot read " << shown(a[0]) << "\n";
-    if (fd >= 0) {
-      ::close(fd);
-    }
-    return kExitFailed;
+  Brick::Lib::LocalFile local(a[0]);
+  switch (local.state()) {
+    case Brick::Lib::LocalFile::State::kUnreadable:
+      io.err << "brick: cannot read " << shown(a[0]) << "\n";
+      return kExitFailed;
+    case Brick::Lib::LocalFile::State::kNotRegular:
+      io.err << "brick: " << notRegular(a[0]) << "\n";
+      return kExitFailed;
+    case Brick::Lib::LocalFile::State::kTooLarge:
+      io.err << "brick: " << shown(a[0]) << ": " << brickCodeText(Brick::Lib::kBrickFileTooLarge)
+             << "\n";
+      return kExitFailed;
+    case Brick::Lib::LocalFile::State::kReady:
+      break;
   }
-  LocalFile local(fd);
-  if (!S_ISREG(file.st_mode)) {
-    io.err << "brick: " << notRegular(a[0]) << "\n";
-    return kExitFailed;
-  }
-  if (static_cast<unsigned long long>(file.st_size) > 0xFFFFFFFFull) {
-    io.err << "brick: " << shown(a[0]) << ": " << brickCodeText(Brick::Lib::kBrickFileTooLarge)
-           << "\n";
-    return kExitFailed;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const auto size = static_cast<std::uint32_t>(file.st_size);
+  const std::uint32_t size = local.size();
   std::string name = a.size() > 1 ? a[1] : baseName(a[0]);
   if (io.catchStopSignals != nullptr) {
     io.catchStopSignals();
   }
-  int readError = 0;
   auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
-    if (stopSignal(io) != 0) {
-      return -1;
-    }
-    ssize_t got;
-    do {
-      got = ::read(fd, buffer, most);
-    } while (got < 0 && errno == EINTR && stopSignal(io) == 0);
-    if (got < 0 && stopSignal(io) == 0) {
-      readError = errno;  // kept: the CLOSE and DELETE that follow may change errno
-    }
-    return got < 0 ? -1 : static_cast<long>(got);
+    return stopSignal(io) != 0 ? -1 : local.read(buffer, most);
   };
   Brick::Lib::Files files(block);
   long code;
@@ -266,8 +236,8 @@ int upload(Block& block, const Arguments& a, Io& io) {
            << " was not stored (its handle on the brick closed, the half-written file deleted)\n";
     return kExitSignalBase + stopSignal(io);
   }
-  if (code == Brick::Lib::kBrickStopped && readError != 0) {
-    io.err << "brick: cannot read " << shown(a[0]) << ": " << std::strerror(readError) << "\n";
+  if (code == Brick::Lib::kBrickStopped && local.error() != 0) {
+    io.err << "brick: cannot read " << shown(a[0]) << ": " << std::strerror(local.error()) << "\n";
     return kExitFailed;
   }
   if (code == Brick::Lib::kBrickStopped) {

@@ -1,5 +1,6 @@
 #include "brick/Files.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Request.h"
@@ -84,48 +85,14 @@ long Files::upload(const std::string& name, const std::vector<std::uint8_t>& dat
   if (data.size() > 0xFFFFFFFFu) {
     return BRICK_REFUSE(link, kBrickFileTooLarge);
   }
-  std::uint8_t open[1 + F::kNameField + 4];
-  open[0] = F::kOpenWrite;
-  F::putName(open + 1, name);
-  F::putU32(open + 1 + F::kNameField, static_cast<std::uint32_t>(data.size()));
-  std::uint8_t reply[3];
-  long code = request(link, Kind::System, open, sizeof open, reply, sizeof reply);
-  if (code != kBrickOk) {
-    return code;
-  }
-  std::uint8_t handle = reply[F::kReplyHandle];
-  std::size_t done = 0;
-  while (done < data.size()) {
-    std::size_t chunk = data.size() - done;
-    if (chunk > F::kMaxWriteChunk) {
-      chunk = F::kMaxWriteChunk;
-    }
-    std::uint8_t write[2 + F::kMaxWriteChunk];
-    write[0] = F::kWrite;
-    write[1] = handle;
-    std::memcpy(write + 2, data.data() + done, chunk);
-    std::uint8_t written[5];
-    code = request(link, Kind::System, write, 2 + chunk, written, sizeof written);
-    std::size_t count = written[F::kReplyCount] | written[F::kReplyCount + 1] << 8;
-    if (code == kBrickOk && count != chunk) {
-      code = BRICK_REFUSE(link, kBrickBadReply);
-    }
-    if (code != kBrickOk) {
-      // Half a file is worse than none: the handle goes, and so does what was written.
-      closeHandle(handle);
-      std::uint8_t gone[1 + F::kNameField];
-      nameCommand(link, F::kDelete, name, gone, sizeof gone);
-      return code;
-    }
-    done += chunk;
-    if (progress) {
-      progress(done, data.size());
-    }
-  }
-  if (data.empty() && progress) {
-    progress(0, 0);
-  }
-  return closeHandle(handle);
+  std::size_t given = 0;
+  Source source = [&data, &given](std::uint8_t* buffer, std::size_t most) {
+    std::size_t n = std::min(most, data.size() - given);
+    std::memcpy(buffer, data.data() + given, n);
+    given += n;
+    return static_cast<long>(n);
+  };
+  return write(name, static_cast<std::uint32_t>(data.size()), source, progress);
 }
 
 long Files::upload(const std::string& name, std::uint32_t size, const Source& source,
@@ -141,12 +108,19 @@ long Files::upload(const std::string& name, std::uint32_t size, const Source& so
   if (size > device.freeFlash) {
     return BRICK_REFUSE(link, kBrickNoRoom);
   }
+  return write(name, size, source, progress);
+}
+
+// OPEN WRITE, the WRITEs of what `source` gives, CLOSE; on any failure once the file is open,
+// the handle is closed and the half-written file deleted.
+long Files::write(const std::string& name, std::uint32_t size, const Source& source,
+                  const Progress& progress) {
   std::uint8_t open[1 + F::kNameField + 4];
   open[0] = F::kOpenWrite;
   F::putName(open + 1, name);
   F::putU32(open + 1 + F::kNameField, size);
   std::uint8_t reply[3];
-  code = request(link, Kind::System, open, sizeof open, reply, sizeof reply);
+  long code = request(link, Kind::System, open, sizeof open, reply, sizeof reply);
   if (code != kBrickOk) {
     return code;
   }
@@ -157,13 +131,13 @@ long Files::upload(const std::string& name, std::uint32_t size, const Source& so
     if (chunk > F::kMaxWriteChunk) {
       chunk = F::kMaxWriteChunk;
     }
-    std::uint8_t write[2 + F::kMaxWriteChunk];
-    write[0] = F::kWrite;
-    write[1] = handle;
+    std::uint8_t telegram[2 + F::kMaxWriteChunk];
+    telegram[0] = F::kWrite;
+    telegram[1] = handle;
     // A short read is no end: a pipe or a slow disk may give less than asked.
     std::size_t filled = 0;
     while (filled < chunk) {
-      long got = source(write + 2 + filled, chunk - filled);
+      long got = source(telegram + 2 + filled, chunk - filled);
       if (got <= 0) {
         break;
       }
@@ -173,7 +147,7 @@ long Files::upload(const std::string& name, std::uint32_t size, const Source& so
       code = BRICK_REFUSE(link, kBrickStopped);
     } else {
       std::uint8_t written[5] = {};
-      code = request(link, Kind::System, write, 2 + chunk, written, sizeof written);
+      code = request(link, Kind::System, telegram, 2 + chunk, written, sizeof written);
       std::size_t count = written[F::kReplyCount] | written[F::kReplyCount + 1] << 8;
       if (code == kBrickOk && count != chunk) {
         code = BRICK_REFUSE(link, kBrickBadReply);

@@ -67,6 +67,8 @@ class BRICKCTL_API Files {
   long closeAllHandles(int& closed);
 
  private:
+  long write(const std::string& name, std::uint32_t size, const Source& source,
+             const Progress& progress);
   long closeHandle(std::uint8_t handle);
   Comm::SerialCommunication* link;
 };

@@ -18,6 +18,7 @@
 #include "brick/BrickCode.h"
 #include "brick/BrickInfo.h"
 #include "brick/Files.h"
+#include "brick/LocalFile.h"
 #include "brick/Mailbox.h"
 #include "brick/Program.h"
 #include "protocol/MessageTelegrams.h"
@@ -54,18 +55,6 @@ foreign_t fileList(const PlTermv& a) {
   return unified(PL_unify(a[2].C_, list));
 }
 
-// Closes a local file however the upload ends.
-class LocalFile {
- public:
-  explicit LocalFile(int fd) : fd(fd) {}
-  LocalFile(const LocalFile&) = delete;
-  LocalFile& operator=(const LocalFile&) = delete;
-  ~LocalFile() { ::close(fd); }
-
- private:
-  int fd;
-};
-
 // '$file_upload'(+Brick, +Path, +Name): the local file is read as it is sent, never whole, so
 // its size must be known first: only a regular file will do (domain_error(regular_file, Path)
 // for a device such as /dev/zero, a FIFO or a directory).
@@ -76,29 +65,21 @@ foreign_t fileUpload(const PlTermv& a) {
     throwPending();
   }
   std::string path(chars);
-  // Without O_NONBLOCK a FIFO would hold the predicate here until someone writes to it.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat file {};
-  if (fd < 0 || ::fstat(fd, &file) != 0) {
-    int error = errno;
-    if (fd >= 0) {
-      ::close(fd);
-    }
-    throwError(PlCompound("system_error", PlTermv(PlTerm_atom(std::strerror(error)))));
-  }
-  LocalFile local(fd);
-  if (!S_ISREG(file.st_mode)) {
-    throwDomainError("regular_file", a[1]);
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  if (static_cast<unsigned long long>(file.st_size) > 0xFFFFFFFFull) {
-    throwError(PlCompound("resource_error", PlTermv(PlTerm_atom("brick_flash"))));
+  Lib::LocalFile local(path);
+  switch (local.state()) {
+    case Lib::LocalFile::State::kUnreadable:
+      throwError(PlCompound("system_error", PlTermv(PlTerm_atom(std::strerror(local.error())))));
+    case Lib::LocalFile::State::kNotRegular:
+      throwDomainError("regular_file", a[1]);
+    case Lib::LocalFile::State::kTooLarge:
+      throwError(PlCompound("resource_error", PlTermv(PlTerm_atom("brick_flash"))));
+    case Lib::LocalFile::State::kReady:
+      break;
   }
   // The local file first: what is wrong with it is what the user needs to hear first.
   std::string name = fileNameArgument(a[2]);
-  const auto size = static_cast<std::uint32_t>(file.st_size);
+  const std::uint32_t size = local.size();
   bool signalled = false;
-  int readError = 0;
   // Between two WRITEs: a signal Prolog turns into an exception (an interrupt,
   // call_with_time_limit/2, thread_signal/2) stops the upload, which closes and deletes.
   auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
@@ -106,14 +87,7 @@ foreign_t fileUpload(const PlTermv& a) {
       signalled = true;
       return -1;
     }
-    ssize_t got;
-    do {
-      got = ::read(fd, buffer, most);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-      readError = errno;
-    }
-    return got < 0 ? -1 : static_cast<long>(got);
+    return local.read(buffer, most);
   };
   Exchange exchange(handle, "file_upload");
   long code = Lib::Files(handle.block()).upload(name, size, source);
@@ -133,7 +107,7 @@ foreign_t fileUpload(const PlTermv& a) {
                                               PlTerm_atom(why.c_str()))))));
   }
   if (code == Lib::kBrickStopped) {
-    std::string why = readError != 0 ? std::strerror(readError) : "the file became shorter";
+    std::string why = local.error() != 0 ? std::strerror(local.error()) : "the file became shorter";
     throwError(PlCompound("system_error", PlTermv(PlTerm_atom(why.c_str()))));
   }
   exchange.checkCode(code);
