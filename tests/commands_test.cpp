@@ -446,7 +446,8 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
 }
 
 // The streamed upload: the free flash first, then the file as the source hands it over; a
-// source that stops or runs dry, or a file over the free flash, and what went on the wire.
+// source that stops or runs dry, a brick that stalls mid-file, or a file over the free flash,
+// and what went on the wire. However it ends early, no handle stays open and no half file.
 TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
   const std::string name = " 61 2E 62 69 6E" + zeros(15);  // "a.bin"
   struct Case {
@@ -455,6 +456,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
     long stopAt;  // the source gives -1 (or, when negative, runs dry) once this many are given
     long code;
     std::vector<std::string> wire;  // each telegram's first bytes
+    int silentOpcode = -1;          // the brick stalls on these: the link times out
   };
   const long kRunsDry = -61;
   const Case cases[] = {
@@ -473,6 +475,12 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
        kRunsDry,
        kBrickStopped,
        {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name}},
+      {"the brick stalled on a WRITE",
+       70,
+       1000,
+       Comm::kLinkTimeout,
+       {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name},
+       0x83},
       {"over the free flash",
        static_cast<std::uint32_t>(Sim::FlashStore::kCapacity + 1),
        1000,
@@ -482,6 +490,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     clearWire();
+    silentOpcode = c.silentOpcode;
     long given = 0;
     auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
       long limit = c.stopAt < 0 ? -c.stopAt : c.stopAt;
@@ -494,6 +503,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
       return n;
     };
     EXPECT_EQ(Files(block).upload("a.bin", c.size, source), c.code);
+    silentOpcode = -1;
     std::vector<std::string> sent = wire();
     ASSERT_EQ(sent.size(), c.wire.size());
     for (std::size_t i = 0; i < sent.size(); ++i) {

@@ -10,7 +10,20 @@
 %
 %   Files is a list of Name-Bytes, one for each file on the brick whose
 %   name matches Pattern, a file name that may hold `*`: `'*.*'` every
-%   file, `'*.rxe'` the programs. No match is the empty list.
+%   file, `'*.rxe'` the programs. No match is the empty list. A brick
+%   with no file handle free (0x81), left so by clients that ended without
+%   closing, is mended as by file_upload/3: every handle is closed (a
+%   warning says how many) and the listing tried once more.
+
+file_list(Brick, Pattern, Files) :-
+    catch('$file_list'(Brick, Pattern, Files0),
+          error(brick_refused(file_list, 0x81, _), _),
+          list_again(Brick, Pattern, Files0)),
+    Files = Files0.
+
+list_again(Brick, Pattern, Files) :-
+    mend_handles(Brick, file_list, Pattern),
+    '$file_list'(Brick, Pattern, Files).
 
 %!  file_upload(+Brick, +Path) is det.
 %!  file_upload(+Brick, +Path, +Name) is det.
