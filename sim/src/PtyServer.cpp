@@ -292,13 +292,14 @@ void PtyServer::settle() {
 }
 
 void PtyServer::handle(const Bytes& telegram) {
+  const std::uint64_t sender = session;  // take() may find the sender gone
   take(telegram.size());
   Bytes reply;
   {
     std::lock_guard<std::mutex> guard(mutex);
     reply = telegram.empty() ? Bytes() : target.answer(telegram);
   }
-  answered(telegram, reply);
+  answered(telegram, reply, sender);
 }
 
 void PtyServer::stream(const TelegramStream::Piece& piece) {
@@ -317,16 +318,17 @@ void PtyServer::stream(const TelegramStream::Piece& piece) {
     return;
   }
   // The brick answers once every byte is in: the link's time is the whole telegram's.
+  const std::uint64_t sender = session;
   take(piece.length);
   Bytes reply;
   {
     std::lock_guard<std::mutex> guard(mutex);
     reply = target.endWrite();
   }
-  answered(head, reply);
+  answered(head, reply, sender);
 }
 
-void PtyServer::answered(const Bytes& telegram, const Bytes& reply) {
+void PtyServer::answered(const Bytes& telegram, const Bytes& reply, std::uint64_t sender) {
   Outgoing out;
   out.session = session;
   out.frame = reply;
@@ -343,7 +345,7 @@ void PtyServer::answered(const Bytes& telegram, const Bytes& reply) {
       tracer(telegram, out.fault == Fault::Silent ? Bytes() : reply);
     }
   }
-  if (departing) {
+  if (departing || sender != session) {
     settle();
     return;  // its sender has gone: the brick acted, and the reply is owed to nobody
   }

@@ -85,7 +85,9 @@ class PtyServer {
   // A piece of an extended WRITE; the last one is answered.
   void stream(const TelegramStream::Piece& piece);
   // Traces a telegram and its reply and sends the reply when the link has carried it.
-  void answered(const Bytes& telegram, const Bytes& reply);
+  // `sender` is the session the telegram came in: a reply for a client that has gone since is
+  // not sent.
+  void answered(const Bytes& telegram, const Bytes& reply, std::uint64_t sender);
   void deliver(const Outgoing& out);
   // The link's time up to when the brick acts on a telegram of `bytes` bytes.
   void take(std::size_t bytes);
