@@ -1,10 +1,10 @@
 % Part of library(brick), included by brick.pl: what lives in the brick's flash (files and
 % sound files) and the program it runs, with that program's mailboxes.
 %
-% File names are the brick's 15.3 names: 1 to 15 characters, a dot and 1 to 3 more
-% ('prog.rxe', 'Good Job.rso'), printable, not starting with a space and
-% without slashes; anything else is domain_error(file_name, Name), with
-% nothing sent.
+% File names are the brick's: at most 19 characters ('prog.rxe', 'Good
+% Job.rso', 'notes'), compared by the brick in any case ('PROG.RXE' is
+% 'prog.rxe'); a longer one is domain_error(file_name, Name), with nothing
+% sent, as the brick would refuse it.
 
 %!  file_list(+Brick, +Pattern, -Files) is det.
 %
