@@ -272,6 +272,10 @@ Bytes FlashStore::read(const std::uint8_t* t, std::size_t n) {
     return reply;
   }
   const File* file = find(open[h].name);
+  if (file == nullptr) {
+    reply[2] = F::kIllegalHandle;  // cannot happen: a file open for reading cannot be deleted
+    return reply;
+  }
   std::size_t left = file->data.size() - open[h].position;
   std::size_t count = std::min(carried, left);
   auto from = file->data.begin() + static_cast<long>(open[h].position);

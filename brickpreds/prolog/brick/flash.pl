@@ -9,8 +9,10 @@
 %!  file_list(+Brick, +Pattern, -Files) is det.
 %
 %   Files is a list of Name-Bytes, one for each file on the brick whose
-%   name matches Pattern, a file name that may hold `*`: `'*.*'` every
-%   file, `'*.rxe'` the programs. No match is the empty list.
+%   name matches Pattern, by the brick's own rules and in any case:
+%   `'*.*'` every file, `'prog.*'` the files named prog with any
+%   extension, `'*.rxe'` the files with .rxe anywhere in their name, any
+%   other pattern a whole name. No match is the empty list.
 
 %!  file_upload(+Brick, +Path) is det.
 %!  file_upload(+Brick, +Path, +Name) is det.
