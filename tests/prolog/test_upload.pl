@@ -121,7 +121,7 @@ test(sixteen_stops) :-
 refusal(file_upload(B, '/dev/zero', x), B, domain_error(regular_file, '/dev/zero'), []).
 refusal(file_upload(B, Path, 'huge.bin'), B, resource_error(brick_flash),
         ["01 9B", "01 9B"]) :-
-    local_file(112641, Path).
+    local_file(112605, Path).
 
 test(refused_before_sending, [forall(refusal(Goal, B, Formal, Sent))]) :-
     with_sim(Sim, B, ( sim_commands(Sim, Before),
