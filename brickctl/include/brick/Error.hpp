@@ -52,6 +52,7 @@ enum class Errc : int {
 /// Its message() names the brick's status (from the brick's status table) or the link's
 /// failure. Its conditions map onto std::errc where one fits (timeout to
 /// std::errc::timed_out, access_denied to std::errc::permission_denied, ...).
+/// @return the one category object.
 BRICKCTL_API const std::error_category& category() noexcept;
 
 /// @brief An error_code of brick::category() for `e`.
