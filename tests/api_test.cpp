@@ -355,3 +355,47 @@ TEST(ApiOpen, FromADeviceTextAndTheDefault) {
   EXPECT_THROW(brick::Brick(std::string(300, 'x')), brick::Error);
   server.stop();
 }
+
+TEST_F(Api, ProgramsAndMailboxes) {
+  brick::Brick b = open();
+  b.keepRunning();
+  std::istringstream program(std::string(64, '\x01'));
+  b.files().upload("echo.rxe", program);
+  EXPECT_EQ(b.programs().running(), std::nullopt);
+  b.programs().start("echo.rxe");
+  EXPECT_EQ(b.programs().running(), std::optional<std::string>("echo.rxe"));
+  clearWire();
+  b.mailboxes().send(1, "hello");
+  EXPECT_EQ(wire(), Strings{"00 09 01 06 68 65 6C 6C 6F 00"});
+  ASSERT_EQ(sim.program.mailbox(1).size(), 1u);
+  // The host's side of mailbox 3 is the protocol's 13.
+  sim.program.post(13, std::string("pong"));
+  clearWire();
+  EXPECT_EQ(b.mailboxes().receive(3), std::optional<std::string>("pong"));
+  EXPECT_EQ(b.mailboxes().receive(3), std::nullopt);
+  EXPECT_EQ(wire(), (Strings{"00 13 0D 00 01", "00 13 0D 00 01"}));
+  b.programs().stop();
+  EXPECT_EQ(b.programs().running(), std::nullopt);
+  std::error_code ec;
+  b.programs().stop(ec);
+  EXPECT_EQ(ec, brick::Errc::no_program);
+  b.mailboxes().send(1, "hello", ec);
+  EXPECT_EQ(ec, brick::Errc::no_program);
+}
+
+TEST_F(Api, KeepAliveSendsOnlyWhenDue) {
+  brick::Brick b = open();
+  b.keepRunning();
+  brick::KeepAlive awake(b);
+  clearWire();
+  awake.tick();  // the first asks the brick for its sleep time
+  awake.tick();  // the next is not due for a third of it
+  EXPECT_EQ(wire(), Strings{"00 0D"});
+  EXPECT_EQ(awake.sleepTime(), std::chrono::milliseconds(600000));
+  EXPECT_GT(awake.dueIn(), std::chrono::milliseconds(190000));
+  b.close();
+  std::error_code ec;
+  brick::KeepAlive closed(b);
+  closed.tick(ec);
+  EXPECT_EQ(ec, brick::Errc::not_open);
+}

@@ -1,5 +1,8 @@
 #include "brick/KeepAlive.hpp"
 
+#include <algorithm>
+#include <limits>
+
 #include "Outcome.h"
 #include "brick/Brick.hpp"
 
@@ -17,7 +20,8 @@ Comm::SerialCommunication& linkOf(Brick& brick) {
 }  // namespace
 
 KeepAlive::KeepAlive(Brick& brick, std::chrono::milliseconds period)
-    : timer(linkOf(brick), static_cast<int>(period.count())) {}
+    : timer(linkOf(brick), static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
+                               period.count(), 0, std::numeric_limits<int>::max()))) {}
 
 void KeepAlive::tick(std::error_code& ec) noexcept {
   long code = timer.tick();
