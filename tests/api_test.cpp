@@ -3,7 +3,11 @@
 // Brick, and the misuse its types keep from compiling.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -348,6 +352,39 @@ TEST(ApiOpen, FromADeviceTextAndTheDefault) {
     EXPECT_EQ(b.batteryMillivolts(), 9000);
   }
   ::unsetenv("BRICK_DEVICE");
+  // Else the config file's last device line, as `brick` reads it; a line naming no device is a
+  // setting that cannot be used.
+  char dir[] = "/tmp/api_test.XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  std::string config = std::string(dir) + "/brick";
+  ::mkdir(config.c_str(), 0700);
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  std::string saved = home != nullptr ? home : "";
+  ::setenv("XDG_CONFIG_HOME", dir, 1);
+  struct Case {
+    std::string text;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"# mine\nunknown = 1\ndevice = usb\ndevice = " + server.devicePath() + "\n", true},
+      {"device =\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::ofstream(config + "/config") << c.text;
+    std::error_code ec;
+    brick::Brick b = brick::Brick::open(ec);
+    EXPECT_EQ(b.isOpen(), c.opens);
+    EXPECT_EQ(ec, c.opens ? std::error_code() : make_error_code(brick::Errc::bad_argument));
+  }
+  std::remove((config + "/config").c_str());
+  ::rmdir(config.c_str());
+  ::rmdir(dir);
+  if (home != nullptr) {
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
   std::error_code ec;
   brick::Brick none = brick::Brick::open("/nonexistent/rfcomm9", ec);
   EXPECT_TRUE(ec);
