@@ -2,6 +2,7 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -13,17 +14,27 @@ namespace Sim {
 bool ChildCommand::start(const std::vector<std::string>& argv, const std::string& preload,
                          std::string& error) {
   std::vector<std::string> environment;
-  std::string preloads = preload;
+  // Ours goes first, but after a sanitizer's runtime, which must itself come first.
+  std::string first;
+  std::string rest;
   for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "LD_PRELOAD=", 11) == 0) {
-      if ((*e)[11] != '\0') {
-        preloads += ":" + std::string(*e + 11);
-      }
-    } else {
+    if (std::strncmp(*e, "LD_PRELOAD=", 11) != 0) {
       environment.emplace_back(*e);
+      continue;
+    }
+    std::string list = *e + 11;
+    for (std::size_t at = 0; at < list.size();) {
+      std::size_t end = std::min(list.find_first_of(": ", at), list.size());
+      std::string entry = list.substr(at, end - at);
+      std::string& into = entry.find("asan") != std::string::npos ? first : rest;
+      if (!entry.empty()) {
+        into += (into.empty() ? "" : ":") + entry;
+      }
+      at = end + 1;
     }
   }
-  environment.push_back("LD_PRELOAD=" + preloads);
+  environment.push_back("LD_PRELOAD=" + first + (first.empty() ? "" : ":") + preload +
+                        (rest.empty() ? "" : ":") + rest);
   std::vector<char*> envp;
   for (std::string& e : environment) {
     envp.push_back(&e[0]);
