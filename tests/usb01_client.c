@@ -7,6 +7,8 @@
  *   file: hello.txt 6
  * The telegrams go by libusb's bulk calls, or with --bulk-ioctl by the kernel's synchronous bulk
  * ioctl on the device node, opened and claimed by this program itself, as some usbfs clients do.
+ * With --reset it first sends GETBATTERYLEVEL and resets the device before reading the reply:
+ * the reply is gone with the reset, and the next one read must be GET DEVICE INFO's.
  * Exit status: 0 listed, 1 a call failed, 3 no brick found. */
 #include <fcntl.h>
 #include <limits.h>
@@ -75,6 +77,13 @@ int main(int argc, char** argv) {
   }
   printf("serial: %s\n", serial);
   printf("endpoint 0: %d bytes\n", brick->descriptor.bMaxPacketSize0);
+  const char battery[] = {0x00, 0x0B};
+  if (argc > 1 && strcmp(argv[1], "--reset") == 0 &&
+      (usb_bulk_write(h, kOut, (char*)battery, sizeof battery, kTimeoutMs) != sizeof battery ||
+       usb_reset(h) != 0)) {
+    fprintf(stderr, "usb01_client: reset: %s\n", usb_strerror());
+    return 1;
+  }
   if (argc > 1 && strcmp(argv[1], "--bulk-ioctl") == 0) {
     char path[16 + 2 * (PATH_MAX + 1)];
     unsigned interface = 0;

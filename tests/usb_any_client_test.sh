@@ -22,6 +22,7 @@ cases=(
   "libusb-0.1 lists the files, bulk by URB|$upload && $client|0|^serial: 001653000001$;^endpoint 0: 8 bytes$;^name: NXT$;^file: hello.txt 6$|^> 01 86 2A 2E 2A( 00){17}  FINDFIRST;^< 02 86 00 00 68 65 6C 6C 6F 2E 74 78 74( 00){11} 06 00 00 00 ;^> 01 87 00  FINDNEXT;^< 02 87 87 ;^> 01 84 00  CLOSE"
   "libusb-0.1 lists the files, bulk by ioctl|$upload && $client --bulk-ioctl|0|^serial: 001653000001$;^file: hello.txt 6$|^> 01 9B  GETDEVICEINFO;^< 02 86 00 00 68 65 6C 6C 6F 2E 74 78 74"
   "libusb-0.1 on an empty brick|$client|0|^name: NXT$|^> 01 86 2A 2E 2A ;^< 02 86 87 "
+  "a reset drops the reply not yet read|$client --reset|0|^name: NXT$|^> 00 0B  GETBATTERYLEVEL;^< 02 0B 00 28 23 ;^> 01 9B  GETDEVICEINFO"
   "the command's own exit status|exit 7|7||"
   "a command that cannot be run|/nonexistent/command|127||"
 )
