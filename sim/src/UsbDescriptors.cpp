@@ -67,7 +67,7 @@ UsbDescriptors::Bytes UsbDescriptors::configuration() const {
   const std::uint8_t packet = 64;
   return {// configuration: 32 bytes in all, one interface, self-powered
           9, kConfigurationType, 32, 0, 1, kConfigurationValue, 0, 0xC0, 0,
-          // interface 0: two endpoints, vendor-specific class
+          // interface 0: two endpoints, the vendor's own class
           9, 4, Nxt::kUsbInterface, 0, 2, 0xFF, 0xFF, 0xFF, 0,
           // bulk OUT and bulk IN
           7, 5, Nxt::kUsbOutEndpoint, 2, packet, 0, 0, 7, 5, Nxt::kUsbInEndpoint, 2, packet, 0, 0};

@@ -2,8 +2,8 @@
 // descriptors, its strings, and the answers to the standard requests on endpoint 0. Plain
 // bytes, no I/O: the emulated device (UsbDevice) serves them, and tests read them directly.
 //
-// As the brick's firmware has it: endpoint 0 of 8 bytes, one configuration with one
-// vendor-specific interface (bulk OUT 0x01 and IN 0x82, 64-byte packets), and a serial number
+// As the brick's firmware has it: endpoint 0 of 8 bytes, one configuration with one interface of
+// the vendor's own class (bulk OUT 0x01 and IN 0x82, 64-byte packets), and a serial number
 // (string 1) that is the Bluetooth address as 12 hex digits.
 #ifndef SIM_USBDESCRIPTORS_H
 #define SIM_USBDESCRIPTORS_H
