@@ -9,11 +9,15 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "bricksim_usage.h"
 #include "protocol/TelegramText.h"
+#include "sim/ChildCommand.h"
 #include "sim/DeviceLink.h"
 #include "sim/Frame.h"
 #include "sim/LinkModel.h"
@@ -28,6 +32,7 @@
 #include "sim/SvgPicture.h"
 #include "sim/TraceFile.h"
 #include "sim/TraceLog.h"
+#include "sim/UsbDevice.h"
 #include "sim/ViewServer.h"
 #include "sim/VirtualBrick.h"
 #include "sim/World.h"
@@ -48,58 +53,6 @@ void onStop(int) {
 void onPicture(int) {
   pictureWanted = 1;
 }
-
-const char kUsage[] =
-    "usage: bricksim [OPTION]...\n"
-    "Serves a virtual brick on a pseudo-terminal with the Bluetooth framing (a 2-byte\n"
-    "little-endian length before each telegram), inside a simulated two-wheel robot.\n"
-    "Prints the device path on the first line of its output; connect to it as to\n"
-    "/dev/rfcomm0. Ends on SIGINT or SIGTERM, or when --duration has passed, and then\n"
-    "prints a summary of the robot's path.\n"
-    "\n"
-    "  --link PATH       also make PATH a symbolic link to the device, through /proc, so\n"
-    "                    that it leads nowhere once bricksim has gone (removed at the end);\n"
-    "                    a link another bricksim made, or one that leads nowhere, is\n"
-    "                    replaced; any other link or file is refused\n"
-    "  --world FILE      the world to drive in (default: the built-in arena);\n"
-    "                    format in docs/virtual-brick.md\n"
-    "  --print-world     print the built-in world in the world file format and exit\n"
-    "  --trace [FILE]    write every telegram and its reply, in hex and decoded, to FILE\n"
-    "                    (standard error when no FILE is given), one line each:\n"
-    "                      > 00 04 01 4B ...  SETOUTPUTSTATE port=1 power=75 ...\n"
-    "                      < 02 04 00  reply SETOUTPUTSTATE SUCCESS\n"
-    "  --trace-time      put the world's time first on every trace line, not last\n"
-    "  --link-model KIND usb, bluetooth[:MS] or none (default: usb): answer each\n"
-    "                    telegram as late as a real brick on that link would (USB about\n"
-    "                    2 ms per request and reply, Bluetooth about 60 ms: MS is the\n"
-    "                    radio's turn, default 30), on the world's clock: with --step the\n"
-    "                    time is stepped, not waited\n"
-    "  --svg FILE        draw the world and the robot's path into FILE (SVG) when the run\n"
-    "                    ends, and whenever the process receives SIGUSR1\n"
-    "  --colour-by-time  in the picture, colour the path from blue (start) to red (end)\n"
-    "  --view [PORT]     serve a live page of the robot at http://127.0.0.1:PORT/\n"
-    "                    (default 8080; 0: any free port); its address is printed.\n"
-    "                    Watching changes nothing in the run, on either clock; the page's\n"
-    "                    Pause, Step and speed pace the world's time\n"
-    "  --bind ADDRESS    serve the page on ADDRESS instead of 127.0.0.1 (anyone who can\n"
-    "                    reach it can watch and pause the robot)\n"
-    "  --record FILE     write the run to FILE as JSON lines, for --replay\n"
-    "  --replay FILE     play a recorded run instead of serving a brick: in the page with\n"
-    "                    --view, into a picture with --svg (options that shape the brick,\n"
-    "                    --link, --step, --record and the like, are refused with it)\n"
-    "  --duration S      end after S seconds of wall-clock time\n"
-    "  --step MS         deterministic time: every telegram advances the world by MS\n"
-    "                    milliseconds (above 0, at most 60000), and nothing else does\n"
-    "                    (default: real time)\n"
-    "  --name NAME       the brick's name (default NXT)\n"
-    "  --sleep MS        switch off, as a brick does, after MS milliseconds of world time\n"
-    "                    without a KEEPALIVE (default: never; KEEPALIVE reports 10 minutes)\n"
-    "  --help            show this help and exit\n"
-    "  --version         show the version and exit\n"
-    "\n"
-    "The files it writes (--svg, --record, --trace FILE) are regular files only, or new\n"
-    "ones; a file written again keeps its mode and links. Exit status: 0, 1 when a file\n"
-    "could not be read or written whole, 2 for a mistake on the command line.\n";
 
 // A number of 0 to `most` (infinity allowed when `most` is).
 double number(const char* text, const char* option, double most) {
@@ -127,9 +80,9 @@ const double kMostStepMs = 60000;
 const double kMostCatchUp = 0.25;
 
 // Options that shape the brick a run serves: a replay serves none, so they have no use there.
-const char* const kServingOnly[] = {"--link",       "--world",      "--trace",
-                                    "--trace-time", "--link-model", "--record",
-                                    "--step",       "--name",       "--sleep"};
+const char* const kServingOnly[] = {"--link",       "--world",  "--trace", "--trace-time",
+                                    "--link-model", "--record", "--step",  "--name",
+                                    "--sleep",      "--usb"};
 
 double secondsSince(const timespec& started) {
   timespec now;
@@ -174,6 +127,8 @@ int main(int argc, char** argv) {
   bool traceTime = false;
   Sim::LinkModel linkModel(Sim::LinkModel::Kind::Usb);
   const char* servingOption = nullptr;
+  bool usb = false;
+  std::vector<std::string> command;  // what --usb runs
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -237,6 +192,11 @@ int main(int argc, char** argv) {
       options.colourByTime = true;
     } else if (arg == "--trace-time") {
       traceTime = true;
+    } else if (arg == "--usb") {
+      usb = true;
+    } else if (arg == "--") {
+      command.assign(argv + i + 1, argv + argc);
+      break;
     } else if (arg == "--link-model") {
       const char* kind = value("--link-model");
       if (!Sim::LinkModel::fromName(kind, linkModel)) {
@@ -254,6 +214,17 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+
+  if (usb != !command.empty() || (usb && !link.empty())) {
+    std::fprintf(stderr, "bricksim: %s\n",
+                 !usb ? "-- COMMAND goes with --usb"
+                 : command.empty()
+                     ? "--usb needs the command to run: --usb -- COMMAND [ARGUMENT]..."
+                     : "--usb serves no pseudo-terminal: --link has no use with it");
+    return 2;
+  }
+  // With --usb, standard output is the command's: bricksim's own lines go to standard error.
+  FILE* report = usb ? stderr : stdout;
 
   struct sigaction action = {};
   action.sa_handler = onStop;
@@ -306,16 +277,19 @@ int main(int argc, char** argv) {
     brick.sleep.sleepMs = static_cast<std::uint32_t>(sleepMs);
     brick.sleep.clock = [&robot] { return robot.worldSeconds(); };
   }
+  // With --usb the pseudo-terminal is not served; its lock still guards the brick for all.
   Sim::PtyServer server(brick);
+  Sim::UsbDevice usbDevice(brick, [&server] { return server.lock(); });
+  std::function<void(double)> stepLink;  // none: the link's time is waited on the wall clock
   if (clock.stepped()) {
     // The link's time passes on the world's clock, without waiting.
-    server.setLinkModel(linkModel, [&server, &clock](double seconds) {
+    stepLink = [&server, &clock](double seconds) {
       auto guard = server.lock();
       clock.pass(seconds);
-    });
-  } else {
-    server.setLinkModel(linkModel);  // waited on the wall clock
+    };
   }
+  server.setLinkModel(linkModel, stepLink);
+  usbDevice.setLinkModel(linkModel, stepLink);
   Sim::TraceLog traceLog;
   Sim::Recorder recorder;
   if (!recordFile.empty() &&
@@ -326,31 +300,39 @@ int main(int argc, char** argv) {
   }
   if (trace.isOpen() || viewPort >= 0 || !recordFile.empty()) {
     // Called under the server's lock, so the robot's time is safe to read.
-    server.setTrace([&](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
+    auto traceTo = [&](const Sim::Bytes& telegram, const Sim::Bytes& reply) {
       std::vector<std::string> lines = Sim::TraceLog::lines(telegram, reply);
       trace.write(robot.worldSeconds(), lines);
       for (const std::string& line : lines) {
         traceLog.add(line);
         recorder.telegram(robot.worldSeconds(), line);
       }
-    });
+    };
+    server.setTrace(traceTo);
+    usbDevice.setTrace(traceTo);
   }
   // Signals are caught before anything shows that bricksim is up (the link, the printed path):
   // a script that stops it the moment it appears must still get a clean end with the link
   // removed.
   action.sa_handler = onPicture;
   sigaction(SIGUSR1, &action, nullptr);
-  if (!server.start()) {
-    std::perror("bricksim: no pseudo-terminal");
-    return 1;
-  }
-  const std::string linkTo = Sim::DeviceLink::targetFor(::getpid(), server.deviceFd());
-  if (!link.empty() && !Sim::DeviceLink::make(link, linkTo, error)) {
+  std::string linkTo;
+  if (usb && !usbDevice.start(error)) {
     std::fprintf(stderr, "bricksim: %s\n", error.c_str());
-    server.stop();
     return 1;
+  } else if (!usb) {
+    if (!server.start()) {
+      std::perror("bricksim: no pseudo-terminal");
+      return 1;
+    }
+    linkTo = Sim::DeviceLink::targetFor(::getpid(), server.deviceFd());
+    if (!link.empty() && !Sim::DeviceLink::make(link, linkTo, error)) {
+      std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+      server.stop();
+      return 1;
+    }
+    std::printf("%s\n", server.devicePath().c_str());
   }
-  std::printf("%s\n", server.devicePath().c_str());
   std::unique_ptr<Sim::LiveStage> stage;
   std::unique_ptr<Sim::ViewServer> view;
   if (viewPort >= 0) {
@@ -362,9 +344,14 @@ int main(int argc, char** argv) {
       Sim::DeviceLink::removeIfOurs(link, linkTo);
       return 1;
     }
-    std::printf("view: http://%s:%d/\n", host.c_str(), view->port());
+    std::fprintf(report, "view: http://%s:%d/\n", host.c_str(), view->port());
   }
-  std::fflush(stdout);
+  std::fflush(report);
+  Sim::ChildCommand child;
+  if (usb && !child.start(command, "libumockdev-preload.so.0", error)) {
+    std::fprintf(stderr, "bricksim: %s\n", error.c_str());
+    stopping = 1;
+  }
 
   // The robot also moves between telegrams, so that the path is whole when nobody asks.
   const bool realTime = !clock.stepped();
@@ -376,7 +363,10 @@ int main(int argc, char** argv) {
   timespec started;
   clock_gettime(CLOCK_MONOTONIC, &started);
   double droppedShown = 0;
-  while (!stopping) {
+  while (usb ? !child.ended() : !stopping) {
+    if (stopping) {
+      child.terminate();  // the run ends with the command, once it has ended
+    }
     timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
     if (realTime || !recordFile.empty()) {
@@ -402,7 +392,10 @@ int main(int argc, char** argv) {
       }
     }
     if (duration >= 0 && secondsSince(started) >= duration) {
-      break;
+      stopping = 1;
+      if (!usb) {
+        break;
+      }
     }
   }
   {
@@ -417,6 +410,7 @@ int main(int argc, char** argv) {
       view->stop();
     }
     server.stop();
+    usbDevice.stop();
   }
   if (realTime) {
     robot.advance();
@@ -434,23 +428,24 @@ int main(int argc, char** argv) {
     status = 1;
   }
   Sim::DeviceLink::removeIfOurs(link, linkTo);  // unless another run has taken it over since
-  std::fputs(robot.summary().c_str(), stdout);
+  std::fputs(robot.summary().c_str(), report);
   if (clock.drops() > 0) {
-    std::printf("time dropped: %.2f s of real time, in %llu catch-ups\n", clock.dropped(),
-                static_cast<unsigned long long>(clock.drops()));
+    std::fprintf(report, "time dropped: %.2f s of real time, in %llu catch-ups\n", clock.dropped(),
+                 static_cast<unsigned long long>(clock.drops()));
   }
   if (brick.toneCount > brick.tones.size()) {
-    std::printf("tones: %llu played, the last %zu:\n",
-                static_cast<unsigned long long>(brick.toneCount), brick.tones.size());
+    std::fprintf(report, "tones: %llu played, the last %zu:\n",
+                 static_cast<unsigned long long>(brick.toneCount), brick.tones.size());
   }
   for (const Sim::Tone& tone : brick.tones) {
-    std::printf("tone: %d Hz, %d ms\n", tone.frequency, tone.duration);
+    std::fprintf(report, "tone: %d Hz, %d ms\n", tone.frequency, tone.duration);
   }
   if (!svg.empty() && savePicture(picture(), svg)) {
-    std::printf("picture: %s\n", svg.c_str());
+    std::fprintf(report, "picture: %s\n", svg.c_str());
   } else if (!svg.empty()) {
     status = 1;
   }
-  std::fflush(stdout);
-  return status;
+  std::fflush(report);
+  // With --usb the run is the command's: its status, unless bricksim failed where it did not.
+  return usb && (child.status() != 0 || status == 0) ? child.status() : status;
 }

@@ -363,8 +363,7 @@ Bytes VirtualBrick::deviceInfo() {
   // end, so a 15-character name is reported by its first 14.
   std::memcpy(answer.data() + R::kName, name.data(),
               std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes - 1)));
-  const std::uint8_t address[R::kAddressBytes] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
-  std::memcpy(answer.data() + R::kAddress, address, sizeof address);
+  std::memcpy(answer.data() + R::kAddress, address.data(), address.size());  // then a 0
   set(answer, R::kSignalStrength, 0);
   set(answer, R::kFreeFlash, static_cast<std::uint32_t>(flash.freeBytes()));
   return answer;

@@ -62,6 +62,8 @@ class VirtualBrick {
 
   // Brick state, open to hosts and tests.
   std::string name = "NXT";
+  // The radio's address: GET DEVICE INFO reports it, and a USB brick's serial number is it.
+  std::array<std::uint8_t, 6> address{{0x00, 0x16, 0x53, 0x00, 0x00, 0x01}};
   int batteryMillivolts = 9000;
   std::array<OutputState, 3> outputs{};
   std::array<InputState, 4> inputs{};
