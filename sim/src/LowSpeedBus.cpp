@@ -65,7 +65,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   // transaction has run.
   I2cModel* device = devices[port].get();
   std::uint8_t address = device != nullptr ? device->address() : Nxt::kUltrasonicAddress;
-  bool acknowledged = tx >= 2 && data[0] == address;
+  bool acknowledged = tx >= 2 && data[0] == address && (device != nullptr || sonarFitted[port]);
   std::uint8_t reg = acknowledged ? data[1] : 0;
   if (acknowledged && tx >= 3) {
     device != nullptr ? device->write(reg, data + 2, tx - 2)

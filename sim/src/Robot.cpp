@@ -51,9 +51,12 @@ void Robot::attach(VirtualBrick& target) {
   for (const World::MailboxAnswer& a : map.answers) {
     brick->program.rules.push_back(BrickProgram::Rule{a.inbox, a.outbox, a.prefix});
   }
-  brick->devices = {};  // a port without a device of the world's keeps the ultrasonic sensor
+  // A port without a device of the world's keeps the ultrasonic sensor.
+  brick->devices = {};
+  brick->sonarFitted = {{true, true, true, true}};
   for (const World::Device& d : map.devices) {
     brick->devices[static_cast<std::size_t>(d.port)] = I2cModel::make(d.kind);
+    brick->sonarFitted[static_cast<std::size_t>(d.port)] = d.kind == "ultrasonic";
   }
 }
 

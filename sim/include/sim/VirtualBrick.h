@@ -70,6 +70,8 @@ class VirtualBrick {
   std::array<UltrasonicState, 4> ultrasonic{};
   // The digital sensor fitted to each input port's bus; none: the ultrasonic sensor answers.
   std::array<std::shared_ptr<I2cModel>, 4> devices{};
+  // False where an analog sensor is fitted instead: nobody answers on that port's bus.
+  std::array<bool, 4> sonarFitted{{true, true, true, true}};
   // The last kKept tones played, and how many were played in all.
   std::deque<Tone> tones;
   std::uint64_t toneCount = 0;
