@@ -139,8 +139,9 @@ const std::vector<Command>& commands() {
        {"--watch"},
        doRead},
       {"log",
-       "log PORT... [--every MS] [--for S] [--csv FILE]",
+       "log PORT... [OPTIONS]",
        "Samples sensors and motors to CSV.",
+       "Options: --every MS, --for S, --csv FILE.\n"
        "PORT: a sensor port 1 to 4 (its scaled value, as the port is set up), PORT:KIND to\n"
        "set it up and log a typed reading (KIND as for read: compass, gyro, temperature,\n"
        "ir-seeker (the zone), ultrasonic, ...), or a motor A to C (its rotation count).\n"
