@@ -363,6 +363,49 @@ TEST_F(Devices, ReadingsFollowTheWorld) {
   EXPECT_NEAR(rate, 117, 2);
 }
 
+// Commands written to the devices: the compass holds its heading while it calibrates, the
+// colour sensor gives 16-bit levels in passive mode, the IR seeker keeps its band.
+TEST_F(Devices, CommandsReachTheRegisters) {
+  fit(kFitted);
+  L::HtCompass compass(block, 1);
+  ready(compass);
+  clearWire();
+  ASSERT_EQ(compass.startCalibration(), L::kBrickOk);
+  ASSERT_EQ(L::Output(block, 1).setState(40, 0x01, 0, 0, 0x20, 0), L::kBrickOk);
+  clock.step(0.5);
+  int heading = 0;
+  ASSERT_EQ(compass.heading(heading), L::kBrickOk);
+  EXPECT_EQ(heading, 60) << "held while calibrating";
+  bool failed = true;
+  ASSERT_EQ(compass.endCalibration(failed), L::kBrickOk);
+  EXPECT_FALSE(failed);
+  ASSERT_EQ(compass.heading(heading), L::kBrickOk);
+  EXPECT_NE(heading, 60) << "measuring again";
+  Strings writes;
+  for (const std::string& t : transactions()) {
+    if (t.rfind("00 0F 01 03", 0) == 0) {
+      writes.push_back(t);
+    }
+  }
+  EXPECT_EQ(writes, (Strings{"00 0F 01 03 00 02 41 43", "00 0F 01 03 00 02 41 00"}));
+
+  L::HtIrSeeker seeker(block, 0);
+  ready(seeker);
+  ASSERT_EQ(seeker.setBand(L::HtIrSeeker::Band::Hz600), L::kBrickOk);
+  std::vector<std::uint8_t> band;
+  ASSERT_EQ(L::I2cDevice(block, 0, 0x10).read(0x41, 1, band), L::kBrickOk);
+  EXPECT_EQ(band, (std::vector<std::uint8_t>{1}));
+
+  fit(kOthers);
+  L::HtColorSensor colour(block, 0);
+  ready(colour);
+  ASSERT_EQ(colour.setMode(L::HtColorSensor::Mode::Passive), L::kBrickOk);
+  L::HtColorSensor::Levels levels;
+  ASSERT_EQ(colour.readLevels(levels), L::kBrickOk);
+  EXPECT_EQ(levels.red, 205 * 4);
+  EXPECT_EQ(levels.green, 45 * 4);
+}
+
 // The sampler's rows: one per tick, every channel in order, the header first.
 TEST_F(Devices, SamplerWritesItsRows) {
   fit(kFitted);
