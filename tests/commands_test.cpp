@@ -328,7 +328,7 @@ TEST(CodeText, NamesEveryCodeTheLibrariesReturn) {
   for (long code = Comm::kLinkShortReply; code <= Comm::kLinkNotOpen; ++code) {
     EXPECT_STRNE(Comm::linkCodeText(code), "unknown error") << code;
   }
-  for (long code = Comm::kRecordedStopped; code <= Comm::kRecordedNotAttached; ++code) {
+  for (long code = Comm::kRecordedWrongDevice; code <= Comm::kRecordedNotAttached; ++code) {
     EXPECT_STRNE(Comm::linkCodeText(code), "unknown error") << code;
     EXPECT_STREQ(brickCodeText(code), Comm::linkCodeText(code));
   }

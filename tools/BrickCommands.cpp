@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "Connection.h"
+#include "DeviceReader.h"
 #include "FlashCommands.h"
 #include "brick/Motor.h"
 #include "brick/Sensor.h"
@@ -249,11 +250,15 @@ int doRead(Run& run) {
       kind = &candidate;
     }
   }
+  if (kind == nullptr && DeviceReader::known(run.options.arguments[1])) {
+    return readDevice(run, port, run.options.arguments[1]);
+  }
   if (kind == nullptr) {
     return usageError(run.err, command,
                       "unknown KIND '" + run.options.arguments[1] +
                           "': touch, light, light-off, sound, sound-a, ultrasonic, color, red, "
-                          "green, blue or color-off");
+                          "green, blue, color-off, " +
+                          DeviceReader::kindList());
   }
   Block block;
   int status = connect(run, block);

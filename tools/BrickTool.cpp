@@ -128,13 +128,30 @@ const std::vector<Command>& commands() {
        "read PORT KIND [--watch]",
        "Reads the sensor on PORT as KIND.",
        "PORT is 1 to 4. KIND: touch, light, light-off, sound,\n"
-       "sound-a, ultrasonic, color, red, green, blue, color-off.\n"
+       "sound-a, ultrasonic, color, red, green, blue, color-off (the brick maker's\n"
+       "sensors); compass, accelerometer, ir-seeker, color-v2, gyro (HiTechnic's) and\n"
+       "temperature (the brick maker's digital one). A digital sensor is identified\n"
+       "first: another device on the port is named and refused.\n"
        "With --watch the reading is refreshed until Ctrl-C: on one line in a terminal,\n"
        "one line per reading into a pipe or a file.",
        2,
        2,
        {"--watch"},
        doRead},
+      {"log",
+       "log PORT... [OPTIONS]",
+       "Samples sensors and motors to CSV.",
+       "Options: --every MS, --for S, --csv FILE.\n"
+       "PORT: a sensor port 1 to 4 (its scaled value, as the port is set up), PORT:KIND to\n"
+       "set it up and log a typed reading (KIND as for read: compass, gyro, temperature,\n"
+       "ir-seeker (the zone), ultrasonic, ...), or a motor A to C (its rotation count).\n"
+       "A row every MS milliseconds (default 100) for S seconds (default 10), S x 1000 / MS\n"
+       "rows in all, each with the milliseconds since the start; a late row is taken at once\n"
+       "and none is skipped. To standard output, or FILE. Ctrl-C ends it early.",
+       1,
+       7,
+       {"--every", "--for", "--csv"},
+       doLog},
       {"ls",
        "ls [PATTERN]",
        "Lists the brick's files and their sizes.",

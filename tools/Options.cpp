@@ -29,6 +29,9 @@ const std::vector<OptionSpec>& optionTable() {
       {"--device", nullptr, nullptr, &Options::device, true, false},
       {"--brake", nullptr, &Options::brake, nullptr, false, true},
       {"--watch", nullptr, &Options::watch, nullptr, false, true},
+      {"--every", nullptr, nullptr, &Options::every, false, true},
+      {"--for", nullptr, nullptr, &Options::duration, false, true},
+      {"--csv", nullptr, nullptr, &Options::csv, false, true},
   };
   return table;
 }

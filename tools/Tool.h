@@ -33,6 +33,9 @@ struct Options {
   bool version = false;
   bool brake = false;
   bool watch = false;
+  std::string every;     // log --every MS
+  std::string duration;  // log --for S
+  std::string csv;       // log --csv FILE
 };
 
 // Where the commands find the brick, and who said so.
@@ -81,6 +84,8 @@ int doRename(Run& run);
 int doMotor(Run& run);
 int doStop(Run& run);
 int doRead(Run& run);
+int readDevice(Run& run, long port, const std::string& kind);  // DeviceCommands.cpp
+int doLog(Run& run);
 int doList(Run& run);    // Discovery.cpp
 int doDoctor(Run& run);  // Doctor.cpp
 int doLs(Run& run);      // FlashCommands.cpp

@@ -34,6 +34,9 @@
             i2c_read/5,                 % +Sensor, +Register, +Count, -Bytes, +Options
             i2c_write/3,                % +Sensor, +Register, +Bytes
             i2c_write/4,                % +Sensor, +Register, +Bytes, +Options
+            device_open/4,              % +Brick, +Port, +Kind, -Device
+            device_read/2,              % +Device, -Reading
+            brick_log/3,                % +Brick, +Channels, +Options
             keep_alive/2,               % +Brick, -SleepMilliseconds
             brick_info/2,               % +Brick, -Info
             brick_firmware/3,           % +Brick, -Firmware, -Protocol
@@ -75,7 +78,8 @@ What it can do, by family:
     sync_drive/4, sync_turn/5;
   - sensors: brick_sensor/4, sensor_value/2, sensor_values/2,
     sensor_reset/1, and digital sensors' registers: i2c_read/4,5,
-    i2c_write/3,4;
+    i2c_write/3,4; typed sensors: device_open/4, device_read/2; data
+    logging: brick_log/3;
   - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
     file_delete/2;
   - the program on the brick: program_start/2, program_stop/1,
@@ -427,3 +431,4 @@ code_name_(run_state, 0x40, ramp_down).
 
 :- include(brick/sensors).
 :- include(brick/flash).
+:- include(brick/devices).

@@ -57,6 +57,8 @@ const char* linkCodeText(long code) {
       return "larger than the brick's free flash";
     case kRecordedStopped:
       return "transfer stopped before its end";
+    case kRecordedWrongDevice:
+      return "another device answers at that port";
     default:
       return code < 0 ? "unknown error" : "unknown warning";
   }

@@ -63,16 +63,21 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   // Nobody acknowledges another address (nor a write too short to name a register). The brick
   // cannot know that yet: it queues the write all the same, and the bus error shows when the
   // transaction has run.
-  bool acknowledged = tx >= 2 && data[0] == Nxt::kUltrasonicAddress;
+  I2cModel* device = devices[port].get();
+  std::uint8_t address = device != nullptr ? device->address() : Nxt::kUltrasonicAddress;
+  bool acknowledged = tx >= 2 && data[0] == address && (device != nullptr || sonarFitted[port]);
   std::uint8_t reg = acknowledged ? data[1] : 0;
   if (acknowledged && tx >= 3) {
-    SonarRegisters::write(us, reg, data + 2, tx - 2);
+    device != nullptr ? device->write(reg, data + 2, tx - 2)
+                      : SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
   // A new transaction replaces the data of the last one, read or not.
   us.busError = !acknowledged;
   us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
   std::memset(us.data, 0, sizeof us.data);
-  if (acknowledged && rx > 0) {
+  if (acknowledged && rx > 0 && device != nullptr) {
+    device->read(environment != nullptr ? environment->senses() : Senses(), reg, rx, us.data);
+  } else if (acknowledged && rx > 0) {
     if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
         reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;

@@ -51,6 +51,13 @@ void Robot::attach(VirtualBrick& target) {
   for (const World::MailboxAnswer& a : map.answers) {
     brick->program.rules.push_back(BrickProgram::Rule{a.inbox, a.outbox, a.prefix});
   }
+  // A port without a device of the world's keeps the ultrasonic sensor.
+  brick->devices = {};
+  brick->sonarFitted = {{true, true, true, true}};
+  for (const World::Device& d : map.devices) {
+    brick->devices[static_cast<std::size_t>(d.port)] = I2cModel::make(d.kind);
+    brick->sonarFitted[static_cast<std::size_t>(d.port)] = d.kind == "ultrasonic";
+  }
 }
 
 void Robot::advance() {
@@ -91,6 +98,7 @@ void Robot::step(double dt) {
   int right = map.robot.rightPort;
   move(motors[static_cast<std::size_t>(left)].angle - before[left],
        motors[static_cast<std::size_t>(right)].angle - before[right]);
+  feel(dt);
 
   // A full battery lasts hours idle and about an hour driving flat out.
   batteryMillivolts = std::max(6000.0, batteryMillivolts - dt * (0.2 + 0.004 * load));
@@ -224,6 +232,8 @@ void Robot::move(double leftDegrees, double rightDegrees) {
   double dr = radians(rightDegrees) * radius;
   double ds = (dl + dr) / 2;
   double turn = (dr - dl) / map.robot.track * 180 / kPi;
+  stepDistance = ds;
+  stepTurn = turn;
   double mid = radians(where.heading + turn / 2);
   World::Point next{where.x + ds * std::cos(mid), where.y + ds * std::sin(mid)};
   // A turn is one event however many steps it takes: marked when the robot drives on.
@@ -244,6 +254,7 @@ void Robot::move(double leftDegrees, double rightDegrees) {
   double clearance = map.wallDistance(next);
   if (ds != 0 && clearance < map.robot.bodyRadius &&
       clearance < map.wallDistance(World::Point{where.x, where.y})) {
+    stepDistance = 0;
     // Against a wall the wheels slip: the robot turns on the spot but goes no further.
     // One mark per encounter, not one per step of pushing.
     const Event* last = nullptr;

@@ -18,6 +18,13 @@ const double kSonarRange = 254.5;  // beyond this there is no echo: 255
 const double kSonarMinimum = 7.0;
 const double kBumperReach = 1.0;  // the bumper closes this close to a wall
 const double kDegreesPerRadian = 57.29577951308232;
+const double kGravity = 981;             // cm/s^2
+const double kInertialSmoothing = 0.05;  // s: a reading is not one step's jolt
+
+bool analogType(std::uint8_t type) {
+  return type != Nxt::kNoSensor && type != Nxt::kLowSpeed && type != Nxt::kLowSpeed9V &&
+         (type < Nxt::kColorFull || type > Nxt::kColorNone);
+}
 
 // What an analog sensor reports for a level of 0 to 100, by its mode.
 void analog(InputState& in, double percent) {
@@ -94,11 +101,51 @@ double Robot::spotReflectance(int channel) const {
   return sum / 5;
 }
 
+void Robot::feel(double dt) {
+  double v = stepDistance / dt;
+  double keep = std::exp(-dt / kInertialSmoothing);
+  forwardAccel = keep * forwardAccel + (1 - keep) * (v - velocity) / dt;
+  turnRate = keep * turnRate + (1 - keep) * stepTurn / dt;
+  velocity = v;
+}
+
+Senses Robot::senses() const {
+  Senses s;
+  // North is the world's +y, up in the picture; a compass counts clockwise from it.
+  s.compassHeading = std::fmod(450 - where.heading, 360.0);
+  s.accelForward = forwardAccel / kGravity;
+  // Turning, the robot pulls its sensors toward the centre of the turn.
+  s.accelLeft = velocity * turnRate / kDegreesPerRadian / kGravity;
+  s.accelUp = 1;
+  s.turnRate = turnRate;
+  if (map.hasBeacon) {
+    World::Point from = ahead(kSonarAhead);
+    double dx = map.beacon.x - from.x;
+    double dy = map.beacon.y - from.y;
+    s.beaconDistance = std::hypot(dx, dy);
+    s.beaconBearing = std::remainder(where.heading - std::atan2(dy, dx) * kDegreesPerRadian, 360.0);
+  }
+  s.celsius = map.celsius;
+  World::Colour under = floorColour();
+  World::rgb(under, s.floorRed, s.floorGreen, s.floorBlue);
+  s.floorColour = static_cast<int>(under);
+  return s;
+}
+
 void Robot::readInput(int port, InputState& in) {
-  (void)port;
   in.valid = true;
   in.calibrated = false;
   in.calibratedValue = 0;
+  const World::Device* fitted = map.deviceAt(port);
+  if (fitted != nullptr && fitted->kind == "gyro" && analogType(in.type)) {
+    // About a count per degree a second, rising as the robot turns clockwise, on an offset
+    // that wanders as the sensor warms.
+    double counts = fitted->gyroOffset + fitted->gyroDrift * time / 60 - turnRate;
+    in.raw = static_cast<std::uint16_t>(std::lround(std::max(0.0, std::min(1023.0, counts))));
+    in.normalized = in.raw;
+    in.scaled = static_cast<std::int16_t>(in.raw);
+    return;
+  }
   switch (in.type) {
     case Nxt::kSwitch: {
       bool closed = bumperPressed();

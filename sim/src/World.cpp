@@ -79,7 +79,60 @@ bool withinReach(const std::string& line) {
   return true;
 }
 
+// "device PORT KIND [OFFSET [DRIFT]]": one device a port, of a kind bricksim models.
+bool device(std::istringstream& in, World& world, std::string& error) {
+  static const char* const kKinds[] = {"ultrasonic", "compass",     "accelerometer", "ir-seeker",
+                                       "color-v2",   "temperature", "gyro"};
+  int port = 0;
+  std::string kind;
+  std::vector<double> v;
+  if (!(in >> port >> kind) || port < 1 || port > 4) {
+    error = "device PORT KIND: port 1 to 4";
+    return false;
+  }
+  bool known = false;
+  for (const char* k : kKinds) {
+    known = known || kind == k;
+  }
+  if (!known) {
+    error =
+        "device kinds: ultrasonic, compass, accelerometer, ir-seeker, color-v2, "
+        "temperature, gyro";
+    return false;
+  }
+  if (!numbers(in, v, 0, kind == "gyro" ? 2 : 0)) {
+    error = kind == "gyro" ? "device PORT gyro [OFFSET [DRIFT]]" : "device PORT " + kind;
+    return false;
+  }
+  if (!v.empty() && (v[0] < 0 || v[0] > 1023)) {
+    error = "a gyro's OFFSET runs from 0 to 1023";
+    return false;
+  }
+  if (v.size() > 1 && std::fabs(v[1]) > World::kMostGyroDrift) {
+    error = "a gyro's DRIFT runs from -60 to 60 counts a minute";
+    return false;
+  }
+  if (world.deviceAt(port - 1) != nullptr) {
+    error = "port " + std::to_string(port) + " has a device already";
+    return false;
+  }
+  World::Device d{port - 1, kind};
+  d.gyroOffset = v.empty() ? World::kGyroOffset : v[0];
+  d.gyroDrift = v.size() > 1 ? v[1] : 0;
+  world.devices.push_back(d);
+  return true;
+}
+
 }  // namespace
+
+const World::Device* World::deviceAt(int port) const {
+  for (const Device& d : devices) {
+    if (d.port == port) {
+      return &d;
+    }
+  }
+  return nullptr;
+}
 
 const char* World::builtInText() {
   return R"(# The built-in arena: a walled room with two short walls, a dark line to follow and three
@@ -126,7 +179,8 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
     if (!(in >> keyword)) {
       continue;
     }
-    if (keyword != "name" && keyword != "program" && keyword != "answer" && !withinReach(line)) {
+    if (keyword != "name" && keyword != "program" && keyword != "answer" && keyword != "device" &&
+        !withinReach(line)) {
       return fail("numbers run from -100000 to 100000 (a kilometre)");
     }
     std::vector<double> v;
@@ -207,6 +261,21 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail(keyword + " LEVEL, 0 to 100");
       }
       (keyword == "sound" ? world.soundLevel : world.ambientLight) = static_cast<int>(v[0]);
+    } else if (keyword == "device") {
+      if (!device(in, world, error)) {
+        return fail(error);
+      }
+    } else if (keyword == "beacon") {
+      if (!numbers(in, v, 2, 2)) {
+        return fail("beacon X Y");
+      }
+      world.hasBeacon = true;
+      world.beacon = Point{v[0], v[1]};
+    } else if (keyword == "temperature") {
+      if (!numbers(in, v, 1, 1) || v[0] < kLeastCelsius || v[0] > kMostCelsius) {
+        return fail("temperature CELSIUS, -40 to 125");
+      }
+      world.celsius = v[0];
     } else if (keyword == "program") {
       std::string file;
       std::string extra;

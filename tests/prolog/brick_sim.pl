@@ -52,12 +52,14 @@ sim_start(Exe, Sim) :-
 
 % sim_start(+Exe, -Sim, +Options): the same, with real_time(true) for a brick on the wall
 % clock, as users run it (the world then moves on its own: readings are not repeatable), and
-% link_model(Kind) for the pace of `usb` (bricksim's default) or `bluetooth`.
+% link_model(Kind) for the pace of `usb` (bricksim's default) or `bluetooth`, and world(File)
+% for another world than the open floor.
 sim_start(Exe, sim(Pid, Link, Trace), Options) :-
     tmp_file(brick, Base),
     atom_concat(Base, '.link', Link),
     atom_concat(Base, '.trace', Trace),
-    world_file(World),
+    world_file(Open),
+    option(world(World), Options, Open),
     (   option(real_time(true), Options)
     ->  Clock = []
     ;   Clock = ['--step', '10']

@@ -35,6 +35,7 @@ enum BrickCode : long {
   kBrickWaitTimeout = Comm::kRecordedWaitTimeout,    // a bounded wait ran out
   kBrickNoRoom = Comm::kRecordedNoRoom,              // a file over the brick's free flash
   kBrickStopped = Comm::kRecordedStopped,            // the host stopped a transfer
+  kBrickWrongDevice = Comm::kRecordedWrongDevice,    // another sensor than the driver's answers
   kBrickStatus = Comm::kRecordedBrickStatus,         // + the brick's status byte
 };
 

@@ -39,6 +39,7 @@ enum RecordedCode : long {
   kRecordedWaitTimeout = -1109,   // a bounded wait (motor move, I2C transaction) ran out
   kRecordedNoRoom = -1110,        // a file larger than the brick's free flash: not sent
   kRecordedStopped = -1111,       // the host stopped a transfer (interrupted, source failed)
+  kRecordedWrongDevice = -1112,   // a digital sensor answered that is not the one expected
   kRecordedBrickStatus = 0x1000,  // + the brick's status byte
 };
 

@@ -44,6 +44,26 @@ struct UltrasonicState {
   std::uint8_t data[16] = {};
 };
 
+// What the digital sensors a world fits can sense of the robot and the room at one moment.
+struct Senses {
+  double compassHeading = 0;  // degrees clockwise from north (the world's +y), 0 to 360
+  // Acceleration in g along the robot's forward, left and up axes, gravity included (a robot
+  // standing still reads 0, 0, 1).
+  double accelForward = 0;
+  double accelLeft = 0;
+  double accelUp = 1;
+  double turnRate = 0;  // degrees a second, counter-clockwise seen from above
+  // The IR beacon as seen from the robot: its bearing in degrees clockwise from straight ahead
+  // (-180 to 180) and its distance in cm; a negative distance when the world has no beacon.
+  double beaconBearing = 0;
+  double beaconDistance = -1;
+  double celsius = 21;
+  int floorRed = 240;  // the colour under the sensor's spot, 0 to 255 a channel
+  int floorGreen = 240;
+  int floorBlue = 240;
+  int floorColour = 6;  // its colour number (World::Colour)
+};
+
 struct Tone {
   int frequency;
   int duration;
@@ -60,6 +80,8 @@ class Environment {
   virtual void readInput(int /*port*/, InputState& /*state*/) {}
   // Distance in centimetres the ultrasonic sensor at a port measures now (255: no echo).
   virtual std::uint8_t ultrasonicDistance(int /*port*/) { return 255; }
+  // What the digital sensors sense now.
+  virtual Senses senses() const { return Senses(); }
   // A PLAYTONE telegram has started a tone.
   virtual void tonePlayed(const Tone& /*tone*/) {}
   // The world's time in seconds, as of the last advance(); timed bus transactions use it.

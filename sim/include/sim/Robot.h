@@ -68,6 +68,7 @@ class Robot : public Environment {
   void tonePlayed(const Tone& tone) override;
   void switchedOff() override;
   double worldSeconds() const override { return time; }
+  Senses senses() const override;
 
   const World& world() const { return map; }
   Pose pose() const { return where; }
@@ -130,6 +131,13 @@ class Robot : public Environment {
   bool blocked = false;
   bool pressed = false;
   double turned = 0;  // degrees turned since the last straight run or turn mark
+  // The robot's motion as its inertial sensors feel it, smoothed over a few steps.
+  double stepDistance = 0;  // cm the last step moved forward
+  double stepTurn = 0;      // degrees it turned, counter-clockwise
+  double velocity = 0;      // cm/s
+  double forwardAccel = 0;  // cm/s^2
+  double turnRate = 0;      // degrees a second, counter-clockwise
+  void feel(double dt);
   std::vector<PathPoint> trail;
   std::vector<Event> log;
   std::map<std::string, std::size_t> counted;  // every event of the run, by kind

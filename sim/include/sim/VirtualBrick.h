@@ -13,12 +13,14 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/BrickProgram.h"
 #include "sim/Environment.h"
 #include "sim/FlashStore.h"
+#include "sim/I2cModel.h"
 #include "sim/SleepTimer.h"
 
 namespace Sim {
@@ -68,6 +70,10 @@ class VirtualBrick {
   std::array<OutputState, 3> outputs{};
   std::array<InputState, 4> inputs{};
   std::array<UltrasonicState, 4> ultrasonic{};
+  // The digital sensor fitted to each input port's bus; none: the ultrasonic sensor answers.
+  std::array<std::shared_ptr<I2cModel>, 4> devices{};
+  // False where an analog sensor is fitted instead: nobody answers on that port's bus.
+  std::array<bool, 4> sonarFitted{{true, true, true, true}};
   // The last kKept tones played, and how many were played in all.
   std::deque<Tone> tones;
   std::uint64_t toneCount = 0;

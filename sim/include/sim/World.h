@@ -88,6 +88,26 @@ class World {
   };
   std::vector<std::string> programs;
   std::vector<MailboxAnswer> answers;
+  // A sensor fitted to an input port ("device PORT KIND"): a digital one the low-speed bus
+  // answers for (I2cModel::make's kinds), or "gyro", analog, with the raw reading it gives at
+  // rest and how fast that reading drifts.
+  struct Device {
+    int port;  // 0 to 3 (1 to 4 in the file)
+    std::string kind;
+    double gyroOffset = kGyroOffset;
+    double gyroDrift = 0;  // counts a minute
+  };
+  static constexpr double kGyroOffset = 600;
+  static constexpr double kMostGyroDrift = 60;  // counts a minute, either way
+  static constexpr double kLeastCelsius = -40;  // the temperature sensor's range
+  static constexpr double kMostCelsius = 125;
+  std::vector<Device> devices;
+  // The device fitted to an input port, or null.
+  const Device* deviceAt(int port) const;
+  // An infrared ball the IR seeker sees ("beacon X Y").
+  bool hasBeacon = false;
+  Point beacon{0, 0};
+  double celsius = 21;    // the room's temperature ("temperature CELSIUS")
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };
