@@ -59,8 +59,9 @@ long outcomeOf(Comm::SerialCommunication* link, const Slot& slot, long linkCode)
 // The distance an LSREAD reply carries: the last byte read (bytes of an earlier transaction
 // nobody read come first). False when none was read.
 bool distanceOf(const std::uint8_t* reply, int& centimetres) {
-  std::size_t got = std::min<std::size_t>(
-      Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode), Nxt::LsReadReply::kDataBytes);
+  std::size_t got =
+      std::min<std::size_t>(Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode),
+                            Nxt::LsReadReply::kDataBytes);
   if (got == 0) {
     return false;
   }
@@ -122,12 +123,11 @@ long Batch::run() {
     results[i].what = item.what;
     results[i].port = item.port;
     bool portOk = item.what == What::Input || item.what == What::Ultrasonic ? inputPort(item.port)
-                                                                             : outputPort(item.port);
+                                                                            : outputPort(item.port);
     if (!portOk) {
       refused[i] = kBrickBadPort;
-    } else if (item.what == What::SetOutput &&
-               (item.power < -100 || item.power > 100 || item.turnRatio < -100 ||
-                item.turnRatio > 100)) {
+    } else if (item.what == What::SetOutput && (item.power < -100 || item.power > 100 ||
+                                                item.turnRatio < -100 || item.turnRatio > 100)) {
       refused[i] = kBrickBadValue;
     }
   }
@@ -137,8 +137,8 @@ long Batch::run() {
     if (refused[i] == kBrickOk && items[i].what == What::Ultrasonic) {
       Slot s;
       s.item = i;
-      const std::uint8_t command[] = {Nxt::kLsWrite, port(i), 2, 1, Nxt::kUltrasonicAddress,
-                                      Nxt::kUltrasonicMeasurement0};
+      const std::uint8_t command[] = {
+          Nxt::kLsWrite, port(i), 2, 1, Nxt::kUltrasonicAddress, Nxt::kUltrasonicMeasurement0};
       std::memcpy(s.command, command, sizeof command);
       s.length = sizeof command;
       s.replyLength = Nxt::Reply::kLength - Nxt::kFromOpcode;
@@ -146,8 +146,7 @@ long Batch::run() {
     }
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (refused[i] != kBrickOk ||
-        (items[i].what != What::Input && items[i].what != What::Output)) {
+    if (refused[i] != kBrickOk || (items[i].what != What::Input && items[i].what != What::Output)) {
       continue;
     }
     Slot s;

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "Request.h"
-#include "protocol/Commands.h"
 #include "brick/Block.h"
+#include "protocol/Commands.h"
 #include "protocol/FileTelegrams.h"
 #include "protocol/MessageTelegrams.h"
 #include "protocol/Nxt.h"

@@ -4,6 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
+#include "brick/Ultrasonic.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
 
@@ -110,15 +111,17 @@ long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8
   std::uint8_t command[] = {Nxt::kLsRead, static_cast<std::uint8_t>(port)};
   std::uint8_t reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];
   // A brick answers LSREAD "pending" while its bus runs, so LSREAD alone is polled: two
-  // telegrams when the device is quick. One that reads nothing instead gets the published
-  // order: LSGETSTATUS until the bytes are there, then LSREAD.
-  for (;;) {
+  // telegrams when the device is quick. One that reads nothing instead, or says "pending" for
+  // longer than a device takes, gets the published order: LSGETSTATUS until the bytes are there,
+  // then LSREAD.
+  for (int polls = 1;; ++polls) {
     code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);
     if (code == kBrickOk &&
         Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode) >= count) {
       break;
     }
-    if (code == kBrickOk) {
+    if (code == kBrickOk || (code == brickStatusCode(Nxt::kStatusPending) &&
+                             polls >= Ultrasonic::kReadPollsBeforeStatus)) {
       code = awaitReady(link, port, count, deadline, pollMs);
       if (code == kBrickOk) {
         code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);

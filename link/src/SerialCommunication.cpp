@@ -7,13 +7,13 @@
 #include <string>
 #include <utility>
 
+#include "LinkInternals.h"
 #include "comm/FdTransport.h"
 #include "comm/LengthPrefixFraming.h"
 #include "comm/LinkCode.h"
 #include "comm/PacketFraming.h"
 #include "comm/TimeLimits.h"
 #include "comm/UsbTransport.h"
-#include "LinkInternals.h"
 #include "protocol/Commands.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"

@@ -119,8 +119,8 @@ long SerialCommunication::pipeline(Pipelined* requests, std::size_t n, std::size
       telegram[0] = typeOf(r);
       std::memcpy(telegram + 1, r.command, static_cast<std::size_t>(r.length));
       Deadline deadline(kReplyTimeoutMs);
-      long rc = framing->send(*transport, telegram, static_cast<std::size_t>(r.length) + 1,
-                              deadline);
+      long rc =
+          framing->send(*transport, telegram, static_cast<std::size_t>(r.length) + 1, deadline);
       if (rc != kLinkOk) {
         return abandon(next, rc, __LINE__);
       }
@@ -141,7 +141,8 @@ long SerialCommunication::pipeline(Pipelined* requests, std::size_t n, std::size
       return abandon(next, rc, __LINE__);
     }
     auto match = awaiting.begin();
-    while (match != awaiting.end() && !detail::answers(telegram, got, requests[*match].command[0])) {
+    while (match != awaiting.end() &&
+           !detail::answers(telegram, got, requests[*match].command[0])) {
       ++match;
     }
     if (match == awaiting.end()) {

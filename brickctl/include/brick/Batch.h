@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "brick/BrickCode.h"
 #include "brick/Export.h"
 #include "brick/Input.h"
 #include "brick/Output.h"
@@ -36,10 +37,10 @@ class BRICKCTL_API Batch {
   struct Result {
     What what = What::Input;
     int port = 0;
-    long code = 0;           // 0, or this item's failure
-    Input::Values input;     // What::Input
-    Output::State output;    // What::Output
-    int centimetres = 0;     // What::Ultrasonic
+    long code = 0;         // 0, or this item's failure
+    Input::Values input;   // What::Input
+    Output::State output;  // What::Output
+    int centimetres = 0;   // What::Ultrasonic
   };
 
   explicit Batch(Block& block);
