@@ -258,6 +258,9 @@ bool SerialCommunication::openBT() {
 
 void SerialCommunication::close() {
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  if (transport != nullptr && transport->unconfirmed) {
+    confirmPosted();
+  }
   if (transport != nullptr) {
     // A copy of this link may be in an exchange on the same device.
     std::lock_guard<std::mutex> whole(transport->exchangeLock);
@@ -381,6 +384,7 @@ long SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   if (!wantsReply) {
     return kLinkOk;
   }
+  transport->unconfirmed = false;  // the brick answers in order: it has taken all before
   std::size_t take = oursLength - Nxt::kFromOpcode;
   // A brick refuses some commands in a reply of opcode and status alone: that is its answer,
   // not a reply cut short.

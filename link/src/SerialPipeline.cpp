@@ -42,6 +42,24 @@ std::uint8_t typeOf(const SerialCommunication::Pipelined& r) {
 
 }  // namespace
 
+long SerialCommunication::confirmPosted() {
+  std::lock_guard<std::recursive_mutex> hold(detail::guardOf(this));
+  if (transport == nullptr || !transport->unconfirmed) {
+    return kLinkOk;
+  }
+  // The brick answers in order: a reply to this says it has taken everything before.
+  const unsigned char keepAlive[] = {Nxt::kKeepAlive};
+  unsigned char reply[Nxt::kMaxTelegram];
+  Pipelined one;
+  one.command = keepAlive;
+  one.length = sizeof keepAlive;
+  one.reply = reply;
+  one.replyLength = 0;
+  long rc = pipeline(&one, 1, 1);
+  transport->unconfirmed = false;
+  return rc;
+}
+
 long SerialCommunication::post(bool system, const unsigned char* command, int length) {
   Pipelined one;
   one.system = system;
@@ -127,6 +145,8 @@ long SerialCommunication::pipeline(Pipelined* requests, std::size_t n, std::size
       r.outcome = kLinkOk;
       if (r.replyWanted) {
         awaiting.push_back(next);
+      } else {
+        transport->unconfirmed = true;
       }
       ++next;
     }
@@ -170,6 +190,7 @@ long SerialCommunication::pipeline(Pipelined* requests, std::size_t n, std::size
     }
     awaiting.erase(awaiting.begin(), match + 1);
     transport->settleAll();
+    transport->unconfirmed = false;
   }
   return first;
 }

@@ -76,7 +76,8 @@ class COMM_API SerialCommunication {
   // Opens the brick a text designates: a Bluetooth address XX:XX:XX:XX:XX:XX (RFCOMM channel
   // 1), or the path of a serial device such as /dev/rfcomm0 or a pseudo-terminal.
   bool openBT(char* device);
-  // Closes whatever is open; harmless when nothing is.
+  // Closes whatever is open, once the brick has taken what was posted (confirmPosted); harmless
+  // when nothing is open.
   void close();
 
   // Writes the brick's name, NUL-terminated, into `name` (at most 256 bytes); an empty text
@@ -126,6 +127,11 @@ class COMM_API SerialCommunication {
   // Sends one command that wants no reply (type 0x80 or 0x81): kLinkOk once it is written, or
   // the link's failure, recorded.
   long post(bool system, const unsigned char* command, int length);
+
+  // Makes sure the brick has taken the commands sent without a reply: when any went since the
+  // last reply, one keep-alive exchange (the brick answers in order). close() does it first, so
+  // that the last motor command of a program is not lost with the link.
+  long confirmPosted();
 
   // Whether the newer classes ask for a reply to commands whose reply says only "done" (motors,
   // tones, sounds, sensor modes), to hear the brick's refusal. Off by default: each reply costs
