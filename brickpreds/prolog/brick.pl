@@ -53,9 +53,9 @@
             sound_play/3,               % +Brick, +Name, +Options
             sound_stop/1                % +Brick
           ]).
-:- use_module(library(option)).
-:- use_module(library(error)).
-:- use_module(library(lists)).
+:- autoload(library(option)).
+:- autoload(library(error)).
+:- autoload(library(lists)).
 :- use_module(brick/messages, []).
 
 /** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
