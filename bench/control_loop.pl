@@ -1,6 +1,6 @@
 % The control loop of bench/control_loop_bench.cpp from library(brick), against bricksim in real
-% time at a link model's pace: touch, light, ultrasonic and both rotation counts in one
-% brick_read/2, then both motors. Wall-clock time: the machine's load shows in it, so the run
+% time at a link model's pace: touch, light, ultrasonic and both rotation counts, then both
+% motors, in one brick_read/2. Wall-clock time: the machine's load shows in it, so the run
 % says how loaded it was.
 %
 % Run: swipl -p library=PACK/prolog -p foreign=PACK/lib/ARCH -p library=tests/prolog \
@@ -8,7 +8,7 @@
 % Prints: figure, cycles/s, the model's limit, ratio, telegrams per cycle.
 
 :- use_module(library(brick)).
-:- use_module(brick_sim).
+:- use_module(library(brick_sim)).
 :- initialization(main, main).
 
 main :-
@@ -46,7 +46,6 @@ run(Sim, B, Cycles, Seconds, Telegrams) :-
     Telegrams is N1 - N0 - 1,
     Seconds is T1 - T0.
 
-cycle(B, Left, Right) :-
-    brick_read(B, [sensor(1, _), sensor(3, _), sensor(4, _), rotation(b, _), rotation(c, _)]),
-    motor_run(Left, 40),
-    motor_run(Right, 40).
+cycle(B, _, _) :-
+    brick_read(B, [sensor(1, _), sensor(3, _), sensor(4, _), rotation(b, _), rotation(c, _),
+                   run(b, 40), run(c, 40)]).

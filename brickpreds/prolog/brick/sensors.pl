@@ -50,7 +50,9 @@ sensor_values(Sensor, [ valid(Valid), calibrated(Calibrated), raw(Raw),
 %
 %   Reads several ports at once: Items is a list of sensor(Port, Value)
 %   (Value as sensor_value/2 gives it, the port configured by
-%   brick_sensor/4) and rotation(Port, Degrees) (as motor_position/2). The
+%   brick_sensor/4), rotation(Port, Degrees) (as motor_position/2) and
+%   run(Port, Power), which sets the motor running as motor_run/2 does,
+%   sent after the readings in the same run. The
 %   requests go back to back, at most two awaiting their replies (see the
 %   in_flight option of brick_open/3), and each reply is matched to its
 %   request: a control loop's readings cost a few round trips, not one

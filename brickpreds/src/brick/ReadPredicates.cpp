@@ -12,6 +12,7 @@
 #include "Frame.h"
 #include "brick/Batch.h"
 #include "brick/Sensor.h"
+#include "protocol/Nxt.h"
 
 namespace Brick {
 namespace Prolog {
@@ -20,11 +21,14 @@ namespace {
 
 // One item of brick_read/2's list: what it reads and how its value shows.
 struct Wanted {
-  std::size_t index;
-  int kind;  // the sensor's kind, 0 for a rotation count
+  std::size_t index;  // kPower for a motor set running: `kind` holds its power
+  int kind;           // the sensor's kind, 0 for a rotation count
 };
 
-// '$brick_read'(+Brick, +Items, -Values): Items are sensor(Port, _) and rotation(Port, _).
+const std::size_t kPower = static_cast<std::size_t>(-1);
+
+// '$brick_read'(+Brick, +Items, -Values): Items are sensor(Port, _), rotation(Port, _) and
+// run(Port, Power).
 foreign_t brickRead(const PlTermv& a) {
   BrickHandle& handle = brickArgument(a[0]);
   std::vector<Wanted> wanted;
@@ -53,6 +57,15 @@ foreign_t brickRead(const PlTermv& a) {
         wanted.push_back(Wanted{index, kind});
       } else if (functor == "rotation") {
         wanted.push_back(Wanted{batch.output(motorPort(PlTerm_term_t(port))), 0});
+      } else if (functor == "run") {
+        // As motor_run/2 sends it, after the readings, in the same run.
+        term_t power = PL_new_term_ref();
+        PL_get_arg(2, item, power);
+        int p = motorPort(PlTerm_term_t(port));
+        int value = static_cast<int>(rangeArgument(PlTerm_term_t(power), -100, 100, "motor_power"));
+        batch.setOutput(p, value, Nxt::kModeMotorOn | Nxt::kModeRegulated,
+                        Nxt::kRegulationMotorSpeed, 0, Nxt::kRunStateRunning, 0);
+        wanted.push_back(Wanted{kPower, value});
       } else {
         throwDomainError("brick_read_item", PlTerm_term_t(item));
       }
@@ -66,6 +79,13 @@ foreign_t brickRead(const PlTermv& a) {
   term_t values = PL_new_term_ref();
   PL_put_nil(values);
   for (auto w = wanted.rbegin(); w != wanted.rend(); ++w) {
+    term_t head = PL_new_term_ref();
+    if (w->index == kPower) {
+      if (!PL_put_integer(head, w->kind) || !PL_cons_list(values, head, values)) {
+        throwPending();
+      }
+      continue;
+    }
     const Lib::Batch::Result& r = batch.result(w->index);
     int value = 0;
     if (w->kind == 0) {
@@ -77,7 +97,6 @@ foreign_t brickRead(const PlTermv& a) {
     } else {
       value = static_cast<std::uint16_t>(r.input.scaled);
     }
-    term_t head = PL_new_term_ref();
     if (!unifyReading(PlTerm_term_t(head), w->kind, value) || !PL_cons_list(values, head, values)) {
       throwPending();
     }
