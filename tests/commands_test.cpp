@@ -433,7 +433,7 @@ TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
   EXPECT_EQ(state.tachoCount, 2046);
   ASSERT_EQ(drive.first().getState(state), 0);
   EXPECT_EQ(state.tachoCount, 2046);
-  EXPECT_EQ(wire()[0], "00 04 01 4B 07 02 00 20 FE 07 00 00");
+  EXPECT_EQ(wire()[0], "80 04 01 4B 07 02 00 20 FE 07 00 00");
 }
 
 TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
