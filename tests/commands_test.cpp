@@ -22,6 +22,7 @@
 #include "brick/Output.h"
 #include "brick/Program.h"
 #include "brick/SyncDrive.h"
+#include "brick/Ultrasonic.h"
 #include "comm/LinkCode.h"
 #include "comm/Nxt.h"
 #include "sim/Robot.h"
@@ -250,6 +251,8 @@ TEST_F(Protocol, BrickInformationAndSoundFiles) {
   std::uint32_t sleep = 0;
   ASSERT_EQ(info.keepAlive(sleep), 0);
   EXPECT_EQ(sleep, 600000u);
+  // The brick's refusal is heard only when the link asks for replies.
+  block.getCommunication().setConfirmCommands(true);
   EXPECT_EQ(info.playSoundFile("Woops.rso"), kBrickStatus + 0xBD);
   ASSERT_TRUE(sim.flash.store("Woops.rso", pattern(100)));
   ASSERT_EQ(info.playSoundFile("Woops.rso", true), 0);
@@ -260,10 +263,12 @@ TEST_F(Protocol, BrickInformationAndSoundFiles) {
             (std::vector<std::string>{"01 9B", "01 88", "00 0D",
                                       "00 02 00 57 6F 6F 70 73 2E 72 73 6F" + zeros(11),
                                       "00 02 01 57 6F 6F 70 73 2E 72 73 6F" + zeros(11), "00 0C"}));
-  // The brick's own sounds have spaces in their names.
+  // The brick's own sounds have spaces in their names. Without replies, the default:
+  block.getCommunication().setConfirmCommands(false);
   ASSERT_TRUE(sim.flash.store("Good Job.rso", pattern(10)));
   EXPECT_EQ(info.playSoundFile("Good Job.rso"), 0);
   EXPECT_EQ(sim.soundFile, "Good Job.rso");
+  EXPECT_EQ(wire().back(), "80 02 00 47 6F 6F 64 20 4A 6F 62 2E 72 73 6F" + zeros(8));
 }
 
 TEST_F(Protocol, FailureKindsAreToldApart) {
@@ -392,9 +397,9 @@ TEST_F(Protocol, FullOutputAndInputStateAndTheirResets) {
   ASSERT_EQ(in.getValues(values), 0);
   EXPECT_EQ(values.scaled, 0);
   EXPECT_EQ(wire(),
-            (std::vector<std::string>{"00 04 01 C4 07 01 00 20 D0 02 00 00", "00 06 01",
-                                      "00 0A 01 01", "00 06 01", "00 0A 01 00", "00 06 01",
-                                      "00 05 02 01 20", "00 07 02", "00 08 02", "00 07 02"}));
+            (std::vector<std::string>{"80 04 01 C4 07 01 00 20 D0 02 00 00", "00 06 01",
+                                      "80 0A 01 01", "00 06 01", "80 0A 01 00", "00 06 01",
+                                      "80 05 02 01 20", "00 07 02", "00 08 02", "00 07 02"}));
 }
 
 TEST_F(Protocol, UltrasonicIdentificationThroughGenericRegisterReads) {
@@ -408,9 +413,14 @@ TEST_F(Protocol, UltrasonicIdentificationThroughGenericRegisterReads) {
   EXPECT_EQ(id.maker, "LEGO");
   EXPECT_EQ(id.type, "Sonar");
   EXPECT_EQ(id.units, "10E-2m");
+  // LSREAD polled while "pending", then LSGETSTATUS, as the brick counts this transaction in
+  // status polls.
+  const int before = Ultrasonic::kReadPollsBeforeStatus;
+  EXPECT_EQ(wire()[0], "80 05 03 0B 00");
   EXPECT_EQ(wire()[1], "00 0F 03 02 08 02 00");
-  EXPECT_EQ(wire()[4], "00 0E 03");  // polled until the transaction ended
-  EXPECT_EQ(wire()[5], "00 10 03");
+  EXPECT_EQ(wire()[1 + before], "00 10 03");
+  EXPECT_EQ(wire()[2 + before], "00 0E 03");
+  EXPECT_EQ(wire()[5 + before], "00 10 03");
   // LSREAD answered "pending" is asked again, not taken for a refusal.
   sim.ultrasonicLatencyPolls = 0;
   // (Both replies scripted: the virtual brick's own LSREAD would have handed the bytes over.)
@@ -422,8 +432,7 @@ TEST_F(Protocol, UltrasonicIdentificationThroughGenericRegisterReads) {
   std::string units;
   ASSERT_EQ(sonar.readText(0x14, units), 0);
   EXPECT_EQ(units, "10E-2m");
-  EXPECT_EQ(wire(),
-            (std::vector<std::string>{"00 0F 03 02 08 02 14", "00 0E 03", "00 10 03", "00 10 03"}));
+  EXPECT_EQ(wire(), (std::vector<std::string>{"00 0F 03 02 08 02 14", "00 10 03", "00 10 03"}));
   ASSERT_EQ(sonar.write(0x41, {0x02}), 0);
   std::vector<std::uint8_t> bytes;
   EXPECT_EQ(I2cDevice(block, 3, 0x04).read(0x00, 8, bytes), kBrickStatus + 0xDD);
@@ -460,7 +469,7 @@ TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
   EXPECT_EQ(state.tachoCount, 2046);
   ASSERT_EQ(drive.first().getState(state), 0);
   EXPECT_EQ(state.tachoCount, 2046);
-  EXPECT_EQ(wire()[0], "00 04 01 4B 07 02 00 20 FE 07 00 00");
+  EXPECT_EQ(wire()[0], "80 04 01 4B 07 02 00 20 FE 07 00 00");
 }
 
 TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {

@@ -5,6 +5,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
+#include "protocol/Commands.h"
 #include "protocol/FileTelegrams.h"
 #include "protocol/MessageTelegrams.h"
 #include "protocol/Nxt.h"
@@ -74,14 +75,24 @@ long BrickInfo::playSoundFile(const std::string& name, bool loop) {
   command[0] = Nxt::Messages::kPlaySoundFile;
   command[1] = loop ? 1 : 0;
   F::putName(command + 2, name);
-  std::uint8_t reply[2];
-  return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  return detail::command(link, Kind::Direct, command, sizeof command);
 }
 
 long BrickInfo::stopSoundPlayback() {
   std::uint8_t command[] = {Nxt::kStopSoundPlayback};
-  std::uint8_t reply[2];
-  return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  return detail::command(link, Kind::Direct, command, sizeof command);
+}
+
+long BrickInfo::playTone(int frequency, int durationMs) {
+  if (frequency < 200 || frequency > 14000 || durationMs < 0 || durationMs > 0xFFFF) {
+    return BRICK_REFUSE(link, kBrickBadValue);
+  }
+  std::uint8_t command[Nxt::PlayToneCommand::kLength - Nxt::kFromOpcode] = {Nxt::kPlayTone};
+  Nxt::put(command, Nxt::PlayToneCommand::kFrequency, static_cast<std::uint32_t>(frequency),
+           Nxt::kFromOpcode);
+  Nxt::put(command, Nxt::PlayToneCommand::kDuration, static_cast<std::uint32_t>(durationMs),
+           Nxt::kFromOpcode);
+  return detail::command(link, Kind::Direct, command, sizeof command);
 }
 
 }  // namespace Lib

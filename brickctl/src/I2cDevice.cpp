@@ -4,6 +4,7 @@
 
 #include "Request.h"
 #include "brick/Block.h"
+#include "brick/Ultrasonic.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
 
@@ -26,11 +27,13 @@ I2cDevice::I2cDevice(Comm::SerialCommunication& l, int p, std::uint8_t a)
 
 namespace {
 
-// LSWRITE, then LSGETSTATUS until the transaction is over: 0 with `ready` bytes waiting, or
-// the failure. "Pending" answers are expected and not recorded; a refusal that ends the wait is.
-long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, std::uint8_t reg,
-              const std::vector<std::uint8_t>& data, std::size_t rx, int timeoutMs, int pollMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+using Clock = std::chrono::steady_clock;
+
+// LSWRITE, waiting out a transaction still on the bus: 0, or the failure. "Pending" and "busy"
+// answers are expected and not recorded; a refusal that ends the wait is.
+long begin(Comm::SerialCommunication* link, int port, std::uint8_t address, std::uint8_t reg,
+           const std::vector<std::uint8_t>& data, std::size_t rx, Clock::time_point deadline,
+           int pollMs) {
   std::uint8_t command[5 + 16] = {Nxt::kLsWrite,
                                   static_cast<std::uint8_t>(port),
                                   static_cast<std::uint8_t>(2 + data.size()),
@@ -40,7 +43,6 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
   for (std::size_t i = 0; i < data.size(); ++i) {
     command[6 + i] = data[i];
   }
-  std::uint8_t reply[Nxt::LsGetStatusReply::kLength - Nxt::kFromOpcode];
   for (;;) {
     // A transaction still running refuses a new one with "busy": try again until it is over.
     std::uint8_t written[Nxt::Reply::kLength - Nxt::kFromOpcode];
@@ -55,6 +57,13 @@ long transact(Comm::SerialCommunication* link, int port, std::uint8_t address, s
     }
     detail::pause(pollMs);
   }
+  return kBrickOk;
+}
+
+// LSGETSTATUS until the transaction is over with `rx` bytes waiting: 0, or the failure.
+long awaitReady(Comm::SerialCommunication* link, int port, std::size_t rx,
+                Clock::time_point deadline, int pollMs) {
+  std::uint8_t reply[Nxt::LsGetStatusReply::kLength - Nxt::kFromOpcode];
   std::uint8_t ask[] = {Nxt::kLsGetStatus, static_cast<std::uint8_t>(port)};
   for (;;) {
     long code = request(link, Kind::Direct, ask, sizeof ask, reply, sizeof reply, false);
@@ -81,7 +90,9 @@ long I2cDevice::write(std::uint8_t reg, const std::vector<std::uint8_t>& data) {
   if (data.size() > kMaxWrite - 1) {
     return BRICK_REFUSE(link, kBrickBadValue);
   }
-  return transact(link, port, address, reg, data, 0, timeoutMs, pollMs);
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  long code = begin(link, port, address, reg, data, 0, deadline, pollMs);
+  return code != kBrickOk ? code : awaitReady(link, port, 0, deadline, pollMs);
 }
 
 long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8_t>& out) {
@@ -92,20 +103,35 @@ long I2cDevice::read(std::uint8_t reg, std::size_t count, std::vector<std::uint8
   if (count < 1 || count > Nxt::LsReadReply::kDataBytes) {
     return BRICK_REFUSE(link, kBrickBadValue);
   }
-  long code = transact(link, port, address, reg, {}, count, timeoutMs, pollMs);
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  long code = begin(link, port, address, reg, {}, count, deadline, pollMs);
   if (code != kBrickOk) {
     return code;
   }
   std::uint8_t command[] = {Nxt::kLsRead, static_cast<std::uint8_t>(port)};
   std::uint8_t reply[Nxt::LsReadReply::kLength - Nxt::kFromOpcode];
-  // A brick answers LSREAD "pending" while its bus runs: the bytes are not handed over yet.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
+  // A brick answers LSREAD "pending" while its bus runs, so LSREAD alone is polled: two
+  // telegrams when the device is quick. One that reads nothing instead, or says "pending" for
+  // longer than a device takes, gets the published order: LSGETSTATUS until the bytes are there,
+  // then LSREAD.
+  for (int polls = 1;; ++polls) {
     code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);
+    if (code == kBrickOk &&
+        Nxt::get(reply, Nxt::LsReadReply::kBytesRead, Nxt::kFromOpcode) >= count) {
+      break;
+    }
+    if (code == kBrickOk || (code == brickStatusCode(Nxt::kStatusPending) &&
+                             polls >= Ultrasonic::kReadPollsBeforeStatus)) {
+      code = awaitReady(link, port, count, deadline, pollMs);
+      if (code == kBrickOk) {
+        code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);
+      }
+      break;
+    }
     if (code != brickStatusCode(Nxt::kStatusPending)) {
       break;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (Clock::now() >= deadline) {
       return BRICK_REFUSE(link, kBrickWaitTimeout);
     }
     detail::pause(pollMs);

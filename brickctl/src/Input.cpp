@@ -28,8 +28,7 @@ long Input::setMode(std::uint8_t type, std::uint8_t mode) {
     return BRICK_REFUSE(link, kBrickBadPort);
   }
   std::uint8_t command[] = {Nxt::kSetInputMode, static_cast<std::uint8_t>(port), type, mode};
-  std::uint8_t reply[2];
-  return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  return detail::command(link, Kind::Direct, command, sizeof command);
 }
 
 long Input::getValues(Values& out) {
@@ -42,7 +41,12 @@ long Input::getValues(Values& out) {
   if (code != kBrickOk) {
     return code;
   }
-  auto field = [&r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
+  decode(r, out);
+  return kBrickOk;
+}
+
+void Input::decode(const std::uint8_t* r, Values& out) {
+  auto field = [r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
   out.port = static_cast<int>(field(R::kPort));
   out.valid = field(R::kValid) != 0;
   out.calibrated = field(R::kCalibrated) != 0;
@@ -52,7 +56,6 @@ long Input::getValues(Values& out) {
   out.normalized = static_cast<std::uint16_t>(field(R::kNormalized));
   out.scaled = static_cast<std::int16_t>(field(R::kScaled));
   out.calibratedValue = static_cast<std::int16_t>(field(R::kCalibratedValue));
-  return kBrickOk;
 }
 
 long Input::resetScaledValue() {

@@ -46,8 +46,7 @@ long Output::setState(int power, std::uint8_t mode, std::uint8_t regulation, int
                             0,
                             0};
   Nxt::Files::putU32(command + 7, tachoLimit);
-  std::uint8_t reply[2];
-  return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  return detail::command(link, Kind::Direct, command, sizeof command);
 }
 
 long Output::runRegulated(int power, std::uint32_t degrees, bool brake) {
@@ -73,7 +72,12 @@ long Output::getState(State& out) {
   if (code != kBrickOk) {
     return code;
   }
-  auto field = [&r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
+  decode(r, out);
+  return kBrickOk;
+}
+
+void Output::decode(const std::uint8_t* r, State& out) {
+  auto field = [r](Nxt::Field f) { return Nxt::get(r, f, Nxt::kFromOpcode); };
   out.port = static_cast<int>(field(R::kPort));
   out.power = static_cast<std::int8_t>(field(R::kPower));
   out.mode = static_cast<std::uint8_t>(field(R::kMode));
@@ -84,7 +88,6 @@ long Output::getState(State& out) {
   out.tachoCount = static_cast<std::int32_t>(field(R::kTachoCount));
   out.blockTachoCount = static_cast<std::int32_t>(field(R::kBlockTachoCount));
   out.rotationCount = static_cast<std::int32_t>(field(R::kRotationCount));
-  return kBrickOk;
 }
 
 long Output::resetPosition(bool relative) {
@@ -93,8 +96,7 @@ long Output::resetPosition(bool relative) {
   }
   std::uint8_t command[] = {Nxt::kResetMotorPosition, static_cast<std::uint8_t>(port),
                             static_cast<std::uint8_t>(relative ? 1 : 0)};
-  std::uint8_t reply[2];
-  return request(link, Kind::Direct, command, sizeof command, reply, sizeof reply);
+  return detail::command(link, Kind::Direct, command, sizeof command);
 }
 
 bool Output::finished(const State& state) {

@@ -38,6 +38,18 @@ long request(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* com
   return kBrickOk;
 }
 
+long command(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* command,
+             std::size_t length) {
+  if (link == nullptr) {
+    return kBrickNotAttached;
+  }
+  if (link->confirmsCommands()) {
+    std::uint8_t reply[2];
+    return request(link, kind, command, length, reply, sizeof reply);
+  }
+  return link->post(kind == Kind::System, command, static_cast<int>(length));
+}
+
 long refuse(Comm::SerialCommunication* link, long code, const char* file, unsigned long line) {
   if (link != nullptr) {
     link->recordStatus(code, file, line);

@@ -26,6 +26,12 @@ long request(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* com
              std::size_t length, std::uint8_t* reply, std::size_t replyLength,
              bool recordRefusal = true);
 
+// Sends a command whose reply says only "done" (motors, tones, sounds, sensor modes): as a
+// no-reply telegram, unless the link's host asked for such replies (setConfirmCommands), then as
+// request() does. The caller has refused beforehand what the brick would refuse.
+long command(Comm::SerialCommunication* link, Kind kind, const std::uint8_t* command,
+             std::size_t length);
+
 // Records an argument refused before sending (or any other code found above the link) and
 // returns it.
 long refuse(Comm::SerialCommunication* link, long code, const char* file, unsigned long line);

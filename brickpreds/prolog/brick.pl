@@ -30,6 +30,7 @@
             sensor_kind/2,              % +Sensor, -Kind
             sensor_values/2,            % +Sensor, -Values
             sensor_reset/1,             % +Sensor
+            brick_read/2,               % +Brick, +Items
             i2c_read/4,                 % +Sensor, +Register, +Count, -Bytes
             i2c_read/5,                 % +Sensor, +Register, +Count, -Bytes, +Options
             i2c_write/3,                % +Sensor, +Register, +Bytes
@@ -55,10 +56,9 @@
             sound_play/3,               % +Brick, +Name, +Options
             sound_stop/1                % +Brick
           ]).
-:- use_module(library(option)).
-:- use_module(library(error)).
-:- use_module(library(lists)).
-:- use_module(library(readutil)).
+:- autoload(library(option)).
+:- autoload(library(error)).
+:- autoload(library(lists)).
 :- use_module(brick/messages, []).
 
 /** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
@@ -137,7 +137,16 @@ interleaved with another thread's (the whole rule: docs/threads.md).
 %   first brick on USB) or `bluetooth` (the first bound RFCOMM device that
 %   answers). Options:
 %
-%     - trace(+Bool): print every telegram to user_error (see brick_trace/2).
+%     - trace(+Bool): print every telegram to user_error (see brick_trace/2);
+%     - replies(+Bool): with `true`, motor, tone, sound and sensor-mode
+%       commands wait for the brick's reply, so that a refusal the brick
+%       gives is raised. By default (`false`) they go without one: each
+%       reply costs a round trip (about 60 ms over Bluetooth), and what the
+%       brick would refuse (a port, a power, a frequency out of range) is
+%       refused before sending;
+%     - in_flight(+N): replies brick_read/2 awaits at once, 1 to 16
+%       (default 2, what a brick over Bluetooth keeps; over USB it takes
+%       more).
 %
 %   @error existence_error(brick, Device) when no brick answers there.
 
@@ -146,6 +155,14 @@ brick_open(Device, Brick, Options) :-
     brick_open(Device, Brick),
     (   option(trace(Trace), Options)
     ->  brick_trace(Brick, Trace)
+    ;   true
+    ),
+    (   option(replies(Replies), Options)
+    ->  '$brick_replies'(Brick, Replies)
+    ;   true
+    ),
+    (   option(in_flight(InFlight), Options)
+    ->  '$brick_in_flight'(Brick, InFlight)
     ;   true
     ).
 

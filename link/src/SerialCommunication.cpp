@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "LinkInternals.h"
 #include "comm/FdTransport.h"
 #include "comm/LengthPrefixFraming.h"
 #include "comm/LinkCode.h"
@@ -20,11 +21,7 @@
 
 namespace Comm {
 
-namespace {
-
-const int kRfcommChannel = 1;
-const std::size_t kMaxDeviceText = 255;
-const int kNameBuffer = 256;
+namespace detail {
 
 // This file as the status record names it, from the source tree's top. The build maps the
 // tree's absolute path away; a compiler cache may instead give the compiler a path relative to
@@ -41,18 +38,35 @@ const char* sourceName(const char* file) {
   }
 }
 
-const char* const kThisFile = sourceName(__FILE__);
+bool answers(const std::uint8_t* telegram, std::size_t n, std::uint8_t opcode) {
+  return n >= Nxt::Reply::kOpcode.end() && telegram[Nxt::Reply::kType.offset] == Nxt::kReply &&
+         telegram[Nxt::Reply::kOpcode.offset] == opcode;
+}
+
+// Hosts rely on the link's layout, which has no room for a lock: links are spread over a few
+// locks by address, and two links that share one only wait for each other.
+std::recursive_mutex& guardOf(const SerialCommunication* link) {
+  static std::recursive_mutex guards[32];
+  return guards[(reinterpret_cast<std::uintptr_t>(link) / alignof(SerialCommunication)) % 32];
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::answers;
+using detail::guardOf;
+
+const int kRfcommChannel = 1;
+const std::size_t kMaxDeviceText = 255;
+const int kNameBuffer = 256;
+
+const char* const kThisFile = detail::sourceName(__FILE__);
 
 // Whether a reply as the link hands it (from the opcode on) is the brick's success at `opcode`.
 bool answered(const unsigned char* reply, std::uint8_t opcode) {
   return Nxt::get(reply, Nxt::Reply::kOpcode, Nxt::kFromOpcode) == opcode &&
          Nxt::get(reply, Nxt::Reply::kStatus, Nxt::kFromOpcode) == Nxt::kStatusOk;
-}
-
-// Whether a received telegram is a reply to a command with this opcode.
-bool answers(const std::uint8_t* telegram, std::size_t n, std::uint8_t opcode) {
-  return n >= Nxt::Reply::kOpcode.end() && telegram[Nxt::Reply::kType.offset] == Nxt::kReply &&
-         telegram[Nxt::Reply::kOpcode.offset] == opcode;
 }
 
 // Harmless commands with a reply, any of which brings the link back in step: whatever the
@@ -64,14 +78,6 @@ struct Probe {
 const Probe kProbes[] = {{Nxt::kDirectCommand, Nxt::kKeepAlive},
                          {Nxt::kDirectCommand, Nxt::kGetBatteryLevel},
                          {Nxt::kSystemCommand, Nxt::kGetDeviceInfo}};
-
-// The lock every operation on one link holds, so that one thread's open or close never meets
-// another's command. Hosts rely on the link's layout, which has no room for it: links are
-// spread over a few locks by address, and two links that share one only wait for each other.
-std::recursive_mutex& guardOf(const SerialCommunication* link) {
-  static std::recursive_mutex guards[32];
-  return guards[(reinterpret_cast<std::uintptr_t>(link) / alignof(SerialCommunication)) % 32];
-}
 
 // The tracer, when one is set, wraps the framing and outlives the opens and closes below it.
 TracingFraming* tracingOf(Framing* framing) {
@@ -118,6 +124,10 @@ long roundTrip(Transport& transport, Framing& framing, const std::uint8_t* teleg
   return rc;
 }
 
+}  // namespace
+
+namespace detail {
+
 // Brings the link back in step before a command whose opcode a late reply may still echo: the
 // brick answers in order, so once it has answered a probe nothing earlier can come any more.
 long resync(Transport& transport, Framing& framing) {
@@ -146,7 +156,9 @@ long resync(Transport& transport, Framing& framing) {
   return rc == kLinkOk ? kLinkTimeout : rc;
 }
 
-}  // namespace
+}  // namespace detail
+
+using detail::resync;
 
 void SerialCommunication::attach(Transport* newTransport, Framing* newFraming) {
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
@@ -246,6 +258,9 @@ bool SerialCommunication::openBT() {
 
 void SerialCommunication::close() {
   std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  if (transport != nullptr && transport->unconfirmed) {
+    confirmPosted();
+  }
   if (transport != nullptr) {
     // A copy of this link may be in an exchange on the same device.
     std::lock_guard<std::mutex> whole(transport->exchangeLock);
@@ -369,6 +384,7 @@ long SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   if (!wantsReply) {
     return kLinkOk;
   }
+  transport->unconfirmed = false;  // the brick answers in order: it has taken all before
   std::size_t take = oursLength - Nxt::kFromOpcode;
   // A brick refuses some commands in a reply of opcode and status alone: that is its answer,
   // not a reply cut short.

@@ -34,6 +34,14 @@ sent(Sim, Goal, Hex) :-
     sim_commands(Sim, After),
     append(Before, Hex, After).
 
+% sent(+Sim, +Brick, :Goal, -Hex): the same for a Goal whose last telegrams may want no reply:
+% a keep-alive after it is answered only once the brick has taken them.
+:- meta_predicate sent(+, +, 0, -).
+sent(Sim, Brick, Goal, Hex) :-
+    keep_alive(Brick, _),
+    sent(Sim, ( call(Goal), keep_alive(Brick, _) ), Hex0),
+    append(Hex, ["00 0D"], Hex0).
+
 % raises(:Goal, -Formal): Goal raised error(Formal, _).
 :- meta_predicate raises(0, -).
 raises(Goal, Formal) :-
@@ -62,53 +70,53 @@ wire(battery(B, 9000), B, ["00 0B"]).
 wire(brick_name(B, 'NXT'), B, ["01 9B"]).
 wire(set_brick_name(B, robo), B,
      ["01 98 72 6F 62 6F 00 00 00 00 00 00 00 00 00 00 00 00"]).
-wire(tone(B, 440, 500), B, ["00 03 B8 01 F4 01"]).
-wire(tone(B, 440, 0, [wait(true)]), B, ["00 03 B8 01 00 00"]).
-wire(stop_tone(B), B, ["00 0C"]).
-wire((brick_motor(B, a, M), motor_run(M, 75)), B, ["00 04 00 4B 05 01 00 20 00 00 00 00"]).
-wire((brick_motor(B, c, M), motor_run(M, -100)), B, ["00 04 02 9C 05 01 00 20 00 00 00 00"]).
-wire((brick_motor(B, b, M), motor_turn(M, 75, 360)), B, ["00 04 01 4B 05 01 00 20 68 01 00 00"]).
-wire((brick_motor(B, b, M), motor_stop(M)), B, ["00 04 01 00 07 01 00 20 00 00 00 00"]).
+wire(tone(B, 440, 500), B, ["80 03 B8 01 F4 01"]).
+wire(tone(B, 440, 0, [wait(true)]), B, ["80 03 B8 01 00 00"]).
+wire(stop_tone(B), B, ["80 0C"]).
+wire((brick_motor(B, a, M), motor_run(M, 75)), B, ["80 04 00 4B 05 01 00 20 00 00 00 00"]).
+wire((brick_motor(B, c, M), motor_run(M, -100)), B, ["80 04 02 9C 05 01 00 20 00 00 00 00"]).
+wire((brick_motor(B, b, M), motor_turn(M, 75, 360)), B, ["80 04 01 4B 05 01 00 20 68 01 00 00"]).
+wire((brick_motor(B, b, M), motor_stop(M)), B, ["80 04 01 00 07 01 00 20 00 00 00 00"]).
 wire((brick_motor(B, b, M), motor_stop(M, [brake(false)])), B,
-     ["00 04 01 00 00 00 00 00 00 00 00 00"]).
+     ["80 04 01 00 00 00 00 00 00 00 00 00"]).
 wire((brick_motor(B, b, M), motor_position(M, 0)), B, ["00 06 01"]).
-wire((brick_motor(B, b, M), motor_reset(M)), B, ["00 0A 01 00"]).
+wire((brick_motor(B, b, M), motor_reset(M)), B, ["80 0A 01 00"]).
 wire((brick_motor(B, a, M), motor_wait(M)), B, ["00 06 00"]).
 wire((brick_motor(B, b, M), motor_state(M, [power(0), mode([]), regulation(idle), turn_ratio(0),
                                             run_state(idle), tacho_limit(0), tacho_count(0),
                                             block_tacho_count(0), rotation_count(0)])), B,
      ["00 06 01"]).
 wire((brick_motor(B, b, M1), brick_motor(B, c, M2), sync_drive(M1, M2, 50, -25)), B,
-     ["00 04 01 32 07 02 E7 20 00 00 00 00", "00 04 02 32 07 02 E7 20 00 00 00 00"]).
+     ["80 04 01 32 07 02 E7 20 00 00 00 00", "80 04 02 32 07 02 E7 20 00 00 00 00"]).
 wire((brick_motor(B, c, M1), brick_motor(B, b, M2), sync_turn(M1, M2, -50, 100, 360)), B,
-     ["00 04 02 CE 07 02 64 20 68 01 00 00", "00 04 01 CE 07 02 64 20 68 01 00 00"]).
+     ["80 04 02 CE 07 02 64 20 68 01 00 00", "80 04 01 CE 07 02 64 20 68 01 00 00"]).
 wire(keep_alive(B, 600000), B, ["00 0D"]).
 wire(brick_info(B, [name('NXT'), address('00:16:53:00:00:01'), signal(0), free_flash(_)]), B,
      ["01 9B"]).
 wire(brick_firmware(B, 1-31, 1-124), B, ["01 88"]).
-wire((brick_sensor(B, 1, touch, S), sensor_value(S, 0)), B, ["00 05 00 01 20", "00 07 00"]).
+wire((brick_sensor(B, 1, touch, S), sensor_value(S, 0)), B, ["80 05 00 01 20", "00 07 00"]).
 wire((brick_sensor(B, 2, light(ambient), S), sensor_kind(S, light(ambient))), B,
-     ["00 05 01 06 80"]).
+     ["80 05 01 06 80"]).
 wire((brick_sensor(B, 3, sound(dba), S), brick_sensor(B, 3, sound, S)), B,
-     ["00 05 02 08 80", "00 05 02 07 80"]).
+     ["80 05 02 08 80", "80 05 02 07 80"]).
 % The distance request, then LSREAD: on this clock (10 ms a telegram) the bus is done by then.
 wire((brick_sensor(B, 4, ultrasonic, S), sensor_value(S, 255)), B,
-     ["00 05 03 0B 00", "00 0F 03 02 01 02 42", "00 10 03"]).
-wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["00 05 00 0D 80", "00 07 00"]).
+     ["80 05 03 0B 00", "00 0F 03 02 01 02 42", "00 10 03"]).
+wire((brick_sensor(B, 1, color, S), sensor_value(S, white)), B, ["80 05 00 0D 80", "00 07 00"]).
 wire((brick_sensor(B, 1, light, S),
       sensor_values(S, [valid(true), calibrated(false), raw(413), normalized(413), scaled(60),
                         calibrated_value(0)])), B,
-     ["00 05 00 05 80", "00 07 00"]).
+     ["80 05 00 05 80", "00 07 00"]).
 wire(sensor_reset(sensor(B, 3)), B, ["00 08 02"]).
 wire((brick_sensor(B, 4, ultrasonic, S), i2c_read(S, 0x08, 4, `LEGO`)), B,
-     ["00 05 03 0B 00", "00 0F 03 02 04 02 08", "00 0E 03", "00 10 03"]).
+     ["80 05 03 0B 00", "00 0F 03 02 04 02 08", "00 10 03"]).
 wire((brick_sensor(B, 4, ultrasonic, S), i2c_write(S, 0x41, [2], [address(0x02)])), B,
-     ["00 05 03 0B 00", "00 0F 03 03 00 02 41 02", "00 0E 03"]).
-wire(sound_stop(B), B, ["00 0C"]).
+     ["80 05 03 0B 00", "00 0F 03 03 00 02 41 02", "00 0E 03"]).
+wire(sound_stop(B), B, ["80 0C"]).
 wire(\+ program_running(B, _), B, ["00 11"]).
 
 test(telegrams, [forall(wire(Goal, B, Hex))]) :-
-    with_sim(Sim, B, sent(Sim, Goal, Got)),
+    with_sim(Sim, B, sent(Sim, B, Goal, Got)),
     assertion(Got == Hex).
 
 % The same for the flash and the program: a name goes in a 20-byte field, name(N) below.
@@ -131,7 +139,7 @@ flash(file_list(B, 'ECHO.*', ['echo.rxe'-17]), B,
       [["01 86", name('ECHO.*')], ["01 87 00"], ["01 84 00"]]).
 flash(file_delete(B, 'Echo.RXE'), B, [["01 85", name('Echo.RXE')]]).
 flash(file_delete(B, 'echo.rxe'), B, [["01 85", name('echo.rxe')]]).
-flash(sound_play(B, 'echo.rxe', [loop(true)]), B, [["00 02 01", name('echo.rxe')]]).
+flash(sound_play(B, 'echo.rxe', [loop(true)]), B, [["80 02 01", name('echo.rxe')]]).
 flash(file_upload(B, Path, 'ab.txt'), B,
       [["01 9B"], ["01 81", name('ab.txt'), "02 00 00 00"], ["01 83 00 61 62"], ["01 84 00"]]) :-
     tmp_file(upload, Path),
@@ -140,7 +148,7 @@ flash(file_upload(B, Path, 'ab.txt'), B,
 
 test(flash_telegrams, [forall(flash(Goal, B, Parts))]) :-
     maplist(telegram_hex, Parts, Hex),
-    with_sim(Sim, B, sent(Sim, Goal, Got)),
+    with_sim(Sim, B, sent(Sim, B, Goal, Got)),
     assertion(Got == Hex).
 
 telegram_hex(Parts, Hex) :-
@@ -338,7 +346,9 @@ refusal(program_start(B, 'none.rxe'), B, brick_refused(program_start, 0xBD, requ
 refusal(program_stop(B), B, brick_refused(program_stop, 0xEC, no_active_program)).
 refusal(mailbox_send(B, 1, hi), B, brick_refused(mailbox_send, 0xEC, no_active_program)).
 refusal(mailbox_receive(B, 10, _), B, brick_refused(mailbox_receive, 0xEC, no_active_program)).
-refusal(sound_play(B, 'none.rso'), B, brick_refused(sound_play, 0xBD, request_failed)).
+% Sound, tone and motor commands hear the brick's refusal only when replies are asked for.
+refusal(( brick:'$brick_replies'(B, true), sound_play(B, 'none.rso') ), B,
+        brick_refused(sound_play, 0xBD, request_failed)).
 refusal(file_upload(B, Path, 'echo.rxe'), B, brick_refused(file_upload, 0x8F, file_exists)) :-
     tmp_file(upload, Path),
     write_file(Path, `x`).
@@ -347,6 +357,37 @@ refusal(i2c_read(sensor(B, 1), 0, 1, _), B, brick_refused(i2c_read, 0xE0, channe
 test(refusals, [forall(refusal(Goal, B, Formal))]) :-
     with_sim(_, B, raises(Goal, Got)),
     assertion(Got == Formal).
+
+% brick_read/2: one run, requests back to back, each value its own item's.
+test(brick_read) :-
+    with_sim(Sim, B, ( brick_sensor(B, 1, touch, _),
+                       brick_sensor(B, 4, ultrasonic, _),
+                       brick_motor(B, b, M), motor_reset(M),
+                       sent(Sim, B, brick_read(B, [sensor(1, T), rotation(b, R), sensor(4, D),
+                                                   rotation(c, _)]), Hex) )),
+    assertion(T == 0),
+    assertion(R == 0),
+    assertion(integer(D)),
+    assertion(Hex == ["00 0F 03 02 01 02 42", "00 07 00", "00 06 01", "00 06 02", "00 10 03"]).
+
+test(brick_read_unconfigured, [error(existence_error(sensor, sensor(2, _)))]) :-
+    with_sim(_, B, brick_read(B, [sensor(2, _)])).
+
+test(brick_read_item, [error(domain_error(brick_read_item, speed(b, _)))]) :-
+    with_sim(_, B, brick_read(B, [speed(b, _)])).
+
+% With replies asked for, the same commands go as 00, answered.
+test(replies_option) :-
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(sim_start(Exe, Sim),
+                       ( sim_link(Sim, Link),
+                         with_brick(Link, B, sent(Sim, ( brick_motor(B, a, M), motor_run(M, 75),
+                                                         tone(B, 440, 500) ),
+                                                  Hex),
+                                    [replies(true)])
+                       ),
+                       sim_stop(Sim)),
+    assertion(Hex == ["00 04 00 4B 05 01 00 20 00 00 00 00", "00 03 B8 01 F4 01"]).
 
 test(no_match_no_program_no_message) :-
     with_sim(_, B, ( file_list(B, '*.rso', Files),
@@ -379,7 +420,7 @@ test(motor_wait_on_run_state) :-
              ( brick_motor(B, b, M),
                brick_motor(B, c, M2),
                motor_turn(M, 75, 360),
-               sent(Sim, motor_wait(M), Polls),
+               sent(Sim, B, motor_wait(M), Polls),
                motor_state(M, State),
                sync_turn(M, M2, 50, 0, 90),
                motor_wait(M2),
@@ -427,17 +468,21 @@ test(with_brick_stops_unless_the_goal_succeeds, [forall(ends(Goal, B, Options, E
     nb_getval(bricksim, Exe),
     setup_call_cleanup(sim_start(Exe, Sim),
                        ( sim_link(Sim, Link),
-                         sent(Sim, ignore(catch(with_brick(Link, B, Goal, Options), _, true)),
-                              Hex),
-                         with_brick(Link, B2, ( brick_motor(B2, b, M2),
-                                                motor_state(M2, State) ))
+                         % The state is asked for after the brick has taken all before.
+                         sent(Sim, ( ignore(catch(with_brick(Link, B, Goal, Options), _, true)),
+                                     with_brick(Link, B2, ( brick_motor(B2, b, M2),
+                                                            motor_state(M2, State) ))
+                                   ),
+                              Hex0),
+                         append(Hex, ["01 9B", "00 06 01"], Hex0)
                        ),
                        sim_stop(Sim)),
-    Started = ["01 9B", "00 04 01 4B 05 01 00 20 00 00 00 00", "00 03 B8 01 F4 01"],
+    Started = ["01 9B", "80 04 01 4B 05 01 00 20 00 00 00 00", "80 03 B8 01 F4 01"],
     (   End == stopped
     ->  append(Started, ["00 04 FF 00 00 00 00 00 00 00 00 00", "00 0C"], Expected),
         Power = 0
-    ;   Expected = Started,
+    ;   % Closing makes sure the brick took the commands sent without a reply.
+        append(Started, ["00 0D"], Expected),
         Power = 75
     ),
     assertion(Hex == Expected),

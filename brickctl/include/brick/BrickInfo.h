@@ -1,5 +1,6 @@
 // What the brick says about itself (name, Bluetooth address, free flash, firmware), its sleep
-// timer (KEEPALIVE), and its sound files.
+// timer (KEEPALIVE), its sound files and tones. Sounds and tones go without a reply unless the
+// link asks for one (Comm::SerialCommunication::setConfirmCommands).
 //
 // Every operation returns 0 or a code of BrickCode.h, recorded in the link's status record too.
 #ifndef BRICK_BRICKINFO_H
@@ -47,6 +48,9 @@ class BRICKCTL_API BrickInfo {
   // Plays a sound file stored on the brick (e.g. "Good Job.rso"), once or looping.
   long playSoundFile(const std::string& name, bool loop = false);
   long stopSoundPlayback();
+  // PLAYTONE: `frequency` 200 to 14000 Hz (the range library(brick) takes), `durationMs` 0 to
+  // 65535; anything else is refused before sending.
+  long playTone(int frequency, int durationMs);
 
  private:
   Comm::SerialCommunication* link;

@@ -35,9 +35,13 @@ class BRICKCTL_API Input {
   Input(Block& block, int port);
   Input(Comm::SerialCommunication& link, int port);
 
-  // SETINPUTMODE: sensor type and mode (Nxt::kSwitch, Nxt::kBooleanMode, ...).
+  // SETINPUTMODE: sensor type and mode (Nxt::kSwitch, Nxt::kBooleanMode, ...), without a reply
+  // unless the link asks for one (Comm::SerialCommunication::setConfirmCommands).
   long setMode(std::uint8_t type, std::uint8_t mode);
   long getValues(Values& out);
+  // The values in a GETINPUTVALUES reply, given from the echoed opcode on (as the link hands
+  // replies over).
+  static void decode(const std::uint8_t* reply, Values& out);
   // Sets the scaled value back to 0 (a rotation or edge count starts again).
   long resetScaledValue();
 

@@ -4,7 +4,9 @@
 // drive the same port beside it.
 //
 // Every operation returns 0 or a code of BrickCode.h, recorded in the link's status record;
-// a port or power out of range is refused before anything is sent.
+// a port or power out of range is refused before anything is sent. SETOUTPUTSTATE and
+// RESETMOTORPOSITION go without a reply unless the link asks for one
+// (Comm::SerialCommunication::setConfirmCommands): a refusal the brick would give is caught here.
 #ifndef BRICK_OUTPUT_H
 #define BRICK_OUTPUT_H
 
@@ -55,6 +57,8 @@ class BRICKCTL_API Output {
   // Polls GETOUTPUTSTATE every `pollMs` until the run state is idle (or the tacho count has
   // reached its limit), for at most `timeoutMs`: 0, kBrickWaitTimeout, or a link or brick code.
   long waitUntilFinished(int timeoutMs, int pollMs = 20);
+  // The state in a GETOUTPUTSTATE reply, given from the echoed opcode on.
+  static void decode(const std::uint8_t* reply, State& out);
   // Whether a move in `state` is over: idle, at its tacho limit, or held at power 0 (a brake).
   static bool finished(const State& state);
 

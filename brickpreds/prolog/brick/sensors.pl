@@ -46,6 +46,30 @@ sensor_values(Sensor, [ valid(Valid), calibrated(Calibrated), raw(Raw),
                         calibrated_value(Value) ]) :-
     '$sensor_values'(Sensor, Valid, Calibrated, Raw, Normalized, Scaled, Value).
 
+%!  brick_read(+Brick, +Items) is det.
+%
+%   Reads several ports at once: Items is a list of sensor(Port, Value)
+%   (Value as sensor_value/2 gives it, the port configured by
+%   brick_sensor/4), rotation(Port, Degrees) (as motor_position/2) and
+%   run(Port, Power), which sets the motor running as motor_run/2 does,
+%   sent after the readings in the same run. The
+%   requests go back to back, at most two awaiting their replies (see the
+%   in_flight option of brick_open/3), and each reply is matched to its
+%   request: a control loop's readings cost a few round trips, not one
+%   each.
+%
+%   @error existence_error(sensor, Item) when the port was not configured.
+
+brick_read(Brick, Items) :-
+    must_be(list, Items),
+    '$brick_read'(Brick, Items, Values),
+    read_values(Items, Values).
+
+read_values([], []).
+read_values([Item|Items], [Value|Values]) :-
+    arg(2, Item, Value),
+    read_values(Items, Values).
+
 %!  sensor_reset(+Sensor) is det.
 %
 %   Sets the port's scaled value back to 0, so that a count kept there

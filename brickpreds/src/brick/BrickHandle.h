@@ -10,9 +10,12 @@
 #define BRICKPREDS_BRICK_BRICKHANDLE_H
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "brick/Block.h"
 #include "brick/Motor.h"
@@ -20,6 +23,27 @@
 
 namespace Brick {
 namespace Prolog {
+
+// An input port's Sensor as library(brick) keeps it: its kind set without a telegram, as the
+// port's mode goes by Input, which sends it without a reply by default.
+class PortSensor : public Lib::Sensor {
+ public:
+  // The sensor type and mode a kind of Lib::Sensor's table sets.
+  static std::pair<int, int> typeMode(int kind) {
+    PortSensor table;
+    std::map<int, int> row = table.getSensorMapping(kind);
+    if (row.empty()) {
+      return {0, 0};
+    }
+    return {row.begin()->first, row.begin()->second};
+  }
+  void attach(Comm::SerialCommunication& link, int port, int kind) {
+    setPort(-1);  // a sensor without a port only records its kind
+    setSensorType(kind);
+    setPort(port);
+    setCommunication(&link);
+  }
+};
 
 class BrickHandle {
  public:
@@ -41,11 +65,13 @@ class BrickHandle {
   const std::string& device() const { return deviceText; }
   Lib::Block& block() { return brick; }
   Lib::Motor& motor(int port) { return motors[port]; }
-  Lib::Sensor& sensor(int port) { return sensors[port]; }
+  PortSensor& sensor(int port) { return sensors[port]; }
   // The kind last set on an input port, 0 for none.
   int& sensorKind(int port) { return kinds[port]; }
 
   void setTrace(bool on) { trace = on; }
+  // Replies awaited at once by brick_read/2: 2 suits Bluetooth, where the brick keeps two.
+  std::size_t inFlight = 2;
   bool tracing() const { return trace; }
 
   std::mutex& lock() { return mutex; }
@@ -62,7 +88,7 @@ class BrickHandle {
   std::string deviceText;
   Lib::Block brick;
   Lib::Motor motors[kMotorPorts];
-  Lib::Sensor sensors[kSensorPorts];
+  PortSensor sensors[kSensorPorts];
   int kinds[kSensorPorts] = {0, 0, 0, 0};
   // Read without the lock by the argument checks; a close that comes between a check and the
   // exchange leaves a closed link, which the exchange reports as such.

@@ -13,6 +13,9 @@
 #include "BrickErrors.h"
 #include "Exchange.h"
 #include "Frame.h"
+#include "brick/BrickInfo.h"
+#include "brick/Input.h"
+#include "brick/Output.h"
 #include "brick/StopOnExit.h"
 #include "brick/Ultrasonic.h"
 
@@ -143,16 +146,14 @@ foreign_t tone(const PlTermv& a) {
   int frequency = static_cast<int>(rangeArgument(a[1], 200, 14000, "tone_frequency"));
   int duration = static_cast<int>(rangeArgument(a[2], 0, 65535, "tone_duration"));
   Exchange exchange(handle, "tone");
-  handle.block().playTone(frequency, duration);
-  exchange.check();
+  exchange.checkCode(Lib::BrickInfo(handle.block()).playTone(frequency, duration));
   return TRUE;
 }
 
 foreign_t stopTone(const PlTermv& a) {
   BrickHandle& handle = brickArgument(a[0]);
   Exchange exchange(handle, "stop_tone");
-  handle.block().stopTone();
-  exchange.check();
+  exchange.checkCode(Lib::BrickInfo(handle.block()).stopSoundPlayback());
   return TRUE;
 }
 
@@ -173,8 +174,7 @@ foreign_t motorRun(const PlTermv& a) {
   BrickHandle& handle = motorArgument(a[0], port);
   int speed = power(a[1]);
   Exchange exchange(handle, "motor_run");
-  handle.motor(port).moveForward(speed);
-  exchange.check();
+  exchange.checkCode(Lib::Output(handle.block(), port).runRegulated(speed, 0, false));
   return TRUE;
 }
 
@@ -184,8 +184,8 @@ foreign_t motorTurn(const PlTermv& a) {
   int speed = power(a[1]);
   long degrees = rangeArgument(a[2], 1, 0x7FFFFFFF, "motor_degrees");
   Exchange exchange(handle, "motor_turn");
-  handle.motor(port).moveForwardDegrees(speed, static_cast<int>(degrees));
-  exchange.check();
+  exchange.checkCode(Lib::Output(handle.block(), port)
+                         .runRegulated(speed, static_cast<std::uint32_t>(degrees), false));
   return TRUE;
 }
 
@@ -194,8 +194,7 @@ foreign_t motorStop(const PlTermv& a) {
   BrickHandle& handle = motorArgument(a[0], port);
   bool brake = boolArgument(a[1]);
   Exchange exchange(handle, "motor_stop");
-  handle.motor(port).setBrake(brake);
-  exchange.check();
+  exchange.checkCode(Lib::Output(handle.block(), port).stop(brake));
   return TRUE;
 }
 
@@ -212,8 +211,7 @@ foreign_t motorReset(const PlTermv& a) {
   int port = 0;
   BrickHandle& handle = motorArgument(a[0], port);
   Exchange exchange(handle, "motor_reset");
-  handle.motor(port).resetRotationCount();
-  exchange.check();
+  exchange.checkCode(Lib::Output(handle.block(), port).resetPosition(false));
   return TRUE;
 }
 
@@ -225,12 +223,11 @@ foreign_t brickSensor(const PlTermv& a) {
   int kind = sensorKindArgument(a[2]);
   {
     Exchange exchange(handle, "brick_sensor");
-    Lib::Sensor& sensor = handle.sensor(port);
-    sensor.setSensorType(kind);
-    if (handle.block().getSensor(port) == nullptr) {
-      handle.block().setSensor(&sensor, port);
-    }
-    exchange.check();
+    std::pair<int, int> typeMode = PortSensor::typeMode(kind);
+    exchange.checkCode(Lib::Input(handle.block(), port)
+                           .setMode(static_cast<std::uint8_t>(typeMode.first),
+                                    static_cast<std::uint8_t>(typeMode.second)));
+    handle.sensor(port).attach(handle.block().getCommunication(), port, kind);
     handle.sensorKind(port) = kind;
   }
   return unifyDevice(a[3], "sensor", a[0], a[1]);

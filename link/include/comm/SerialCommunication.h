@@ -76,7 +76,8 @@ class COMM_API SerialCommunication {
   // Opens the brick a text designates: a Bluetooth address XX:XX:XX:XX:XX:XX (RFCOMM channel
   // 1), or the path of a serial device such as /dev/rfcomm0 or a pseudo-terminal.
   bool openBT(char* device);
-  // Closes whatever is open; harmless when nothing is.
+  // Closes whatever is open, once the brick has taken what was posted (confirmPosted); harmless
+  // when nothing is open.
   void close();
 
   // Writes the brick's name, NUL-terminated, into `name` (at most 256 bytes); an empty text
@@ -102,6 +103,42 @@ class COMM_API SerialCommunication {
   // is left as it was, and the status byte is the caller's to read.
   long transact(bool system, const unsigned char* command, int length, unsigned char* reply,
                 int replyLength);
+
+  // One request of a pipelined run: a command (from the opcode on), and when it wants a reply,
+  // where that goes, filled as transact() fills it. `outcome` is set to kLinkOk or this
+  // request's own failure.
+  struct Pipelined {
+    bool system = false;
+    bool replyWanted = true;
+    const unsigned char* command = nullptr;
+    int length = 0;
+    unsigned char* reply = nullptr;
+    int replyLength = 0;
+    long outcome = 0;
+  };
+  // Sends `n` requests in order without waiting for each reply before the next, keeping at
+  // most `inFlight` (at least 1) replies outstanding, and hands each reply to its request. The
+  // brick answers in order, so a reply that echoes a later request's opcode means the earlier
+  // ones' replies were lost: those fail with kLinkTimeout. After a failure of the link itself
+  // nothing more is sent, and every request not yet answered fails with it. Returns kLinkOk, or
+  // the first failure, which the status record also collects. No other exchange on this link
+  // interleaves with the run. Each reply is awaited for at most kReplyTimeoutMs.
+  long pipeline(Pipelined* requests, std::size_t n, std::size_t inFlight);
+  // Sends one command that wants no reply (type 0x80 or 0x81): kLinkOk once it is written, or
+  // the link's failure, recorded.
+  long post(bool system, const unsigned char* command, int length);
+
+  // Makes sure the brick has taken the commands sent without a reply: when any went since the
+  // last reply, one keep-alive exchange (the brick answers in order). close() does it first, so
+  // that the last motor command of a program is not lost with the link.
+  long confirmPosted();
+
+  // Whether the newer classes ask for a reply to commands whose reply says only "done" (motors,
+  // tones, sounds, sensor modes), to hear the brick's refusal. Off by default: each reply costs
+  // a round trip (about 60 ms over Bluetooth). The choice belongs to the open device, shared by
+  // copies of the link; opening again starts with it off. Ignored while nothing is open.
+  void setConfirmCommands(bool on);
+  bool confirmsCommands() const;
 
   // Takes ownership of an already open transport and a framing, closing what was open. This is
   // how tests, benchmarks and other transports plug in.

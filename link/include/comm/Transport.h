@@ -33,6 +33,12 @@ class COMM_API Transport : public RefCounted {
   // What the link knows about this device across exchanges. Every copy of a link shares the
   // transport, so the lock that makes one exchange (command and reply) whole lives here too.
   std::mutex exchangeLock;
+  // The host's choice that commands whose reply says only "done" still get one
+  // (SerialCommunication::setConfirmCommands).
+  bool confirmCommands = false;
+  // Set while a command sent without a reply may not have reached the brick: no reply has come
+  // since. Closing first waits for one.
+  bool unconfirmed = false;
   // Set after a failed exchange: bytes of an abandoned reply may be pending.
   bool outOfStep = false;
   // Replies given up on, by opcode: the brick answers in order and may still send them.
