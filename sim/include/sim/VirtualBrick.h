@@ -19,6 +19,7 @@
 #include "sim/BrickProgram.h"
 #include "sim/Environment.h"
 #include "sim/FlashStore.h"
+#include "sim/IoMaps.h"
 #include "sim/SleepTimer.h"
 
 namespace Sim {
@@ -73,6 +74,8 @@ class VirtualBrick {
   FlashStore flash;
   BrickProgram program;
   SleepTimer sleep;
+  // The firmware's modules and their IO maps (module commands).
+  IoMaps ioMaps;
   // The sound file playing (PLAYSOUNDFILE), empty when none; and whether it loops.
   std::string soundFile;
   bool soundLoop = false;
@@ -99,6 +102,8 @@ class VirtualBrick {
   bool switchedOff();
 
  private:
+  // The IO maps show the brick's state and act on it through its own commands.
+  friend class IoMaps;
   Bytes compute(const std::uint8_t* t, std::size_t n);
   Bytes setOutputState(const std::uint8_t* t, std::size_t n);
   Bytes getOutputState(const std::uint8_t* t, std::size_t n);
