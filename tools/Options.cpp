@@ -29,6 +29,7 @@ const std::vector<OptionSpec>& optionTable() {
       {"--device", nullptr, nullptr, &Options::device, true, false},
       {"--brake", nullptr, &Options::brake, nullptr, false, true},
       {"--watch", nullptr, &Options::watch, nullptr, false, true},
+      {"--write", nullptr, &Options::write, nullptr, false, true},
   };
   return table;
 }

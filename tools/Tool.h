@@ -32,6 +32,7 @@ struct Options {
   bool version = false;
   bool brake = false;
   bool watch = false;
+  bool write = false;
 };
 
 // Where the commands find the brick, and who said so.
@@ -91,6 +92,9 @@ int doStopProgram(Run& run);
 int doSend(Run& run);
 int doReceive(Run& run);
 int doKeepAlive(Run& run);
+int doIoMap(Run& run);  // IoMapCommands.cpp
+int doScreenshot(Run& run);
+int doButton(Run& run);
 
 // Options.cpp
 bool parse(int argc, const char* const* argv, Options& options, std::string& error);
