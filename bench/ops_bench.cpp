@@ -25,6 +25,7 @@
 
 #include "MemoryPeer.h"
 #include "brick/Block.h"
+#include "brick/brick.hpp"
 #include "comm/MemoryTransport.h"
 #include "comm/Nxt.h"
 #include "comm/PacketFraming.h"
@@ -129,6 +130,55 @@ void registerOps() {
     p.light.changeColor(Brick::Lib::SENSOR_COLOR_BLUE);
     return 0;
   });
+}
+
+// The modern API against the seed classes, call for call over the same peer: each pair sends
+// the same telegram, so their difference is what the API's own layer costs (checks, the
+// error_code, the classes it is built on). bench/run subtracts "seed" from "api".
+void registerApiPairs() {
+  static brick::Brick nxt = brick::Brick::adopt(peer().block.getCommunication());
+  nxt.keepRunning();  // static: it must send nothing as the program ends
+  bench::MemoryPeer& p = peer();
+  Block& b = p.block;
+  Motor& m = p.motors[0];
+  brick::Motor motor = nxt.motor(brick::Port::A);
+  std::error_code ec;
+  brick::TouchSensor touch = nxt.touchSensor(brick::Input::S1, ec);
+  using namespace std::chrono_literals;
+  struct Pair {
+    const char* name;
+    std::function<int()> seed;
+    std::function<int()> api;
+  };
+  const Pair pairs[] = {
+      {"playTone", [&b] { return b.playTone(440, 100); },
+       [] {
+         nxt.playTone(440, 100ms);
+         return 0;
+       }},
+      {"battery", [&b] { return b.getBatteryLevel(); }, [] { return nxt.batteryMillivolts(); }},
+      {"battery(error_code)", [&b] { return b.getBatteryLevel(); },
+       [] {
+         std::error_code code;
+         return nxt.batteryMillivolts(code);
+       }},
+      {"motor run", [&m] { return m.moveForward(75); },
+       [motor]() mutable {
+         motor.run(75);
+         return 0;
+       }},
+      {"motor position", [&m] { return m.getRotationCount(); },
+       [motor]() mutable { return static_cast<int>(motor.position()); }},
+      {"touch", [&p] { return p.touch.getValue(); },
+       [touch]() mutable { return touch.pressed() ? 1 : 0; }},
+  };
+  for (const Pair& pair : pairs) {
+    std::string name = std::string("api/") + pair.name;
+    benchmark::RegisterBenchmark((name + "/seed").c_str(),
+                                 [op = pair.seed](benchmark::State& state) { runOp(state, op); });
+    benchmark::RegisterBenchmark((name + "/api").c_str(),
+                                 [op = pair.api](benchmark::State& state) { runOp(state, op); });
+  }
 }
 
 // The same exchange as Block::getBatteryLevel, framed for Bluetooth: 02 00 | 00 0B.
@@ -353,6 +403,7 @@ void BM_UncontendedLocks(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   registerOps();
+  registerApiPairs();
   benchmark::RegisterBenchmark("lock/uncontended", BM_UncontendedLocks);
   benchmark::RegisterBenchmark("pty/getBatteryLevel:ours+raw", BM_PtyPair)->UseRealTime();
   benchmark::RegisterBenchmark("ultrasonic/latencyPolls", BM_UltrasonicTelegrams)

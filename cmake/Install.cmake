@@ -98,3 +98,10 @@ elseif(BRICK_MAN)
 endif()
 install(FILES completion/brick DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
   COMPONENT tools)
+
+# The reference manual of the modern C++ API, with the headers it documents (docs_api builds it
+# when doxygen is there).
+if(TARGET docs_api)
+  install(DIRECTORY ${BRICK_API_DOCS_DIR}/html/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libbrickctl-dev/api COMPONENT dev)
+endif()

@@ -142,7 +142,7 @@ TEST_F(ToolOnPty, InfoPrintsNameBatteryFirmwareAddressFlashSleepAndLinkWithOneTe
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "name:    Rover\nbattery: 7654 mV\nfirmware: 1.31 (protocol 1.124)\n"
-            "bt addr: 00:16:53:00:00:01\nflash:   112640 bytes free\nsleep:   10 min\n"
+            "bt addr: 00:16:53:00:00:01\nflash:   112604 bytes free\nsleep:   10 min\n"
             "link:    " +
                 server.devicePath() + "\n");
   EXPECT_EQ(r.err, "");
@@ -424,8 +424,9 @@ TEST_F(ToolOnPty, UserTextInMessagesIsShownEscaped) {
        "trace:   /nonexistent/" + shown + " does not exist"},
       {{"--device", server.devicePath(), "upload", "/nonexistent/" + given + "/a.txt"},
        "cannot read /nonexistent/" + shown + "/a.txt"},
-      {{"--device", server.devicePath(), "rm", given + ".txt"},
-       "\"" + shown + ".txt\" is not a brick file name"},
+      {{"--device", server.devicePath(), "rm", given + ".txt"}, shown + ".txt: file not found"},
+      {{"--device", server.devicePath(), "rm", given + "0123456789.txt"},
+       "\"" + shown + "0123456789.txt\" is too long for a brick file name"},
   };
   for (const Case& c : cases) {
     Outcome r = runTool(c.args);

@@ -15,9 +15,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -520,6 +522,54 @@ TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
   }
   auto guard = server.lock();
   EXPECT_EQ(brick.toneCount, 2u);
+}
+
+// A client that sends and leaves before its replies come (a program that stops the motors
+// as it exits, say) still has its whole telegrams carried out, as by a brick; a telegram it
+// left cut short is not completed by the next client's bytes, and no reply meant for it reaches
+// the next client.
+TEST(PtyServing, ADepartedClientsWholeTelegramsAreCarriedOut) {
+  Sim::VirtualBrick brick;
+  Sim::PtyServer server(brick);
+  ASSERT_TRUE(server.start());
+  std::mutex gate;
+  std::condition_variable changed;
+  bool thinking = false;
+  bool gone = false;
+  // The link's time on the first telegram is where the client leaves.
+  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Bluetooth), [&](double) {
+    std::unique_lock<std::mutex> hold(gate);
+    if (!thinking) {
+      thinking = true;
+      changed.notify_all();
+      changed.wait(hold, [&] { return gone; });
+    }
+  });
+  int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  // Three tones asking for replies, then the first five bytes of a fourth.
+  const Sim::Bytes sent = test::hex(
+      "06 00 00 03 B8 01 F4 01  06 00 00 03 B8 01 F4 01  06 00 00 03 B8 01 F4 01"
+      "  06 00 00 03 B8");
+  ASSERT_EQ(::write(fd, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+  {
+    std::unique_lock<std::mutex> hold(gate);
+    ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(10), [&] { return thinking; }));
+    ::close(fd);
+    gone = true;
+    changed.notify_all();
+  }
+  ::usleep(100000);
+  fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const unsigned char battery[] = {0x02, 0x00, 0x00, 0x0B};
+  ASSERT_EQ(::write(fd, battery, sizeof battery), static_cast<ssize_t>(sizeof battery));
+  Sim::Bytes got = readUntilQuiet(fd, 300);
+  ::close(fd);
+  ASSERT_EQ(got.size(), 7u) << test::hex(got);
+  EXPECT_EQ(test::hex(Sim::Bytes(got.begin(), got.begin() + 5)), "05 00 02 0B 00");
+  auto guard = server.lock();
+  EXPECT_EQ(brick.toneCount, 3u);
 }
 
 // Other programs may open the device too (one that opens every new terminal the moment it

@@ -68,7 +68,8 @@ TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
   EXPECT_EQ(wire()[1].substr(0, 8), "01 83 00");
   EXPECT_EQ(wire()[3], "01 83 00 " + hex(Sim::Bytes(data.begin() + 122, data.end())));
   EXPECT_EQ(wire().back(), "01 84 00");
-  EXPECT_EQ(sim.flash.freeBytes(), Sim::FlashStore::kCapacity - 256);
+  // 150 bytes and the file's 36-byte header fill one sector; the next file needs a header too.
+  EXPECT_EQ(sim.flash.freeBytes(), Sim::FlashStore::kCapacity - 256 - 36);
 
   ASSERT_EQ(files.upload("b.rxe", pattern(3)), 0);
   std::vector<Files::Entry> listed;
@@ -76,9 +77,13 @@ TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
   ASSERT_EQ(listed.size(), 2u);
   EXPECT_EQ(listed[0].name, "data.txt");
   EXPECT_EQ(listed[0].size, 150u);
+  clearWire();
   ASSERT_EQ(files.list("*.rxe", listed), 0);
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].name, "b.rxe");
+  // The brick keeps a search open after FIND NEXT's 0x87: it is closed.
+  EXPECT_EQ(wire(),
+            (std::vector<std::string>{"01 86 2A 2E 72 78 65" + zeros(15), "01 87 00", "01 84 00"}));
 
   clearWire();
   Sim::Bytes back;
@@ -130,6 +135,34 @@ TEST_F(Protocol, FileFailuresAreTheBricksCodesAndLeaveNoHandleOpen) {
   EXPECT_TRUE(sink.empty());
 }
 
+// Any name of at most 19 characters goes to the brick, which compares names in any case.
+TEST_F(Protocol, NamesTheBrickTakesAreSentAndCompareInAnyCase) {
+  Files files(block);
+  const struct {
+    std::string name;
+    std::string other;  // the same name in another case
+  } rows[] = {
+      {"noext", "NOEXT"},           {"abcdefghijklmnop.tx", "ABCDEFGHIJKLMNOP.TX"},
+      {"w3.rxe.txt", "W3.Rxe.Txt"}, {" a.text", " A.TEXT"},
+      {"*.rxe", "*.RXE"},
+  };
+  for (const auto& row : rows) {
+    Sim::Bytes data = pattern(row.name.size());
+    Sim::Bytes back;
+    std::vector<Files::Entry> listed;
+    ASSERT_EQ(files.upload(row.name, data), 0) << row.name;
+    EXPECT_EQ(files.upload(row.other, data), kBrickStatus + 0x8F) << row.name;
+    ASSERT_EQ(files.download(row.other, back), 0) << row.name;
+    EXPECT_EQ(back, data) << row.name;
+    ASSERT_EQ(files.list(row.other, listed), 0) << row.name;
+    ASSERT_EQ(listed.size(), 1u) << row.name;
+    EXPECT_EQ(listed[0].name, row.name);
+    ASSERT_EQ(files.remove(row.other), 0) << row.name;
+  }
+  EXPECT_TRUE(sim.flash.files().empty());
+  EXPECT_EQ(sim.flash.openHandles(), 0u);
+}
+
 TEST_F(Protocol, BadArgumentsAreRefusedBeforeAnythingIsSent) {
   Files files(block);
   Mailbox mail(block);
@@ -142,11 +175,13 @@ TEST_F(Protocol, BadArgumentsAreRefusedBeforeAnythingIsSent) {
     long code;
   };
   const Case cases[] = {
-      {"name over 15", [&] { return files.upload("abcdefghijklmnop.txt", {}); }, kBrickBadFileName},
-      {"extension over 3", [&] { return files.remove("a.text"); }, kBrickBadFileName},
-      {"no extension", [&] { return program.start("robot"); }, kBrickBadFileName},
-      {"wildcard in a name", [&] { return files.remove("*.rxe"); }, kBrickBadFileName},
-      {"leading space", [&] { return files.remove(" a.rxe"); }, kBrickBadFileName},
+      {"name over 19", [&] { return files.upload("abcdefghijklmnop.txt", {}); }, kBrickBadFileName},
+      {"pattern over 19", [&] { return files.list("*.abcdefghijklmnopqr", listed); },
+       kBrickBadFileName},
+      {"program over 19", [&] { return program.start("robot_abcdefghij.rxe"); }, kBrickBadFileName},
+      {"a NUL inside", [&] { return files.remove(std::string("a\0b.rxe", 7)); }, kBrickBadFileName},
+      {"sound over 19", [&] { return BrickInfo(block).playSoundFile("Good Job, once more.rso"); },
+       kBrickBadFileName},
       {"inbox 10", [&] { return mail.send(10, "hi"); }, kBrickBadInbox},
       {"inbox -1", [&] { return mail.send(-1, "hi"); }, kBrickBadInbox},
       {"outbox 9", [&] { return mail.receive(9, text); }, kBrickBadInbox},
@@ -207,7 +242,7 @@ TEST_F(Protocol, BrickInformationAndSoundFiles) {
   ASSERT_EQ(info.deviceInfo(device), 0);
   EXPECT_EQ(device.name, "NXT");
   EXPECT_EQ(device.addressText(), "00:16:53:00:00:01");
-  EXPECT_EQ(device.freeFlash, Sim::FlashStore::kCapacity);
+  EXPECT_EQ(device.freeFlash, Sim::FlashStore::kCapacity - Sim::FlashStore::kHeader);
   BrickInfo::Firmware firmware;
   ASSERT_EQ(info.firmwareVersion(firmware), 0);
   EXPECT_EQ(firmware.protocolMajor * 1000 + firmware.protocolMinor, 1124);
@@ -284,7 +319,8 @@ TEST_F(Protocol, ARefusalInAShortReplyIsARefusal) {
   EXPECT_EQ(info.firmwareVersion(firmware), kBrickStatus + 0xBE);
   EXPECT_FALSE(block.getStatus().isFatal());
   EXPECT_STREQ(Comm::linkCodeText(kBrickStatus + 0xBE), "unknown command");
-  EXPECT_STREQ(Comm::linkCodeText(kBrickBadFileName), "not a 15.3 file name");
+  EXPECT_STREQ(Comm::linkCodeText(kBrickBadFileName),
+               "not a file name the brick takes (at most 19 characters)");
 }
 
 // Every code a status record can hold is named, whichever layer recorded it.
@@ -446,7 +482,8 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
 }
 
 // The streamed upload: the free flash first, then the file as the source hands it over; a
-// source that stops or runs dry, or a file over the free flash, and what went on the wire.
+// source that stops or runs dry, a brick that stalls mid-file, or a file over the free flash,
+// and what went on the wire. However it ends early, no handle stays open and no half file.
 TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
   const std::string name = " 61 2E 62 69 6E" + zeros(15);  // "a.bin"
   struct Case {
@@ -455,6 +492,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
     long stopAt;  // the source gives -1 (or, when negative, runs dry) once this many are given
     long code;
     std::vector<std::string> wire;  // each telegram's first bytes
+    int silentOpcode = -1;          // the brick stalls on these: the link times out
   };
   const long kRunsDry = -61;
   const Case cases[] = {
@@ -473,6 +511,12 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
        kRunsDry,
        kBrickStopped,
        {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name}},
+      {"the brick stalled on a WRITE",
+       70,
+       1000,
+       Comm::kLinkTimeout,
+       {"01 9B", "01 81" + name + " 46 00 00 00", "01 83 00", "01 84 00", "01 85" + name},
+       0x83},
       {"over the free flash",
        static_cast<std::uint32_t>(Sim::FlashStore::kCapacity + 1),
        1000,
@@ -482,6 +526,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     clearWire();
+    silentOpcode = c.silentOpcode;
     long given = 0;
     auto source = [&](std::uint8_t* buffer, std::size_t most) -> long {
       long limit = c.stopAt < 0 ? -c.stopAt : c.stopAt;
@@ -494,6 +539,7 @@ TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
       return n;
     };
     EXPECT_EQ(Files(block).upload("a.bin", c.size, source), c.code);
+    silentOpcode = -1;
     std::vector<std::string> sent = wire();
     ASSERT_EQ(sent.size(), c.wire.size());
     for (std::size_t i = 0; i < sent.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "BrickFixture.h"
+#include "WireClient.h"
 #include "protocol/TelegramText.h"
 #include "sim/LinkModel.h"
 #include "sim/PtyServer.h"
@@ -20,94 +21,12 @@
 
 namespace {
 
+using test::counting;
 using test::hex;
-
-std::string zeros(int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) {
-    out += " 00";
-  }
-  return out;
-}
-
-// A client of no library of ours: writes length-prefixed telegrams and reads one reply.
-class RawClient {
- public:
-  explicit RawClient(const std::string& path) {
-    fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios tio;
-    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
-      ::cfmakeraw(&tio);
-      ::tcsetattr(fd, TCSANOW, &tio);
-    }
-  }
-  ~RawClient() {
-    if (fd >= 0) {
-      ::close(fd);
-    }
-  }
-  bool ok() const { return fd >= 0; }
-
-  // Sends a telegram with its length prefix; returns the reply, or "" when none comes in 2 s.
-  std::string exchange(const std::string& telegram) {
-    return send(hex(telegram)) ? reply() : "write failed";
-  }
-
-  // Sends telegrams one behind the other, in one write, with their length prefixes.
-  bool send(const std::vector<Sim::Bytes>& telegrams) {
-    Sim::Bytes frames;
-    for (const Sim::Bytes& t : telegrams) {
-      frames.push_back(static_cast<std::uint8_t>(t.size() & 0xFF));
-      frames.push_back(static_cast<std::uint8_t>(t.size() >> 8));
-      frames.insert(frames.end(), t.begin(), t.end());
-    }
-    return ::write(fd, frames.data(), frames.size()) == static_cast<ssize_t>(frames.size());
-  }
-  bool send(const Sim::Bytes& telegram) { return send(std::vector<Sim::Bytes>{telegram}); }
-
-  // The next reply, or "" when none comes in 2 s.
-  std::string reply() {
-    Sim::Bytes prefix = take(2);
-    if (prefix.size() < 2) {
-      return "";
-    }
-    return hex(take(prefix[0] | prefix[1] << 8));
-  }
-
- private:
-  Sim::Bytes take(std::size_t n) {
-    Sim::Bytes out;
-    while (out.size() < n) {
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 2000) <= 0) {
-        break;
-      }
-      std::uint8_t buffer[512];
-      ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, n - out.size()));
-      if (got <= 0) {
-        break;
-      }
-      out.insert(out.end(), buffer, buffer + got);
-    }
-    return out;
-  }
-  int fd = -1;
-};
-
-class PtyPeer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(server.start());
-    peer.reset(new RawClient(server.devicePath()));
-    ASSERT_TRUE(peer->ok());
-  }
-  void TearDown() override { server.stop(); }
-  std::string exchange(const std::string& telegram) { return peer->exchange(telegram); }
-
-  Sim::VirtualBrick sim;
-  Sim::PtyServer server{sim};
-  std::unique_ptr<RawClient> peer;
-};
+using test::nameField;
+using test::PtyPeer;
+using test::RawClient;
+using test::zeros;
 
 const std::string kFileName = "61 2E 72 78 65" + zeros(15);  // "a.rxe", 20 bytes
 
@@ -133,15 +52,15 @@ TEST_F(PtyPeer, EveryPublishedCommandIsAnsweredInItsLayout) {
       {"01 80 " + kFileName, "02 80 87" + zeros(5)},
       // The flash takes the file and keeps it open (handle 0) for the rows below.
       {"01 81 " + kFileName + " 10 00 00 00", "02 81 00 00"},
-      {"01 82 03 10 00", "02 82 88 03 00 00"},
+      {"01 82 03 10 00", "02 82 93 03 10 00" + zeros(16)},  // as long as asked
       {"01 83 20 41", "02 83 93 20 00 00"},
       {"01 84 03", "02 84 88 03"},
-      {"01 85 " + kFileName, "02 85 8B " + kFileName},  // busy: still open
-      {"01 86 2A 2E 2A" + zeros(17), "02 86 00 01 " + kFileName + " 10 00 00 00"},
-      {"01 87 00", "02 87 93" + zeros(25)},  // handle 0 is no search
-      {"01 89 " + kFileName + " 10 00 00 00", "02 89 8F 00"},
-      {"01 8B " + kFileName + " 10 00 00 00", "02 8B 8F 00"},
-      {"01 8C " + kFileName, "02 8C 8D" + zeros(5)},
+      {"01 85 " + kFileName, "02 85 8B " + kFileName},            // busy: still open
+      {"01 86 2A 2E 2A" + zeros(17), "02 86 87 01" + zeros(24)},  // not in the table yet
+      {"01 87 00", "02 87 93" + zeros(25)},                       // handle 0 is no search
+      {"01 89 " + kFileName + " 10 00 00 00", "02 89 8B 00"},
+      {"01 8B " + kFileName + " 10 00 00 00", "02 8B 92 00"},  // no data file is a program
+      {"01 8C " + kFileName, "02 8C 87" + zeros(5)},
       // The firmware's modules, Comm first; a module id no module has (0x00070001) is 0x90.
       {"01 90 2A 2E 2A" + zeros(17),
        "02 90 00 00 43 6F 6D 6D 2E 6D 6F 64" + zeros(12) + " 01 00 05 00 00 00 00 00 68 07"},
@@ -232,26 +151,6 @@ TEST_F(PtyPeer, NoReplyForNoReplyTelegramsUnknownTypesAndReplies) {
   EXPECT_EQ(sim.name, "BOB");
 }
 
-namespace {
-
-// `n` bytes counting up from `from`, as hex.
-std::string counting(std::size_t n, std::size_t from = 0) {
-  Sim::Bytes out;
-  for (std::size_t i = 0; i < n; ++i) {
-    out.push_back(static_cast<std::uint8_t>(from + i));
-  }
-  return hex(out);
-}
-
-// A file name in its 20-byte field, as hex.
-std::string nameField(const std::string& name) {
-  Sim::Bytes out(name.begin(), name.end());
-  out.resize(20, 0);
-  return hex(out);
-}
-
-}  // namespace
-
 // A Bluetooth client may write a file in 118-byte chunks (121-byte telegrams) and read it back
 // in ones of the same size (124-byte replies); over 122 bytes a READ still comes in one reply.
 TEST_F(PtyPeer, FilesGoInTelegramsUpTo128Bytes) {
@@ -264,7 +163,6 @@ TEST_F(PtyPeer, FilesGoInTelegramsUpTo128Bytes) {
       {"01 83 00 " + counting(118), "02 83 00 00 76 00"},
       {"01 83 00 " + counting(118, 118), "02 83 00 00 76 00"},
       {"01 83 00 " + counting(125, 236), "02 83 00 00 7D 00"},  // a 128-byte telegram
-      {"01 83 00 " + counting(4, 361), "02 83 8E 00 00 00"},    // one more than declared
       {"01 83 00 " + counting(3, 361), "02 83 00 00 03 00"},
       {"01 84 00", "02 84 00 00"},
       {"01 80 " + name, "02 80 00 00 6C 01 00 00"},
@@ -279,8 +177,9 @@ TEST_F(PtyPeer, FilesGoInTelegramsUpTo128Bytes) {
 }
 
 // An extended WRITE: one telegram of 10 KiB of data, taken as it comes and answered once with
-// the count; then one extended READ of the whole file, in one reply. One over the size declared
-// is refused whole; one sent without a reply wanted writes and answers nothing.
+// the count; then one extended READ of the whole file, in one reply. One past the size declared
+// writes what fits and answers 0x84, and its file is dropped at CLOSE; one sent without a reply
+// wanted writes and answers nothing.
 TEST_F(PtyPeer, ExtendedWriteAndReadCarryAFileInOneTelegramEach) {
   const std::size_t size = 10240;
   const std::string big = nameField("big.txt");
@@ -290,12 +189,15 @@ TEST_F(PtyPeer, ExtendedWriteAndReadCarryAFileInOneTelegramEach) {
     std::string reply;
   } rows[] = {
       {"01 81 " + big + " 00 28 00 00", "02 81 00 00"},
-      {"01 83 00 " + counting(size + 1), "02 83 8E 00 00 00"},
       {"01 83 00 " + data, "02 83 00 00 00 28"},
       {"01 84 00", "02 84 00 00"},
       {"01 80 " + big, "02 80 00 00 00 28 00 00"},
       {"01 82 00 00 28", "02 82 00 00 00 28 " + data},
       {"01 84 00", "02 84 00 00"},
+      {"01 81 " + nameField("over.txt") + " 00 28 00 00", "02 81 00 00"},
+      {"01 83 00 " + counting(size + 1, 7), "02 83 84 00 00 28"},
+      {"01 84 00", "02 84 00 00"},
+      {"01 80 " + nameField("over.txt"), "02 80 87" + zeros(5)},
       {"01 81 " + nameField("quiet.txt") + " C8 00 00 00", "02 81 00 00"},
   };
   for (const auto& row : rows) {

@@ -33,6 +33,8 @@ explore.cpp | 40  | 5 | -         | ^done:       | sonar -1 cm;light -1,      | 
 explore.pl  | 40  | 5 | -         | ^done:       | -                          | moved;^tone: 880 Hz, 300 ms
 robot.cpp   | -   | - | -         | ^done\$      | ^[^r][a-z-]* -1\$          | moved;^tone: 440 Hz, 100 ms
 drive.cpp   | -   | - | -         | ^touch reads | touch reads -1;battery -1  | moved;^tone: 440 Hz, 200 ms
+sonar_log.cpp | 20 | 5 | -        | ^time_ms,distance_cm\$ | ^[0-9]+,0\$          | still
+avoid_walls.cpp | 20 | 8 | 25 45 180 | ^wall [0-9]+ cm ahead, turning away\$ | - | moved
 README      | 100 | 8 | 25 45 180 | -            | -                          | moved
 "
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }

@@ -25,8 +25,9 @@ writes() { grep -c '^> 01 83 ' "$dir/trace"; }
 
 head -c 5000 /dev/urandom >"$dir/big.bin"
 head -c 100 /dev/urandom >"$dir/small.bin"
-# One byte over the free flash of an empty brick (GET DEVICE INFO: 112640).
-head -c 112641 /dev/zero >"$dir/huge.bin"
+# One byte over the free flash of an empty brick (GET DEVICE INFO: 112604, the largest file
+# its 440 sectors hold beside the file's 36-byte header).
+head -c 112605 /dev/zero >"$dir/huge.bin"
 mkfifo "$dir/fifo.bin"
 mkdir "$dir/dir.bin"
 
@@ -37,7 +38,7 @@ refusals=(
   "/dev/zero|x.bin|2|/dev/zero is not a regular file"
   "$dir/fifo.bin|x.bin|2|fifo.bin is not a regular file"
   "$dir/dir.bin|x.bin|2|dir.bin is not a regular file"
-  "$dir/huge.bin|x.bin|1|(112641 bytes) does not fit: the brick has 112640 bytes of flash free"
+  "$dir/huge.bin|x.bin|1|(112605 bytes) does not fit: the brick has 112604 bytes of flash free"
 )
 for row in "${refusals[@]}"; do
   IFS='|' read -r path name expected message <<<"$row"

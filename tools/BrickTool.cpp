@@ -138,7 +138,7 @@ const std::vector<Command>& commands() {
       {"ls",
        "ls [PATTERN]",
        "Lists the brick's files and their sizes.",
-       "PATTERN may hold * wildcards (default *.*, e.g. *.rxe).",
+       "PATTERN, as the brick takes it: *.* (the default), NAME.*, *.EXT or a whole name.",
        0,
        1,
        {},
@@ -146,9 +146,9 @@ const std::vector<Command>& commands() {
       {"upload",
        "upload FILE [NAME]",
        "Copies FILE to the brick.",
-       "As NAME or under its own name, a 15.3 name (e.g. prog.rxe). An existing file of that name "
-       "is left alone:\n"
-       "remove it first. Progress is shown on transfers that take more than a second.\n"
+       "As NAME or under its own name, of at most 19 characters (e.g. prog.rxe). An existing file\n"
+       "of that name, in any case, is left alone: remove it first. Progress is shown on\n"
+       "transfers that take more than a second.\n"
        "FILE is read as it is sent; it must be a regular file (not a device, a FIFO or a\n"
        "directory) no larger than the brick's free flash, else nothing is sent. Ctrl-C or\n"
        "SIGTERM stops it: the brick's handle is closed and the half file deleted (exit 130\n"

@@ -143,15 +143,15 @@ std::string checkArguments(const std::string& command, const Arguments& a) {
     return Nxt::Files::validName(text, pattern)
                ? std::string()
                : "\"" + text +
-                     "\" is not a brick file name: at most 15 characters, a dot and an "
-                     "extension of at most 3 (e.g. prog.rxe)";
+                     "\" is too long for a brick file name: the brick takes at most 19 "
+                     "characters (e.g. prog.rxe)";
   };
   int box = 0;
   if (command == "ls" && !a.empty()) {
     return name(a[0], true);
   }
   if (command == "upload") {
-    // The local file first (a device's own name is seldom a 15.3 name): see upload().
+    // The local file first (a device's own name may be too long for the brick): see upload().
     struct stat file {};
     if (::stat(a[0].c_str(), &file) == 0 && !S_ISREG(file.st_mode)) {
       return notRegular(a[0]);

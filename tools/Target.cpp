@@ -1,10 +1,11 @@
 // Which brick a command talks to when the command line names none: the one BRICK_DEVICE or the
 // config file names, else the first that `brick list` would show.
+#include <optional>
 #include <sstream>
 
 #include "Connection.h"
 #include "Survey.h"
-#include "comm/FdTransport.h"
+#include "brick/DeviceSetting.hpp"
 
 namespace BrickTool {
 
@@ -19,7 +20,8 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// A device setting: "usb", a Bluetooth address, or a device path.
+// A device setting: "usb", a Bluetooth address, or a device path, read as brick::Brick reads
+// one, so that a setting means the same to the tool and to a program.
 bool fromSetting(const std::string& value, const std::string& source, Target& target,
                  std::string& error) {
   target = Target();
@@ -28,19 +30,25 @@ bool fromSetting(const std::string& value, const std::string& source, Target& ta
     error = source + ": no device given (usb, a Bluetooth address or a device path)";
     return false;
   }
-  if (value == "usb") {
-    target.kind = Target::Usb;
-  } else if (Comm::FdTransport::isBluetoothAddress(value)) {
-    target.kind = Target::Bluetooth;
-    target.text = value;
-  } else if (value.size() > kMaxDevicePath) {
+  std::error_code ec;
+  std::optional<brick::DeviceSetting> setting = brick::DeviceSetting::parse(value, ec);
+  if (!setting) {
     error = source + ": the device path must have at most " + std::to_string(kMaxDevicePath) +
             " characters";
     return false;
-  } else {
-    target.kind = Target::Device;
-    target.text = value;
   }
+  switch (setting->kind()) {
+    case brick::DeviceSetting::Kind::Usb:
+      target.kind = Target::Usb;
+      break;
+    case brick::DeviceSetting::Kind::Bluetooth:
+      target.kind = Target::Bluetooth;
+      break;
+    case brick::DeviceSetting::Kind::Path:
+      target.kind = Target::Device;
+      break;
+  }
+  target.text = setting->text();
   return true;
 }
 

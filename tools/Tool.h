@@ -10,6 +10,7 @@
 
 #include "BrickTool.h"
 #include "Host.h"
+#include "brick/DeviceSetting.hpp"
 
 namespace BrickTool {
 
@@ -17,7 +18,7 @@ struct Command;
 
 // Block::connectBluetooth takes at most this many characters of a device text and cuts the
 // rest, which could leave the path of some other device.
-const std::size_t kMaxDevicePath = 255;
+const std::size_t kMaxDevicePath = brick::DeviceSetting::maxPath;
 
 // The command line, parsed.
 struct Options {

@@ -46,7 +46,8 @@ long Files::list(const std::string& pattern, std::vector<Entry>& out) {
   std::uint8_t command[1 + F::kNameField];
   command[0] = F::kFindFirst;
   F::putName(command + 1, pattern);
-  // Nothing matching is an answer, not a failure: asked without recording the refusal.
+  // Nothing matching is an answer, not a failure: asked without recording the refusal. Such a
+  // FIND FIRST leaves no search open.
   long code = request(link, Kind::System, command, sizeof command, reply, sizeof reply, false);
   if (code == brickStatusCode(F::kFileNotFound)) {
     return kBrickOk;
@@ -64,8 +65,8 @@ long Files::list(const std::string& pattern, std::vector<Entry>& out) {
     std::uint8_t next[] = {F::kFindNext, handle};
     code = request(link, Kind::System, next, sizeof next, reply, sizeof reply, false);
     if (code == brickStatusCode(F::kFileNotFound) || code == brickStatusCode(F::kNoMoreFiles)) {
-      // The search is over and the brick has let its handle go.
-      return kBrickOk;
+      // The search is over, but the brick keeps its handle until it is closed.
+      return closeHandle(handle);
     }
     if (code != kBrickOk) {
       if (isBrickStatus(code)) {

@@ -1,58 +1,43 @@
 // tutorial/avoid.cpp: drive about, turning away from every wall closer than 25 cm.
+#include <brick/brick.hpp>
+
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
+#include <iostream>
+#include <string>
 
-#include "brick/Block.h"
+using namespace std::chrono_literals;
 
-using namespace Brick::Lib;
-
-// Spins on the spot: each wheel 230 degrees, one forwards and one backwards. Reads the left
-// wheel's position every 20 ms until it is there, or waits no longer after 500 readings.
-static void spin(Block& brick, Motor& left, Motor& right) {
-  int start = left.getRotationCount();
-  left.moveForwardDegrees(40, 230);
-  right.moveForwardDegrees(-40, 230);
-  for (int readings = 0; readings < 500 && brick.getStatus().isSuccess(); ++readings) {
-    if (std::abs(left.getRotationCount() - start) >= 230) {
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+// Spins on the spot: each wheel 230 degrees, one forwards and one backwards.
+static void spin(brick::Motor& left, brick::Motor& right) {
+  left.turn(40, 230);
+  right.turn(-40, 230);
+  left.wait(30s);
+  right.wait(30s);
 }
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: avoid DEVICE [STEPS]\n");
+    std::cerr << "usage: avoid DEVICE [STEPS]\n";
     return 2;
   }
-  int steps = argc > 2 ? std::atoi(argv[2]) : 300;
-  Block brick;
-  Motor left;
-  Motor right;
-  Sensor sonar;
-  brick.connectBluetooth(argv[1]);
-  brick.setMotor(&left, 1);   // output B
-  brick.setMotor(&right, 2);  // output C
-  sonar.setSensorType(SENSOR_ULTRASONIC);
-  brick.setSensor(&sonar, 3);  // input 4
-  for (int step = 0; step < steps; ++step) {
-    int centimetres = sonar.getValue();
-    if (!brick.getStatus().isSuccess() || centimetres < 0) {
-      std::fprintf(stderr, "the brick at %s does not answer\n", argv[1]);
-      return 1;
+  int steps = argc > 2 ? std::stoi(argv[2]) : 300;
+  try {
+    brick::Brick nxt(argv[1]);  // closing it, however main ends, stops the wheels
+    brick::Motor left = nxt.motor(brick::Port::B);
+    brick::Motor right = nxt.motor(brick::Port::C);
+    brick::UltrasonicSensor sonar = nxt.ultrasonicSensor(brick::Input::S4);
+    for (int step = 0; step < steps; ++step) {
+      int centimetres = sonar.centimetres();
+      if (centimetres < 25) {
+        std::cout << "wall " << centimetres << " cm ahead, turning away" << std::endl;
+        spin(left, right);
+      } else {
+        left.run(50);
+        right.run(50);
+      }
     }
-    if (centimetres < 25) {
-      std::printf("wall %d cm ahead, turning away\n", centimetres);
-      spin(brick, left, right);
-    } else {
-      left.moveForward(50);
-      right.moveForward(50);
-    }
+  } catch (const brick::Error& e) {
+    std::cerr << "avoid: " << e.what() << '\n';
+    return 1;
   }
-  left.stop();
-  right.stop();
-  brick.disconnect();
-  return 0;
 }

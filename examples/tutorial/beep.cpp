@@ -1,23 +1,22 @@
 // tutorial/beep.cpp: one beep, and the battery.
-#include <cstdio>
+#include <brick/brick.hpp>
 
-#include "brick/Block.h"
+#include <chrono>
+#include <iostream>
+
+using namespace std::chrono_literals;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: beep DEVICE\n");
+    std::cerr << "usage: beep DEVICE\n";
     return 2;
   }
-  Brick::Lib::Block brick;
-  brick.connectBluetooth(argv[1]);
-  brick.playTone(440, 200);
-  int millivolts = brick.getBatteryLevel();
-  // The class library never throws: whether the brick answered shows in the status.
-  if (!brick.getStatus().isSuccess()) {
-    std::fprintf(stderr, "no brick answers at %s\n", argv[1]);
+  try {
+    brick::Brick nxt(argv[1]);
+    nxt.playTone(440, 200ms);
+    std::cout << "beep; battery " << nxt.batteryMillivolts() << " mV\n";
+  } catch (const brick::Error& e) {
+    std::cerr << "beep: " << e.what() << '\n';
     return 1;
   }
-  std::printf("beep; battery %d mV\n", millivolts);
-  brick.disconnect();
-  return 0;
 }

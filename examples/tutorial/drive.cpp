@@ -1,55 +1,34 @@
 // tutorial/drive.cpp: both wheels two turns forward, then a spin on the spot.
+#include <brick/brick.hpp>
+
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
+#include <iostream>
 
-#include "brick/Block.h"
+using namespace std::chrono_literals;
 
-using Brick::Lib::Motor;
-
-// Waits until the motor has turned `degrees` from `start`, reading its position every 20 ms. A
-// wheel held back never gets there: after 500 readings (ten seconds and more) it waits no
-// longer. False when the brick did not answer.
-static bool waitFor(Brick::Lib::Block& brick, Motor& motor, int start, int degrees) {
-  for (int readings = 0; readings < 500; ++readings) {
-    int now = motor.getRotationCount();
-    if (!brick.getStatus().isSuccess()) {
-      return false;
-    }
-    if (std::abs(now - start) >= degrees) {
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-static bool wheels(Brick::Lib::Block& brick, Motor& left, int leftPower, Motor& right,
-                   int rightPower, int degrees) {
-  int leftStart = left.getRotationCount();
-  int rightStart = right.getRotationCount();
-  left.moveForwardDegrees(leftPower, degrees);
-  right.moveForwardDegrees(rightPower, degrees);
-  return waitFor(brick, left, leftStart, degrees) && waitFor(brick, right, rightStart, degrees);
+// Starts both wheels' turns, then waits until the brick reports each move over.
+static void wheels(brick::Motor& left, int leftPower, brick::Motor& right, int rightPower,
+                   long degrees) {
+  left.turn(leftPower, degrees);
+  right.turn(rightPower, degrees);
+  left.wait(30s);
+  right.wait(30s);
 }
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: drive DEVICE\n");
+    std::cerr << "usage: drive DEVICE\n";
     return 2;
   }
-  Brick::Lib::Block brick;
-  Motor left;
-  Motor right;
-  brick.connectBluetooth(argv[1]);
-  brick.setMotor(&left, 1);   // output B
-  brick.setMotor(&right, 2);  // output C
-  if (!wheels(brick, left, 50, right, 50, 720) || !wheels(brick, left, 40, right, -40, 230)) {
-    std::fprintf(stderr, "the brick at %s does not answer\n", argv[1]);
+  try {
+    brick::Brick nxt(argv[1]);
+    brick::Motor left = nxt.motor(brick::Port::B);
+    brick::Motor right = nxt.motor(brick::Port::C);
+    wheels(left, 50, right, 50, 720);
+    wheels(left, 40, right, -40, 230);
+    std::cout << "left wheel at " << left.position() << " degrees\n";
+  } catch (const brick::Error& e) {
+    std::cerr << "drive: " << e.what() << '\n';
     return 1;
   }
-  std::printf("left wheel at %d degrees\n", left.getRotationCount());
-  brick.disconnect();
-  return 0;
 }

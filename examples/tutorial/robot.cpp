@@ -1,78 +1,61 @@
 // tutorial/robot.cpp: avoid walls, and follow the dark line's left edge once found.
+#include <brick/brick.hpp>
+
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
+#include <iostream>
+#include <string>
 
-#include "brick/Block.h"
-
-using namespace Brick::Lib;
+using namespace std::chrono_literals;
 
 const int kDark = 40;
 
-static void powers(Motor& left, int leftPower, Motor& right, int rightPower) {
-  left.moveForward(leftPower);
-  right.moveForward(rightPower);
+static void powers(brick::Motor& left, int leftPower, brick::Motor& right, int rightPower) {
+  left.run(leftPower);
+  right.run(rightPower);
 }
 
-// Spins on the spot: each wheel 230 degrees, one forwards and one backwards. Reads the left
-// wheel's position every 20 ms until it is there, or waits no longer after 500 readings.
-static void spin(Block& brick, Motor& left, Motor& right) {
-  int start = left.getRotationCount();
-  left.moveForwardDegrees(40, 230);
-  right.moveForwardDegrees(-40, 230);
-  for (int readings = 0; readings < 500 && brick.getStatus().isSuccess(); ++readings) {
-    if (std::abs(left.getRotationCount() - start) >= 230) {
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+// Spins on the spot: each wheel 230 degrees, one forwards and one backwards.
+static void spin(brick::Motor& left, brick::Motor& right) {
+  left.turn(40, 230);
+  right.turn(-40, 230);
+  left.wait(30s);
+  right.wait(30s);
 }
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: robot DEVICE [STEPS]\n");
+    std::cerr << "usage: robot DEVICE [STEPS]\n";
     return 2;
   }
-  int steps = argc > 2 ? std::atoi(argv[2]) : 600;
-  Block brick;
-  Motor left;
-  Motor right;
-  Sensor light;
-  Sensor sonar;
-  brick.connectBluetooth(argv[1]);
-  brick.setMotor(&left, 1);   // output B
-  brick.setMotor(&right, 2);  // output C
-  light.setSensorType(SENSOR_LIGHT_ACTIVE);
-  brick.setSensor(&light, 1);  // input 2
-  sonar.setSensorType(SENSOR_ULTRASONIC);
-  brick.setSensor(&sonar, 3);  // input 4
-  bool following = false;
-  for (int step = 0; step < steps; ++step) {
-    int centimetres = sonar.getValue();
-    int brightness = light.getValue();
-    if (!brick.getStatus().isSuccess() || centimetres < 0) {
-      std::fprintf(stderr, "the brick at %s does not answer\n", argv[1]);
-      return 1;
-    }
-    if (centimetres < 25) {
-      std::printf("wall %d cm ahead, turning away\n", centimetres);
-      spin(brick, left, right);
-    } else if (!following && brightness < kDark) {
-      std::printf("found the line\n");
-      following = true;
-    } else if (following) {
-      if (brightness < kDark + 2) {
-        powers(left, 8, right, 35);  // over the line: bear left
+  int steps = argc > 2 ? std::stoi(argv[2]) : 600;
+  try {
+    brick::Brick nxt(argv[1]);  // closing it, however main ends, stops the wheels
+    brick::Motor left = nxt.motor(brick::Port::B);
+    brick::Motor right = nxt.motor(brick::Port::C);
+    brick::LightSensor light = nxt.lightSensor(brick::Input::S2);
+    brick::UltrasonicSensor sonar = nxt.ultrasonicSensor(brick::Input::S4);
+    bool following = false;
+    for (int step = 0; step < steps; ++step) {
+      int centimetres = sonar.centimetres();
+      int brightness = light.percent();
+      if (centimetres < 25) {
+        std::cout << "wall " << centimetres << " cm ahead, turning away" << std::endl;
+        spin(left, right);
+      } else if (!following && brightness < kDark) {
+        std::cout << "found the line" << std::endl;
+        following = true;
+      } else if (following) {
+        if (brightness < kDark + 2) {
+          powers(left, 8, right, 35);  // over the line: bear left
+        } else {
+          powers(left, 35, right, 8);  // over the floor: bear right
+        }
       } else {
-        powers(left, 35, right, 8);  // over the floor: bear right
+        powers(left, 50, right, 50);
       }
-    } else {
-      powers(left, 50, right, 50);
     }
+  } catch (const brick::Error& e) {
+    std::cerr << "robot: " << e.what() << '\n';
+    return 1;
   }
-  left.stop();
-  right.stop();
-  brick.disconnect();
-  return 0;
 }

@@ -42,7 +42,7 @@ const char* linkCodeText(long code) {
     case kRecordedBadInbox:
       return "no such mailbox";
     case kRecordedBadFileName:
-      return "not a 15.3 file name";
+      return "not a file name the brick takes (at most 19 characters)";
     case kRecordedTextTooLong:
       return "message over 58 bytes";
     case kRecordedBadValue:

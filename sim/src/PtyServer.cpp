@@ -160,7 +160,7 @@ void PtyServer::run() {
       continue;
     }
     if ((fds[2].revents & POLLHUP) != 0) {
-      noticeDeparture();  // drops what the client left, read or not
+      noticeDeparture();  // carries out what the client sent whole, drops the rest
       continue;
     }
     if ((fds[2].revents & POLLIN) == 0) {
@@ -172,14 +172,18 @@ void PtyServer::run() {
       continue;
     }
     pending.add(buffer, static_cast<std::size_t>(got));
-    TelegramStream::Piece piece;
-    while (pending.next(piece)) {
-      // Both clear `pending` when the client goes meanwhile.
-      if (piece.extended) {
-        stream(piece);
-      } else {
-        handle(piece.bytes);
-      }
+    carryOut();
+  }
+}
+
+void PtyServer::carryOut() {
+  TelegramStream::Piece piece;
+  while (pending.next(piece)) {
+    // Both clear `pending` when the client goes meanwhile.
+    if (piece.extended) {
+      stream(piece);
+    } else {
+      handle(piece.bytes);
     }
   }
 }
@@ -202,15 +206,28 @@ bool PtyServer::noticeDeparture() {
     return true;  // nobody came since the last departure, and nothing was left
   }
   present = false;
-  pending.clear();
   outgoing.clear();
   ++session;
-  // What the client sent and the server has not read is dropped, while still nobody has the
-  // device open: a client that opens it now may already have written. Only when something is
-  // there at all, so that a client that leaves nothing behind costs the next one nothing.
-  if (waiting > 0 && hungUp(master)) {
-    ::tcflush(master, TCIFLUSH);
+  // A brick carries out every telegram that reached it whole, whether or not its sender stays
+  // for the reply: a client that stopped a motor and left must find it stopped. What it sent
+  // is taken off the line first, while nobody has the device open (a client that opens it now
+  // may already have written), and only then carried out; the replies, owed to nobody, are
+  // dropped. A telegram cut short by the departure is dropped.
+  std::uint8_t buffer[512];
+  while (waiting > 0 && hungUp(master)) {
+    ssize_t got = ::read(master, buffer, sizeof buffer);
+    if (got <= 0) {
+      break;
+    }
+    pending.add(buffer, static_cast<std::size_t>(got));
+    if (::ioctl(master, FIONREAD, &waiting) != 0) {
+      waiting = 0;
+    }
   }
+  departing = true;
+  carryOut();
+  departing = false;
+  pending.clear();
   // The replies it never read are all old: nothing has been answered since it went. Those
   // still on their way are emptied from here; those that reached the line need a descriptor
   // on the line itself.
@@ -275,13 +292,14 @@ void PtyServer::settle() {
 }
 
 void PtyServer::handle(const Bytes& telegram) {
+  const std::uint64_t sender = session;  // take() may find the sender gone
   take(telegram.size());
   Bytes reply;
   {
     std::lock_guard<std::mutex> guard(mutex);
     reply = telegram.empty() ? Bytes() : target.answer(telegram);
   }
-  answered(telegram, reply);
+  answered(telegram, reply, sender);
 }
 
 void PtyServer::stream(const TelegramStream::Piece& piece) {
@@ -300,16 +318,17 @@ void PtyServer::stream(const TelegramStream::Piece& piece) {
     return;
   }
   // The brick answers once every byte is in: the link's time is the whole telegram's.
+  const std::uint64_t sender = session;
   take(piece.length);
   Bytes reply;
   {
     std::lock_guard<std::mutex> guard(mutex);
     reply = target.endWrite();
   }
-  answered(head, reply);
+  answered(head, reply, sender);
 }
 
-void PtyServer::answered(const Bytes& telegram, const Bytes& reply) {
+void PtyServer::answered(const Bytes& telegram, const Bytes& reply, std::uint64_t sender) {
   Outgoing out;
   out.session = session;
   out.frame = reply;
@@ -325,6 +344,10 @@ void PtyServer::answered(const Bytes& telegram, const Bytes& reply) {
     if (tracer) {
       tracer(telegram, out.fault == Fault::Silent ? Bytes() : reply);
     }
+  }
+  if (departing || sender != session) {
+    settle();
+    return;  // its sender has gone: the brick acted, and the reply is owed to nobody
   }
   if (!reply.empty() || out.fault == Fault::Hangup) {
     out.at = pace.give(reply.size());

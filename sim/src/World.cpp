@@ -211,7 +211,7 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
       std::string file;
       std::string extra;
       if (!(in >> file) || (in >> extra) || !Nxt::Files::validName(file)) {
-        return fail("program NAME, a 15.3 file name such as robot.rxe");
+        return fail("program NAME, a file name of at most 19 characters such as robot.rxe");
       }
       world.programs.push_back(file);
     } else if (keyword == "answer") {

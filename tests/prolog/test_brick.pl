@@ -111,7 +111,7 @@ test(telegrams, [forall(wire(Goal, B, Hex))]) :-
     with_sim(Sim, B, sent(Sim, Goal, Got)),
     assertion(Got == Hex).
 
-% The same for the flash and the program: a 15.3 name goes in a 20-byte field, name(N) below.
+% The same for the flash and the program: a name goes in a 20-byte field, name(N) below.
 % echo.rxe (17 bytes) is in the flash of the test world.
 flash(program_start(B, 'echo.rxe'), B, [["00 00", name('echo.rxe')]]).
 flash((program_start(B, 'echo.rxe'), program_running(B, 'echo.rxe'), program_stop(B)), B,
@@ -124,7 +124,12 @@ flash((program_start(B, 'echo.rxe'), mailbox_send(B, 1, "hi"),
 flash((program_start(B, 'echo.rxe'), mailbox_send(B, 2, -2),
        mailbox_receive(B, 11, -2, [as(number)])), B,
       [["00 00", name('echo.rxe')], ["00 09 02 05 FE FF FF FF 00"], ["00 13 0B 00 01"]]).
-flash(file_list(B, '*.rxe', ['echo.rxe'-17]), B, [["01 86", name('*.rxe')], ["01 87 00"]]).
+% A search stays open after FIND NEXT's 0x87 until it is closed. Names compare in any case.
+flash(file_list(B, '*.rxe', ['echo.rxe'-17]), B,
+      [["01 86", name('*.rxe')], ["01 87 00"], ["01 84 00"]]).
+flash(file_list(B, 'ECHO.*', ['echo.rxe'-17]), B,
+      [["01 86", name('ECHO.*')], ["01 87 00"], ["01 84 00"]]).
+flash(file_delete(B, 'Echo.RXE'), B, [["01 85", name('Echo.RXE')]]).
 flash(file_delete(B, 'echo.rxe'), B, [["01 85", name('echo.rxe')]]).
 flash(sound_play(B, 'echo.rxe', [loop(true)]), B, [["00 02 01", name('echo.rxe')]]).
 flash(file_upload(B, Path, 'ab.txt'), B,
@@ -241,11 +246,13 @@ refused(mailbox_receive(B, 10, _, [as(json)]), B, domain_error(oneof([text, numb
 refused(mailbox_receive(B, 10, _, [remove(1)]), B, type_error(bool, 1)).
 refused(program_start(B, 'sixteen_chars_xx.rxe'), B,
         domain_error(file_name, 'sixteen_chars_xx.rxe')).
-refused(program_start(B, echo), B, domain_error(file_name, echo)).
-refused(file_delete(B, 'a*.rxe'), B, domain_error(file_name, 'a*.rxe')).
+refused(program_start(B, 'abcdefghijklmnopq.rx'), B,
+        domain_error(file_name, 'abcdefghijklmnopq.rx')).
+refused(file_delete(B, 'abcdefghijklmnop.rxe'), B, domain_error(file_name, 'abcdefghijklmnop.rxe')).
 refused(file_delete(B, 42), B, type_error(text, 42)).
-refused(file_list(B, 'a/b.*', _), B, domain_error(file_pattern, 'a/b.*')).
-refused(file_download(B, ' a.rso', _), B, domain_error(file_name, ' a.rso')).
+refused(file_list(B, '*.abcdefghijklmnopqr', _), B,
+        domain_error(file_pattern, '*.abcdefghijklmnopqr')).
+refused(file_download(B, 'a\0\b.rso', _), B, domain_error(file_name, 'a\0\b.rso')).
 refused(sound_play(B, 'caf\u00e9\u0100.rso'), B, domain_error(file_name, 'caf\u00e9\u0100.rso')).
 refused(sound_play(B, 'x.rso', [loop(maybe)]), B, type_error(bool, maybe)).
 
@@ -253,6 +260,18 @@ test(nothing_sent, [forall(refused(Goal, B, Formal))]) :-
     with_sim(Sim, B, sent(Sim, raises(Goal, Got), Hex)),
     assertion(Got =@= Formal),
     assertion(Hex == []).
+
+% The brick checks only a name's length: these go to it, and it answers.
+taken(file_delete(B, 'a*.rxe'), B, brick_refused(file_delete, 0x87, file_not_found)).
+taken(file_download(B, ' a.rso', _), B, brick_refused(file_download, 0x87, file_not_found)).
+taken(file_download(B, noext, _), B, brick_refused(file_download, 0x87, file_not_found)).
+taken(file_download(B, 'abcdefghijklmnop.tx', _), B,
+      brick_refused(file_download, 0x87, file_not_found)).
+
+test(sent_as_the_brick_takes_them, [forall(taken(Goal, B, Formal))]) :-
+    with_sim(Sim, B, sent(Sim, raises(Goal, Got), Hex)),
+    assertion(Got =@= Formal),
+    assertion(Hex = [_]).
 
 test(no_brick_at_device) :-
     elapsed(raises(with_brick('/dev/nxt-missing', B, battery(B, _)), Formal), Seconds),
@@ -436,7 +455,7 @@ message(domain_error(motor_port, 1), "they are a, b and c, as printed on the bri
 message(domain_error(sensor_port, 0), "they are 1 to 4").
 message(domain_error(motor_power, 200), "from -100 to 100").
 message(domain_error(inbox, 10), "inboxes are 0 to 9").
-message(domain_error(file_name, ' a.rso'), "not starting with a space").
+message(domain_error(file_name, 'abcdefghijklmnop.rxe'), "at most 19 characters").
 message(brick_refused(file_download, 0x87, file_not_found), "has no file of that name").
 message(brick_refused(program_stop, 0xEC, no_active_program), "start one with program_start/2").
 message(brick_refused(file_upload, 0x8F, file_exists), "delete it first").

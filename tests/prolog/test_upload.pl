@@ -58,6 +58,24 @@ wait_until_long(Goal) :-
         fail
     ).
 
+% searches(+SimOrHex, -N): the FIND FIRSTs of "*.*" the brick received.
+searches(Sim, N) :-
+    Sim = sim(_, _, _),
+    !,
+    sim_commands(Sim, Hex),
+    searches(Hex, N).
+searches(Hex, N) :-
+    aggregate_all(count, ( member(H, Hex), sub_string(H, 0, _, _, "01 86 2A 2E 2A") ), N).
+
+% FIND FIRST "*.*" over the Bluetooth framing, and gone before the reply.
+find_first_and_leave(Link) :-
+    length(Pad, 17),
+    maplist(=(0), Pad),
+    append([[0x16, 0x00, 0x01, 0x86], `*.*`, Pad], Bytes),
+    setup_call_cleanup(open(Link, write, Out, [type(binary)]),
+                       ( maplist(put_byte(Out), Bytes), flush_output(Out) ),
+                       close(Out)).
+
 :- begin_tests(upload_stops).
 
 % The exception a signal turns into, as a program meets it.
@@ -103,7 +121,7 @@ test(sixteen_stops) :-
 refusal(file_upload(B, '/dev/zero', x), B, domain_error(regular_file, '/dev/zero'), []).
 refusal(file_upload(B, Path, 'huge.bin'), B, resource_error(brick_flash),
         ["01 9B", "01 9B"]) :-
-    local_file(112641, Path).
+    local_file(112605, Path).
 
 test(refused_before_sending, [forall(refusal(Goal, B, Formal, Sent))]) :-
     with_sim(Sim, B, ( sim_commands(Sim, Before),
@@ -135,5 +153,26 @@ test(delete_mends_a_busy_file) :-
     delete_file(Path),
     assertion(var(E)),
     assertion(\+ memberchk('half.bin'-_, Files)).
+
+% Clients that ended in the middle of file listings (a search holds its handle until CLOSE)
+% leave the brick with no handle free: file_list/3 closes them, with a warning, and lists.
+test(list_mends_a_brick_out_of_handles) :-
+    local_file(100, Path),
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(
+        sim_start(Exe, Sim, [real_time(true), link_model(bluetooth)]),
+        ( sim_link(Sim, Link),
+          with_brick(Link, B, file_upload(B, Path, 'one.bin')),
+          forall(between(1, 16, _), find_first_and_leave(Link)),
+          % Opening the device flushes what is still on the line: the searches go first.
+          wait_until_long(searches(Sim, 16)),
+          with_brick(Link, B2, file_list(B2, '*.*', Files)),
+          sim_commands(Sim, Hex)
+        ),
+        sim_stop(Sim)),
+    delete_file(Path),
+    searches(Hex, Searches),
+    assertion(memberchk('one.bin'-100, Files)),
+    assertion(Searches == 18).  % refused once with 0x81, then mended
 
 :- end_tests(upload_stops).

@@ -27,7 +27,7 @@ enum BrickCode : long {
   kBrickNotAttached = Comm::kRecordedNotAttached,    // the object has no link
   kBrickBadPort = Comm::kRecordedBadPort,            // a port outside 0-2 / 0-3
   kBrickBadInbox = Comm::kRecordedBadInbox,          // a mailbox outside 0-9 (10-19 remote)
-  kBrickBadFileName = Comm::kRecordedBadFileName,    // not a 15.3 file name (or pattern)
+  kBrickBadFileName = Comm::kRecordedBadFileName,    // a file name over 19 characters
   kBrickTextTooLong = Comm::kRecordedTextTooLong,    // a message over 58 bytes
   kBrickBadValue = Comm::kRecordedBadValue,          // power, turn ratio or count out of range
   kBrickFileTooLarge = Comm::kRecordedFileTooLarge,  // over what a 32-bit size describes

@@ -44,7 +44,7 @@ class BRICKCTL_API BrickInfo {
   // Resets the brick's sleep timer; `sleepMs` gets the sleep time-out in milliseconds (0: the
   // brick never sleeps).
   long keepAlive(std::uint32_t& sleepMs);
-  // Plays a sound file stored on the brick (a 15.3 name, e.g. "Good Job.rso"), once or looping.
+  // Plays a sound file stored on the brick (e.g. "Good Job.rso"), once or looping.
   long playSoundFile(const std::string& name, bool loop = false);
   long stopSoundPlayback();
 

@@ -5,8 +5,8 @@
 // so a failed transfer never leaves the brick short of handles. Every operation returns 0 or a
 // code of BrickCode.h (the brick's file status bytes as kBrickStatus + 0x81 ... 0x93: no more
 // handles, no space, file not found, file exists, ...), recorded in the link's status record.
-// Names are 15.3 names ("prog.rxe"); a longer or malformed name is refused before anything is
-// sent.
+// Names follow the brick's rule: at most 19 characters, compared by the brick in any case
+// ("PROG.RXE" is "prog.rxe"); only a longer name is refused before anything is sent.
 #ifndef BRICK_FILES_H
 #define BRICK_FILES_H
 
@@ -42,8 +42,9 @@ class BRICKCTL_API Files {
   explicit Files(Block& block);
   explicit Files(Comm::SerialCommunication& link);
 
-  // The files whose names match `pattern` ("*.*" every file, "*.rxe", "prog.rxe"). No match is
-  // no failure: an empty list and 0.
+  // The files whose names match `pattern`, by the brick's rules: "*.*" every file, "prog.*",
+  // "*.rxe" (".rxe" anywhere in the name) or a whole name. No match is no failure: an empty
+  // list and 0. The search's handle is closed before it returns.
   long list(const std::string& pattern, std::vector<Entry>& out);
   // Stores `data` as a new file (OPEN WRITE; an existing file of that name is a failure,
   // kBrickStatus + 0x8F, and is left as it was). A partly written file is deleted again.

@@ -22,7 +22,7 @@ class BRICKCTL_API Program {
   explicit Program(Block& block);
   explicit Program(Comm::SerialCommunication& link);
 
-  // Starts a program by its 15.3 file name, e.g. "robot.rxe".
+  // Starts a program by its file name (at most 19 characters), e.g. "robot.rxe".
   long start(const std::string& name);
   long stop();
   // The name of the running program.

@@ -1,16 +1,31 @@
 % Part of library(brick), included by brick.pl: what lives in the brick's flash (files and
 % sound files) and the program it runs, with that program's mailboxes.
 %
-% File names are the brick's 15.3 names: 1 to 15 characters, a dot and 1 to 3 more
-% ('prog.rxe', 'Good Job.rso'), printable, not starting with a space and
-% without slashes; anything else is domain_error(file_name, Name), with
-% nothing sent.
+% File names are the brick's: at most 19 characters ('prog.rxe', 'Good
+% Job.rso', 'notes'), compared by the brick in any case ('PROG.RXE' is
+% 'prog.rxe'); a longer one is domain_error(file_name, Name), with nothing
+% sent, as the brick would refuse it.
 
 %!  file_list(+Brick, +Pattern, -Files) is det.
 %
 %   Files is a list of Name-Bytes, one for each file on the brick whose
-%   name matches Pattern, a file name that may hold `*`: `'*.*'` every
-%   file, `'*.rxe'` the programs. No match is the empty list.
+%   name matches Pattern, by the brick's own rules and in any case:
+%   `'*.*'` every file, `'prog.*'` the files named prog with any
+%   extension, `'*.rxe'` the files with .rxe anywhere in their name, any
+%   other pattern a whole name. No match is the empty list. A brick
+%   with no file handle free (0x81), left so by clients that ended without
+%   closing, is mended as by file_upload/3: every handle is closed (a
+%   warning says how many) and the listing tried once more.
+
+file_list(Brick, Pattern, Files) :-
+    catch('$file_list'(Brick, Pattern, Files0),
+          error(brick_refused(file_list, 0x81, _), _),
+          list_again(Brick, Pattern, Files0)),
+    Files = Files0.
+
+list_again(Brick, Pattern, Files) :-
+    mend_handles(Brick, file_list, Pattern),
+    '$file_list'(Brick, Pattern, Files).
 
 %!  file_upload(+Brick, +Path) is det.
 %!  file_upload(+Brick, +Path, +Name) is det.

@@ -127,12 +127,11 @@ domain_hint(sensor_kind, Kind) -->
       'or color(ambient).'
     ].
 domain_hint(file_name, Name) -->
-    [ '~q is not a file name the brick keeps: 1 to 15 characters, a dot '-[Name],
-      'and 1 to 3 more (such as prog.rxe), printable, without slashes, not starting ',
-      'with a space.'
+    [ '~q is not a file name the brick takes: it keeps at most 19 characters '-[Name],
+      '(such as prog.rxe), and compares them in any case.'
     ].
 domain_hint(file_pattern, Pattern) -->
-    [ '~q is not a file pattern: a file name that may hold * (such as *.rxe or *.*).'-[Pattern] ].
+    [ '~q is not a file pattern: at most 19 characters, such as *.rxe, prog.* or *.*.'-[Pattern] ].
 domain_hint(inbox, Inbox) -->
     [ '~q is not an inbox: a brick program\'s inboxes are 0 to 9.'-[Inbox] ].
 domain_hint(outbox, Outbox) -->

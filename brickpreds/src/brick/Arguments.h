@@ -9,7 +9,7 @@
 //   integer in a range                 type_error(integer, X), domain_error(Domain, X)
 //   sensor kind  touch, light(ambient) ...   domain_error(sensor_kind, X)
 //   text     an atom or string of bytes        type_error(text, X), domain_error(Domain, X)
-//   file name    a 15.3 name ("prog.rxe")      type_error(text, X), domain_error(file_name, X)
+//   file name    at most 19 characters          type_error(text, X), domain_error(file_name, X)
 //   bytes    a list of integers 0 to 255       type_error(list, X), domain_error(Domain, X)
 #ifndef BRICKPREDS_BRICK_ARGUMENTS_H
 #define BRICKPREDS_BRICK_ARGUMENTS_H

@@ -230,7 +230,7 @@ foreign_t soundStop(const PlTermv& a) {
 }
 
 constexpr ForeignPredicate kPredicates[] = {
-    {"file_list", 3, predicate<3, fileList>},
+    {"$file_list", 3, predicate<3, fileList>},
     {"$file_upload", 3, predicate<3, fileUpload>},
     {"$file_download", 3, predicate<3, fileDownload>},
     {"$file_delete", 2, predicate<2, fileDelete>},

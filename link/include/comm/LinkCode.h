@@ -31,7 +31,7 @@ enum RecordedCode : long {
   kRecordedNotAttached = -1101,   // the object has no link (default-constructed)
   kRecordedBadPort = -1102,       // a port number outside 0-2 (outputs) or 0-3 (inputs)
   kRecordedBadInbox = -1103,      // a mailbox number outside 0-9 (or 10-19 for a remote inbox)
-  kRecordedBadFileName = -1104,   // not a 15.3 file name (or pattern)
+  kRecordedBadFileName = -1104,   // a file name (or pattern) the brick refuses: over 19 characters
   kRecordedTextTooLong = -1105,   // a message over 58 bytes
   kRecordedBadValue = -1106,      // power, turn ratio or count out of range
   kRecordedFileTooLarge = -1107,  // a file the brick's 32-bit size field cannot describe

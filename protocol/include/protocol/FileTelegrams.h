@@ -51,10 +51,10 @@ const std::uint8_t kOutOfBoundary = 0x91;
 const std::uint8_t kIllegalFileName = 0x92;
 const std::uint8_t kIllegalHandle = 0x93;
 
-// A file name field: at most 15 characters, a dot, a 3-character extension, NUL-padded.
+// A file name field: 20 bytes, NUL-padded. The brick takes any name up to 19 characters (one
+// byte is left for the NUL) and checks nothing else: "noext" and "w3.rxe.txt" are names too.
 const std::size_t kNameField = 20;
-const std::size_t kMaxBaseName = 15;
-const std::size_t kMaxExtension = 3;
+const std::size_t kMaxName = kNameField - 1;
 // One WRITE carries at most this many data bytes (64 - type, opcode, handle); one READ reply
 // brings at most this many (64 - 0x02, opcode, status, handle, 2-byte count).
 const std::size_t kMaxWriteChunk = 61;
@@ -72,24 +72,10 @@ const std::size_t kReplyFindLength = 27;
 // minor, major after the status.
 const std::size_t kReplyFirmwareLength = 6;
 
-// True when `name` is a file name the brick accepts: 1 to 15 characters before one dot, 1 to 3
-// after it, printable, no path separator; with `pattern`, '*' wildcards are allowed too.
-// Spaces are allowed inside a name (the brick's own sounds are named so: "Good Job.rso"), not
-// at its start.
-inline bool validName(const std::string& name, bool pattern = false) {
-  std::size_t dot = name.find('.');
-  if (dot == std::string::npos || dot == 0 || dot > kMaxBaseName || name[0] == ' ' ||
-      name.size() - dot - 1 > kMaxExtension || name.size() == dot + 1 ||
-      name.find('.', dot + 1) != std::string::npos) {
-    return false;
-  }
-  for (char c : name) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u >= 0x7F || c == '/' || c == '\\' || (c == '*' && !pattern)) {
-      return false;
-    }
-  }
-  return true;
+// True when the brick accepts `name` as a file name, or as a search pattern ("*.rxe"): it
+// checks only the length. A NUL inside could not cross the wire as part of the name.
+inline bool validName(const std::string& name, bool /*pattern*/ = false) {
+  return name.size() <= kMaxName && name.find('\0') == std::string::npos;
 }
 
 // Writes `name` into a 20-byte field, NUL-padded (the caller has checked it fits).

@@ -6,9 +6,9 @@
 // at it or changes it.
 //
 // The server holds the device by its path only, so the master hangs up whenever no client has
-// it open. When the last client has gone, whatever it left is dropped: its telegrams not yet
-// answered, the reply being sent, and replies it never read. The next client starts on an
-// empty line, as with a brick that was switched off and on.
+// it open. When the last client has gone, the brick still carries out the telegrams it sent
+// whole, as a brick does; the replies owed to it (being sent, or never read) and a telegram it
+// left cut short are dropped. The next client starts on an empty line.
 #ifndef SIM_PTYSERVER_H
 #define SIM_PTYSERVER_H
 
@@ -79,11 +79,15 @@ class PtyServer {
   };
 
   void run();
+  // Carries out every whole telegram (or piece of an extended WRITE) in `pending`.
+  void carryOut();
   void handle(const Bytes& telegram);
   // A piece of an extended WRITE; the last one is answered.
   void stream(const TelegramStream::Piece& piece);
   // Traces a telegram and its reply and sends the reply when the link has carried it.
-  void answered(const Bytes& telegram, const Bytes& reply);
+  // `sender` is the session the telegram came in: a reply for a client that has gone since is
+  // not sent.
+  void answered(const Bytes& telegram, const Bytes& reply, std::uint64_t sender);
   void deliver(const Outgoing& out);
   // The link's time up to when the brick acts on a telegram of `bytes` bytes.
   void take(std::size_t bytes);
@@ -94,7 +98,8 @@ class PtyServer {
   bool moreQueued();
   // Gives up, dropping the rest, when the client the frame was for has gone meanwhile.
   void send(const Bytes& frame, std::uint64_t forSession);
-  // True when no client has the device open; drops what the last one left, once it has gone.
+  // True when no client has the device open; once the last one has gone, carries out what it
+  // sent whole and drops the rest.
   bool noticeDeparture();
   // Empties the watch: its events only wake the server.
   void drainWatch();
@@ -106,8 +111,9 @@ class PtyServer {
   int master = -1;
   int slave = -1;  // the device by path (O_PATH)
   int wakeup[2] = {-1, -1};
-  int watch = -1;        // inotify on the device: opens, to wake the server
-  bool present = false;  // a client had the device open when the server last looked
+  int watch = -1;          // inotify on the device: opens, to wake the server
+  bool present = false;    // a client had the device open when the server last looked
+  bool departing = false;  // carrying out what a client that has gone sent: no replies
   // Counts the times the last client went; a reply computed in an earlier session is not sent.
   std::uint64_t session = 0;
   TelegramStream pending;  // bytes of a telegram not yet whole

@@ -1,0 +1,29 @@
+/// @file
+/// @brief The whole modern C++ API: include this one header.
+///
+/// Start with brick::Brick. Errors are brick::Error (or a std::error_code, with the overloads
+/// that take one); threads follow the one rule of docs/threads.md.
+#ifndef BRICK_BRICK_ALL_HPP
+#define BRICK_BRICK_ALL_HPP
+
+#include "brick/Brick.hpp"
+#include "brick/Colour.hpp"
+#include "brick/ColourSensor.hpp"
+#include "brick/DeviceSetting.hpp"
+#include "brick/Error.hpp"
+#include "brick/FileInfo.hpp"
+#include "brick/FileStore.hpp"
+#include "brick/I2cSensor.hpp"
+#include "brick/Input.hpp"
+#include "brick/KeepAlive.hpp"
+#include "brick/LightSensor.hpp"
+#include "brick/Mailboxes.hpp"
+#include "brick/Motor.hpp"
+#include "brick/MotorPair.hpp"
+#include "brick/Port.hpp"
+#include "brick/Programs.hpp"
+#include "brick/SoundSensor.hpp"
+#include "brick/TouchSensor.hpp"
+#include "brick/UltrasonicSensor.hpp"
+
+#endif
