@@ -18,6 +18,12 @@ namespace {
 
 // The port an LSGETSTATUS or LSREAD asks about, or -1 with the refusal of a telegram too short,
 // a port that does not exist or one not set for the bus.
+// The firmware refuses a port it does not have before it looks at the command: three bytes,
+// not the command's reply layout.
+Bytes status3(std::uint8_t opcode, std::uint8_t code) {
+  return reply(opcode, code, Nxt::Reply::kLength);
+}
+
 int busPort(const std::uint8_t* t, std::size_t n, const std::array<InputState, 4>& inputs,
             Bytes& refusal) {
   if (n < Nxt::PortCommand::kLength) {
@@ -26,7 +32,7 @@ int busPort(const std::uint8_t* t, std::size_t n, const std::array<InputState, 4
   }
   std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
   if (port > 3) {
-    refusal = lsRefusal(t[1], Nxt::kStatusBadChannel);
+    refusal = status3(t[1], Nxt::kStatusOutOfRange);  // no such port: the short refusal
     return -1;
   }
   if (!isLowSpeed(inputs[port])) {
@@ -45,7 +51,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   }
   std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
   if (port > 3) {
-    return status(t[1], Nxt::kStatusBadChannel);
+    return status3(t[1], Nxt::kStatusOutOfRange);
   }
   std::size_t tx = get(t, C::kTxLength);
   std::size_t rx = get(t, C::kRxLength);
@@ -68,16 +74,24 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   if (acknowledged && tx >= 3) {
     SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
-  // A new transaction replaces the data of the last one, read or not.
+  // Bytes a transaction brings back join those still unread: two transactions without an
+  // LSREAD between hand over both at the next LSREAD, up to the 16 the buffer holds.
   us.busError = !acknowledged;
-  us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
-  std::memset(us.data, 0, sizeof us.data);
+  std::size_t kept = acknowledged ? us.bytesReady : 0;
+  if (!acknowledged) {
+    us.bytesReady = 0;
+    std::memset(us.data, 0, sizeof us.data);
+  }
   if (acknowledged && rx > 0) {
     if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
         reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    SonarRegisters::read(us, reg, rx, us.data);
+    std::uint8_t fresh[C::kMaxData] = {};
+    SonarRegisters::read(us, reg, rx, fresh);
+    std::size_t room = std::min(rx, sizeof us.data - kept);
+    std::memcpy(us.data + kept, fresh, room);
+    us.bytesReady = static_cast<std::uint8_t>(kept + room);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock. The bus
   // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
@@ -136,6 +150,12 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return refusal;
   }
   UltrasonicState& us = ultrasonic[port];
+  // An LSREAD polls as LSGETSTATUS does: a client may poll with it alone.
+  if (us.pendingPolls > 0) {
+    --us.pendingPolls;
+  } else if (us.pendingPolls == 0 && !timedTransactionRunning(us)) {
+    us.pendingPolls = -1;  // this poll sees it finish
+  }
   if (transactionRunning(us)) {
     return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
   }

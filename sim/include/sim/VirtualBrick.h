@@ -66,6 +66,8 @@ class VirtualBrick {
   std::array<OutputState, 3> outputs{};
   std::array<InputState, 4> inputs{};
   std::array<UltrasonicState, 4> ultrasonic{};
+  // The Bluetooth address GET DEVICE INFO and opcode 0x9A report (the 7th byte is 0).
+  static constexpr std::uint8_t kAddress[7] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
   // The last kKept tones played, and how many were played in all.
   std::deque<Tone> tones;
   std::uint64_t toneCount = 0;
@@ -110,6 +112,14 @@ class VirtualBrick {
   bool timedTransactionRunning(const UltrasonicState& us) const;
   bool transactionRunning(const UltrasonicState& us) const;
   Bytes deviceInfo();
+  // DirectCommands.cpp: the unpublished direct opcodes, a program's start, input validity.
+  Bytes unpublished(const std::uint8_t* t, std::size_t n);
+  void resetForProgram();
+  void resetTachoCount(int port);
+  bool inputValid(const InputState& in) const;
+  // DeviceCommands.cpp: POLL, POLL COMMAND LENGTH, BOOT, BLUETOOTH FACTORY RESET, the address.
+  Bytes deviceCommand(const std::uint8_t* t, std::size_t n);
+  static bool isDeviceCommand(std::uint8_t opcode);
   Bytes playSoundFile(const std::uint8_t* t, std::size_t n);
   Bytes setName(const std::uint8_t* t, std::size_t n);
 

@@ -88,6 +88,14 @@ class World {
   };
   std::vector<std::string> programs;
   std::vector<MailboxAnswer> answers;
+  // Wheel slip ("slip LOST [ERROR [SEED]]", percent): off unless a world asks for it.
+  struct Slip {
+    double lost = 0;   // share of each wheel's travel lost
+    double error = 0;  // standard deviation of a random error on each wheel's travel per step
+    unsigned seed = 1;
+  };
+  static constexpr double kMostSlip = 50;  // percent, for either figure
+  Slip slip;
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };
