@@ -109,11 +109,8 @@ TEST(DirectCommands, AnsweredAsTheFirmwareDoes) {
            {"00 07 01", "02 07 00 01 00 ..", 0.27},  // 290 ms on
            {"00 07 01", "02 07 00 01 01 .."},        // 300 ms on
        }},
-      {"the low-speed bus",
-       [](Sim::VirtualBrick& sim) {
-         sim.setEnvironment(nullptr);
-         sim.ultrasonicLatencyPolls = 1;
-       },
+      {"the low-speed bus, on the world's clock (the bus moves a byte a millisecond)",
+       nullptr,
        {
            {"00 05 03 0B 00", "02 05 00"},
            {"00 0F 04 02 01 02 42", "02 0F C0"},
@@ -124,17 +121,21 @@ TEST(DirectCommands, AnsweredAsTheFirmwareDoes) {
            {"00 0F 00 02 01 02 42", "02 0F E0"},
            {"00 0E 00", "02 0E E0 00"},
            {"00 10 00", "02 10 E0 00" + zeros(16)},
-           {"00 0F 03 02 01 02 00", "02 0F 00"},  // one byte of the version, "V"
-           {"00 0E 03", "02 0E 20 00"},
-           {"00 0F 03 02 01 02 00", "02 0F E0"},  // the bus is busy
-           {"00 0E 03", "02 0E 00 01"},
+           {"00 0F 03 02 01 02 00", "02 0F 00"},  // one byte of the version, "V": 4 ms
            {"00 0F 03 02 01 02 01", "02 0F 00"},  // and the next, "1", without an LSREAD
-           {"00 10 03", "02 10 20 00" + zeros(16)},
-           {"00 10 03", "02 10 00 02 56 31" + zeros(14)},  // LSREAD alone ends it: both bytes
+           {"00 0E 03", "02 0E 00 02"},
+           {"00 10 03", "02 10 00 02 56 31" + zeros(14)},  // both
            {"00 10 03", "02 10 00 00" + zeros(16)},
+           {"00 0F 03 02 10 02 00", "02 0F 00"},  // 16 bytes: 19 ms
+           {"00 10 03", "02 10 20 00" + zeros(16)},
+           {"00 10 03", "02 10 00 10 56 31 2E 30" + zeros(12)},  // LSREAD alone has them
+           {"00 0F 03 02 10 02 00", "02 0F 00"},
+           {"00 0F 03 02 01 02 00", "02 0F E0"},  // the bus is busy 10 ms on
+           {"00 0E 03", "02 0E 00 10"},
+           {"00 10 03", "02 10 00 10 56 31 2E 30" + zeros(12)},
            {"00 0F 03 02 01 04 00", "02 0F 00"},  // nobody at address 4
-           {"00 0E 03", "02 0E 20 00"},
            {"00 0E 03", "02 0E DD 00"},
+           {"00 10 03", "02 10 DD 00" + zeros(16)},
            {"00 0F 03 02 01 02 00", "02 0F 00"},  // and a new write is taken
        }},
       {"a program's start and the mailboxes",

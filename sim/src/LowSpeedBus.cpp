@@ -74,10 +74,13 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   if (acknowledged && tx >= 3) {
     SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
-  // Bytes a transaction brings back join those still unread: two transactions without an
-  // LSREAD between hand over both at the next LSREAD, up to the 16 the buffer holds.
+  // The last transaction's bytes join those still unread if it has run; one that never ran
+  // (a sensor that never answered) brought nothing.
+  if (us.pendingPolls >= 0 && environment != nullptr && ultrasonicLatencySeconds > 0) {
+    land(us);
+  }
+  us.incomingCount = 0;
   us.busError = !acknowledged;
-  std::size_t kept = acknowledged ? us.bytesReady : 0;
   if (!acknowledged) {
     us.bytesReady = 0;
     std::memset(us.data, 0, sizeof us.data);
@@ -87,11 +90,9 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
         reg + rx > Nxt::kUltrasonicMeasurement0) {
       us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
     }
-    std::uint8_t fresh[C::kMaxData] = {};
-    SonarRegisters::read(us, reg, rx, fresh);
-    std::size_t room = std::min(rx, sizeof us.data - kept);
-    std::memcpy(us.data + kept, fresh, room);
-    us.bytesReady = static_cast<std::uint8_t>(kept + room);
+    std::memset(us.incoming, 0, sizeof us.incoming);
+    SonarRegisters::read(us, reg, rx, us.incoming);
+    us.incomingCount = static_cast<std::uint8_t>(rx);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock. The bus
   // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
@@ -130,6 +131,7 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     // still measuring on the world's clock
   } else {
     us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
+    land(us);
     running = false;
     failed = us.busError;
     ready = us.bytesReady;
@@ -150,15 +152,13 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
     return refusal;
   }
   UltrasonicState& us = ultrasonic[port];
-  // An LSREAD polls as LSGETSTATUS does: a client may poll with it alone.
-  if (us.pendingPolls > 0) {
-    --us.pendingPolls;
-  } else if (us.pendingPolls == 0 && !timedTransactionRunning(us)) {
-    us.pendingPolls = -1;  // this poll sees it finish
-  }
   if (transactionRunning(us)) {
-    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+    // Nothing to read before the bus is done. On the world's clock the transaction ends by
+    // itself, so a client may poll with LSREAD alone; status polls a test counts end only
+    // with LSGETSTATUS.
+    return lsRefusal(t[1], Nxt::kStatusPending);
   }
+  land(us);
   if (us.busError) {
     return lsRefusal(t[1], Nxt::kStatusBusError);
   }
@@ -171,6 +171,15 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
   std::memset(us.data, 0, sizeof us.data);
   us.pendingPolls = -1;
   return answer;
+}
+
+void VirtualBrick::land(UltrasonicState& us) {
+  // Bytes two transactions bring back without an LSREAD between add up, to the 16 the buffer
+  // holds: the next LSREAD hands over both.
+  std::size_t room = std::min<std::size_t>(us.incomingCount, sizeof us.data - us.bytesReady);
+  std::memcpy(us.data + us.bytesReady, us.incoming, room);
+  us.bytesReady = static_cast<std::uint8_t>(us.bytesReady + room);
+  us.incomingCount = 0;
 }
 
 bool VirtualBrick::timedTransactionRunning(const UltrasonicState& us) const {

@@ -45,6 +45,9 @@ struct UltrasonicState {
   std::uint8_t bytesReady = 0;
   bool busError = false;  // the last transaction's address went unacknowledged
   std::uint8_t data[16] = {};
+  // What the transaction under way brings back, joined to `data` once it has run.
+  std::uint8_t incoming[16] = {};
+  std::uint8_t incomingCount = 0;
 };
 
 struct Tone {

@@ -111,6 +111,7 @@ class VirtualBrick {
   Bytes lsRead(const std::uint8_t* t, std::size_t n);
   bool timedTransactionRunning(const UltrasonicState& us) const;
   bool transactionRunning(const UltrasonicState& us) const;
+  void land(UltrasonicState& us);
   Bytes deviceInfo();
   // DirectCommands.cpp: the unpublished direct opcodes, a program's start, input validity.
   Bytes unpublished(const std::uint8_t* t, std::size_t n);
