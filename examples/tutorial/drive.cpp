@@ -1,37 +1,25 @@
 // tutorial/drive.cpp: both wheels two turns forward, then a spin on the spot.
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <thread>
 
 #include "brick/Block.h"
+#include "brick/Output.h"
 
 using Brick::Lib::Motor;
+using Brick::Lib::Output;
 
-// Waits until the motor has turned `degrees` from `start`, reading its position every 20 ms. A
-// wheel held back never gets there: after 500 readings (ten seconds and more) it waits no
-// longer. False when the brick did not answer.
-static bool waitFor(Brick::Lib::Block& brick, Motor& motor, int start, int degrees) {
-  for (int readings = 0; readings < 500; ++readings) {
-    int now = motor.getRotationCount();
-    if (!brick.getStatus().isSuccess()) {
-      return false;
-    }
-    if (std::abs(now - start) >= degrees) {
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+// Waits until the motor's move is over, as the brick says in its run state: idle once the goal
+// is reached (the wheel coasts on a little). The tacho count is no guide: each move's degrees
+// add to the goal of the one before. False when the brick did not answer in ten seconds.
+static bool waitFor(Brick::Lib::Block& brick, int port) {
+  Output output(brick, port);
+  return output.waitUntilFinished(10000) == 0;
 }
 
 static bool wheels(Brick::Lib::Block& brick, Motor& left, int leftPower, Motor& right,
                    int rightPower, int degrees) {
-  int leftStart = left.getRotationCount();
-  int rightStart = right.getRotationCount();
   left.moveForwardDegrees(leftPower, degrees);
   right.moveForwardDegrees(rightPower, degrees);
-  return waitFor(brick, left, leftStart, degrees) && waitFor(brick, right, rightStart, degrees);
+  return waitFor(brick, 1) && waitFor(brick, 2);
 }
 
 int main(int argc, char** argv) {

@@ -127,7 +127,8 @@ bool MotorDrive::step(double dt, double millivolts) {
     double along = rampFrom + (wanted - rampFrom) * progress;
     speed = direction * std::max(kRampCrawl, std::fabs(along));
   } else {
-    speed += (wanted + trim - speed) * (1 - std::exp(-dt / kSpinUpTime));
+    double reach = kSpinUpTime > 0 ? 1 - std::exp(-dt / kSpinUpTime) : 1.0;
+    speed += (wanted + trim - speed) * reach;
   }
   angle += speed * dt;
   if (!reached()) {

