@@ -322,8 +322,10 @@ tone(Brick, Hertz, Milliseconds, Options) :-
 %
 %   Turns the motor by Degrees (a positive integer) at Power, forwards for
 %   a positive Power and backwards for a negative one, and returns at once:
-%   motor_wait/1 waits for the end. The brick stops the motor by itself,
-%   coasting a little beyond.
+%   motor_wait/1 waits for the end. The brick ends the move by itself and
+%   lets the motor coast on, the further the faster it ran. Degrees add to
+%   the goal of the move before: after two turns of 360 the tacho count
+%   reads about 720.
 
 %!  motor_stop(+Motor) is det.
 %!  motor_stop(+Motor, +Options) is det.
@@ -353,8 +355,9 @@ motor_stop(Motor, Options) :-
 %!  motor_wait(+Motor, +Options) is det.
 %
 %   Waits until the motor's move is over, as the brick tells it in the
-%   motor's run state: idle, at the tacho limit of motor_turn/3 or
-%   sync_turn/5, or held at power 0 by motor_stop/1. A motor left running
+%   motor's run state: idle (the goal of motor_turn/3 or sync_turn/5
+%   reached; the motor may still coast), or held at power 0 by
+%   motor_stop/1. A motor left running
 %   by motor_run/2 or sync_drive/4 is never done. Options:
 %
 %     - timeout(+Seconds): give up after Seconds (default 30);
@@ -408,7 +411,7 @@ seconds(Seconds) :-
 %     | turn_ratio(T)        | -100 to 100, for a motor in step             |
 %     | run_state(S)         | `idle`, `ramp_up`, `running` or `ramp_down`  |
 %     | tacho_limit(L)       | degrees the move runs for, 0: no limit       |
-%     | tacho_count(C)       | degrees since the move began                 |
+%     | tacho_count(C)       | degrees counted across moves (limits add up) |
 %     | block_tacho_count(C) | degrees since the last relative reset        |
 %     | rotation_count(C)    | degrees since motor_reset/1 (motor_position/2) |
 %
@@ -451,7 +454,7 @@ code_name_(run_state, 0x40, ramp_down).
 %   drives straight, 50 holds the inner wheel, 100 spins on the spot; a
 %   positive ratio slows the motor on the higher port, a negative one the
 %   other. sync_drive/4 runs until told otherwise (motor_stop/1 on each);
-%   sync_turn/5 runs the leading motor Degrees and then both hold still.
+%   sync_turn/5 runs the leading motor Degrees and then both coast.
 %   Both return at once: motor_wait/1 on either motor waits for the end.
 
 :- include(brick/sensors).

@@ -63,8 +63,7 @@ void IoMaps::refresh(std::uint32_t id, VirtualBrick& brick) {
       return refreshUi(brick);
     case L::kCommId: {
       putText(bytes.data() + L::Comm::kBrickName, L::Comm::kBrickNameBytes, brick.name);
-      const std::uint8_t address[] = {0x00, 0x16, 0x53, 0x00, 0x00, 0x01, 0x00};
-      std::memcpy(bytes.data() + L::Comm::kAddress, address, sizeof address);
+      std::memcpy(bytes.data() + L::Comm::kAddress, brick.address.data(), brick.address.size());
       return;
     }
     case L::kCommandId: {
