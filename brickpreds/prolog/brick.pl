@@ -50,12 +50,32 @@
             file_delete/2,              % +Brick, +Name
             sound_play/2,               % +Brick, +Name
             sound_play/3,               % +Brick, +Name, +Options
-            sound_stop/1                % +Brick
+            sound_stop/1,               % +Brick
+            pilot_new/3,                % +Brick, +Options, -Pilot
+            pilot_travel/2,             % +Pilot, +Cm
+            pilot_travel/3,             % +Pilot, +Cm, +Options
+            pilot_rotate/2,             % +Pilot, +Degrees
+            pilot_rotate/3,             % +Pilot, +Degrees, +Options
+            pilot_arc/3,                % +Pilot, +Radius, +Degrees
+            pilot_arc/4,                % +Pilot, +Radius, +Degrees, +Options
+            pilot_go_to/3,              % +Pilot, +X, +Y
+            pilot_go_to/4,              % +Pilot, +X, +Y, +Options
+            pilot_wait/1,               % +Pilot
+            pilot_wait/2,               % +Pilot, +Options
+            pilot_moving/1,             % +Pilot
+            pilot_pose/2,               % +Pilot, -Pose
+            pilot_stop/1,               % +Pilot
+            brick_events/3,             % +Brick, +Watches, -Events
+            wait_event/2,               % +Events, -Event
+            wait_event/3,               % +Events, -Event, +Timeout
+            brick_events_stop/1         % +Events
           ]).
 :- use_module(library(option)).
 :- use_module(library(error)).
 :- use_module(library(lists)).
 :- use_module(library(readutil)).
+:- use_module(library(apply)).
+:- use_module(library(yall)).
 :- use_module(brick/messages, []).
 
 /** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
@@ -79,7 +99,10 @@ What it can do, by family:
   - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
     file_delete/2;
   - the program on the brick: program_start/2, program_stop/1,
-    program_running/2, mailbox_send/3, mailbox_receive/3,4.
+    program_running/2, mailbox_send/3, mailbox_receive/3,4;
+  - a two-wheel robot in cm and degrees: pilot_new/3, pilot_travel/2,3,
+    pilot_rotate/2,3, pilot_arc/3,4, pilot_go_to/3,4, pilot_pose/2, ...;
+  - events: brick_events/3, wait_event/2,3, brick_events_stop/1.
 
 ```
 ?- use_module(library(brick)).
@@ -427,3 +450,5 @@ code_name_(run_state, 0x40, ramp_down).
 
 :- include(brick/sensors).
 :- include(brick/flash).
+:- include(brick/pilot).
+:- include(brick/events).
