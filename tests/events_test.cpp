@@ -126,3 +126,26 @@ TEST(EventWatcher, NearMotorDoneAndBrickLost) {
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[2], "lost -1");
 }
+
+// The light spot crosses the dark line at x = 100: dark, then bright again past it.
+TEST(EventWatcher, LightCrossesTheLine) {
+  Rig rig(test::kRoom, Sim::LinkModel::Kind::Usb);
+  EventWatcher watcher(rig.block);
+  ASSERT_EQ(watcher.watchLight(1, 40), 0);
+  watcher.watchMotor(2);
+  ASSERT_EQ(watcher.poll(), 0);
+  // The spot starts at x = 57; 1000 degrees (48.8 cm) take it to 106.
+  Brick::Lib::Output left(rig.block, 1);
+  Brick::Lib::Output right(rig.block, 2);
+  ASSERT_EQ(left.runRegulated(40, 1000), 0);
+  ASSERT_EQ(right.runRegulated(40, 1000), 0);
+  std::vector<Kind> kinds;
+  for (int i = 0; i < 1000 && (kinds.empty() || kinds.back() != Kind::MotorDone); ++i) {
+    ASSERT_EQ(watcher.poll(), 0);
+    EventWatcher::Event e;
+    while (watcher.next(e)) {
+      kinds.push_back(e.kind);
+    }
+  }
+  EXPECT_EQ(kinds, (std::vector<Kind>{Kind::Dark, Kind::Bright, Kind::MotorDone}));
+}
