@@ -435,6 +435,8 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
       {"robot 10 10 0\nline 2 0 0\n", "line 2: line WIDTH"},
       {"robot 10 10 0\nwheels 1 1\n", "line 2: wheels LEFT RIGHT"},
       {"robot 10 10 0\nfly 1\n", "line 2: unknown keyword \"fly\""},
+      {"robot 10 10 0\npress 1\n", "line 2: press AT SECONDS"},
+      {"robot 10 10 0\npress 1 0\n", "line 2: press AT SECONDS"},
       {"robot 10 10 nan\n", "line 1: robot X Y HEADING"},
       {"arena 100 100\n", "no robot line"},
       {"arena 100 100\nrobot 5 50 0\n", "the robot starts inside a wall"},

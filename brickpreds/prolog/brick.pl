@@ -60,11 +60,31 @@
             iomap_write/4,              % +Brick, +Module, +Offset, +Bytes
             screenshot/2,               % +Brick, -Rows
             screenshot/3,               % +Brick, -Rows, -Popup
-            button_press/2              % +Brick, +Button
+            button_press/2,             % +Brick, +Button
+            pilot_new/3,                % +Brick, +Options, -Pilot
+            pilot_travel/2,             % +Pilot, +Cm
+            pilot_travel/3,             % +Pilot, +Cm, +Options
+            pilot_rotate/2,             % +Pilot, +Degrees
+            pilot_rotate/3,             % +Pilot, +Degrees, +Options
+            pilot_arc/3,                % +Pilot, +Radius, +Degrees
+            pilot_arc/4,                % +Pilot, +Radius, +Degrees, +Options
+            pilot_go_to/3,              % +Pilot, +X, +Y
+            pilot_go_to/4,              % +Pilot, +X, +Y, +Options
+            pilot_wait/1,               % +Pilot
+            pilot_wait/2,               % +Pilot, +Options
+            pilot_moving/1,             % +Pilot
+            pilot_pose/2,               % +Pilot, -Pose
+            pilot_stop/1,               % +Pilot
+            brick_events/3,             % +Brick, +Watches, -Events
+            wait_event/2,               % +Events, -Event
+            wait_event/3,               % +Events, -Event, +Timeout
+            brick_events_stop/1         % +Events
           ]).
 :- autoload(library(option)).
 :- autoload(library(error)).
 :- autoload(library(lists)).
+:- autoload(library(apply)).
+:- autoload(library(yall)).
 :- use_module(brick/messages, []).
 
 /** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
@@ -91,7 +111,10 @@ What it can do, by family:
   - the program on the brick: program_start/2, program_stop/1,
     program_running/2, mailbox_send/3, mailbox_receive/3,4;
   - the firmware's modules: iomap_modules/2, iomap_read/5,
-    iomap_write/4, and on them screenshot/2,3 and button_press/2.
+    iomap_write/4, and on them screenshot/2,3 and button_press/2;
+  - a two-wheel robot in cm and degrees: pilot_new/3, pilot_travel/2,3,
+    pilot_rotate/2,3, pilot_arc/3,4, pilot_go_to/3,4, pilot_pose/2, ...;
+  - events: brick_events/3, wait_event/2,3, brick_events_stop/1.
 
 ```
 ?- use_module(library(brick)).
@@ -461,3 +484,5 @@ code_name_(run_state, 0x40, ramp_down).
 :- include(brick/flash).
 :- include(brick/devices).
 :- include(brick/iomap).
+:- include(brick/pilot).
+:- include(brick/events).

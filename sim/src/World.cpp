@@ -293,6 +293,11 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail("program NAME, a file name of at most 19 characters such as robot.rxe");
       }
       world.programs.push_back(file);
+    } else if (keyword == "press") {
+      if (!numbers(in, v, 2, 2) || v[0] < 0 || v[1] <= 0) {
+        return fail("press AT SECONDS: the bumper held from AT for SECONDS of world time");
+      }
+      world.presses.push_back(Press{v[0], v[1]});
     } else if (keyword == "answer") {
       int inbox = -1;
       int outbox = -1;

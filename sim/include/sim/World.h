@@ -116,6 +116,14 @@ class World {
   };
   static constexpr double kMostSlip = 50;  // percent, for either figure
   Slip slip;
+  // Bumper presses a test scripts ("press AT SECONDS"): the bumper reads closed from AT to
+  // AT + SECONDS of world time, whatever the walls, so that a program's reactions can be
+  // counted without driving into anything.
+  struct Press {
+    double at;
+    double seconds;
+  };
+  std::vector<Press> presses;
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };
