@@ -135,7 +135,7 @@ TEST_F(Batches, CommandsGoWithoutReplyUnlessTheLinkAsks) {
     }
   }
   // The brick's refusal reaches only a link that asks: a sound file it does not hold.
-  EXPECT_EQ(BrickInfo(block).playSoundFile("nothere.rso"), kBrickStatus + 0xBD);
+  EXPECT_EQ(BrickInfo(block).playSoundFile("nothere.rso"), kBrickStatus + 0xC0);  // not in flash
   block.getCommunication().setConfirmCommands(false);
   EXPECT_EQ(BrickInfo(block).playSoundFile("nothere.rso"), kBrickOk);
   EXPECT_TRUE(sim.received().back()[0] == 0x80);

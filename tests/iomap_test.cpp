@@ -162,6 +162,8 @@ class LiveMaps : public ::testing::Test {
 };
 
 TEST_F(LiveMaps, ShowTheBricksState) {
+  // The program first: starting one resets the motors and sensors, as the firmware does.
+  ASSERT_EQ(exchange("00 00 " + field("prog.rxe", 20)), "02 00 00");
   ASSERT_EQ(exchange("00 04 01 4B 05 01 00 20 00 00 00 00"), "02 04 00");  // B at 75
   sim.outputs[1].tachoCount = 360;
   sim.outputs[1].rotationCount = -2;
@@ -170,7 +172,6 @@ TEST_F(LiveMaps, ShowTheBricksState) {
   sim.inputs[0].scaled = 1;
   sim.name = "Robbie";
   sim.batteryMillivolts = 7300;
-  ASSERT_EQ(exchange("00 00 " + field("prog.rxe", 20)), "02 00 00");
   ASSERT_EQ(exchange("00 03 B8 01 F4 01"), "02 03 00");  // 440 Hz for 500 ms
   const struct {
     std::uint32_t id;
