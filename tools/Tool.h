@@ -36,6 +36,7 @@ struct Options {
   std::string every;     // log --every MS
   std::string duration;  // log --for S
   std::string csv;       // log --csv FILE
+  std::string port;      // dashboard --port N
 };
 
 // Where the commands find the brick, and who said so.
@@ -86,9 +87,10 @@ int doStop(Run& run);
 int doRead(Run& run);
 int readDevice(Run& run, long port, const std::string& kind);  // DeviceCommands.cpp
 int doLog(Run& run);
-int doList(Run& run);    // Discovery.cpp
-int doDoctor(Run& run);  // Doctor.cpp
-int doLs(Run& run);      // FlashCommands.cpp
+int doDashboard(Run& run);  // Dashboard.cpp
+int doList(Run& run);       // Discovery.cpp
+int doDoctor(Run& run);     // Doctor.cpp
+int doLs(Run& run);         // FlashCommands.cpp
 int doUpload(Run& run);
 int doDownload(Run& run);
 int doRm(Run& run);
