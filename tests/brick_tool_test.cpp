@@ -865,7 +865,7 @@ TEST(Tool, HelpGivesEveryCommandAWholeSummary) {
     EXPECT_TRUE(has(own.out, "\n\n" + summary + "\n")) << name << ":\n" << own.out;
     ++summaries;
   }
-  EXPECT_EQ(summaries, 19);
+  EXPECT_EQ(summaries, 20);
   EXPECT_TRUE(has(r.out, "BRICK_DEVICE")) << r.out;
 }
 

@@ -154,7 +154,7 @@ const std::vector<Command>& commands() {
        doLog},
       {"dashboard",
        "dashboard [--port N]",
-       "Serves a live page of the brick: readings, plots, motors.",
+       "Serves the brick's readings, plots and motors.",
        "At http://127.0.0.1:N/ (default 8081; 0: any free port), until Ctrl-C: every\n"
        "sensor port's raw and scaled value and every motor's power and rotation count, read\n"
        "ten times a second and plotted over the last 30 seconds, the brick's screen where it\n"
