@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `brick dashboard` against bricksim in real time, over the USB and the Bluetooth link model,
 # driven in headless chromium as a user drives it (tests/browser.sh): the page shows the
-# brick's readings and plots them, its forward buttons start motors B and C and the virtual
+# brick's readings and plots them, shows its screen, its forward buttons start motors B and C and the virtual
 # robot drives (bricksim's own state says so), its stop buttons brake them, and the dashboard
 # ends cleanly on SIGTERM. Nothing is timed: each step waits for what it should see, with a
 # bound only against a hang.
@@ -58,6 +58,8 @@ for model in usb bluetooth; do
   plot='(id) => document.getElementById(id).dataset'
   until_page "Number(document.body.dataset.updates) > 2 && Number(($plot)(\"plot-raw\").points) > 2 &&
     ($plot)(\"plot-raw\").last === \"1023 1023 1023 1023\"" "the readings plotted"
+  until_page 'document.querySelector("#screen img") !== null &&
+    document.querySelector("#screen img").naturalWidth === 100' "the brick's screen"
   start="$(curl -sf "${view}state.json" | jq -c '[.frame.x, .frame.y]')"
 
   in_page 'document.getElementById("B-forward").click(), document.getElementById("C-forward").click(), true'

@@ -16,6 +16,7 @@
 #include "BrickOwner.h"
 #include "DashboardServer.h"
 #include "RawHttp.h"
+#include "Tool.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ class Dashboard : public test::PtyBrick {
  protected:
   void SetUp() override {
     test::PtyBrick::SetUp();
-    owner.reset(new BrickTool::BrickOwner(block));
+    owner.reset(new BrickTool::BrickOwner(block, BrickTool::screenPng));
     site.reset(new DashboardServer(*owner));
     std::string error;
     ASSERT_TRUE(site->start(0, error)) << error;
@@ -110,9 +111,13 @@ TEST_F(Dashboard, ServesThePageItsPlotsAndEveryPortsReadings) {
   EXPECT_EQ(after["inputs"][2]["scaled"], 42);
   EXPECT_EQ(after["outputs"][1]["count"], 1234);
   EXPECT_EQ(after["failure"], "");
-  // No screen until the brick's IO maps can be read: the page says so, nothing breaks.
-  EXPECT_EQ(after["screen"], false);
-  EXPECT_EQ(client->Get("/screen.png")->status, 404);
+  // The screen, read through the display module's IO map, as a PNG.
+  EXPECT_EQ(after["screen"], true);
+  auto png = client->Get("/screen.png");
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->status, 200);
+  EXPECT_EQ(png->get_header_value("Content-Type"), "image/png");
+  EXPECT_EQ(png->body.substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 
 // Each row is sent as it stands; only the page's own requests and a tool's with the token

@@ -34,7 +34,8 @@ class BrickOwner {
   };
   // A command for the brick, run on the owner's thread: 0 or a code of BrickCode.h.
   using Job = std::function<long(Brick::Lib::Block&)>;
-  // Reads the brick's screen into a PNG. None yet: reading it needs the IO-map commands.
+  // Reads the brick's screen into a PNG (through the display module's IO map); without one,
+  // or while it fails, the page says the screen cannot be read.
   using ScreenReader = std::function<long(Brick::Lib::Block&, std::string& png)>;
 
   explicit BrickOwner(Brick::Lib::Block& block, ScreenReader screenReader = {});

@@ -27,8 +27,7 @@ int doDashboard(Run& run) {
   if (status != kExitOk) {
     return status;
   }
-  // The screen needs the IO-map commands: until they are here the page says it cannot be read.
-  BrickOwner owner(block);
+  BrickOwner owner(block, screenPng);
   DashboardServer server(owner);
   std::string error;
   if (!server.start(static_cast<int>(port), error)) {

@@ -36,7 +36,7 @@ figure.plot canvas { width: 100%; }
 <main>
 <div>
 <h2>Screen</h2>
-<div id="screen">the brick's screen cannot be read yet</div>
+<div id="screen">the brick's screen cannot be read</div>
 <h2>Motors</h2>
 <label>power <select id="power">
 <option>25</option><option>50</option><option selected>75</option><option>100</option>

@@ -84,7 +84,7 @@ void DashboardServer::routes() {
   s.Get("/screen.png", [this](const httplib::Request&, httplib::Response& res) {
     std::string png = owner.screen();
     if (png.empty()) {
-      return answer(res, 404, "the brick's screen cannot be read yet");
+      return answer(res, 404, "the brick's screen cannot be read");
     }
     res.set_header("Cache-Control", "no-store");
     res.set_content(png, "image/png");

@@ -33,6 +33,7 @@ const std::vector<OptionSpec>& optionTable() {
       {"--for", nullptr, nullptr, &Options::duration, false, true},
       {"--csv", nullptr, nullptr, &Options::csv, false, true},
       {"--port", nullptr, nullptr, &Options::port, false, true},
+      {"--write", nullptr, &Options::write, nullptr, false, true},
   };
   return table;
 }

@@ -4,6 +4,7 @@
 #ifndef TOOLS_TOOL_H
 #define TOOLS_TOOL_H
 
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "BrickTool.h"
 #include "Host.h"
 #include "brick/DeviceSetting.hpp"
+#include "brick/Screen.h"
 
 namespace BrickTool {
 
@@ -36,7 +38,8 @@ struct Options {
   std::string every;     // log --every MS
   std::string duration;  // log --for S
   std::string csv;       // log --csv FILE
-  std::string port;      // dashboard --port N
+  bool write = false;
+  std::string port;  // dashboard --port N
 };
 
 // Where the commands find the brick, and who said so.
@@ -99,6 +102,15 @@ int doStopProgram(Run& run);
 int doSend(Run& run);
 int doReceive(Run& run);
 int doKeepAlive(Run& run);
+int doIoMap(Run& run);  // IoMapCommands.cpp
+int doScreenshot(Run& run);
+int doButton(Run& run);
+
+// IoMapCommands.cpp: the screen as a 100 x 64 PNG (written, not closed), for `screenshot` and
+// the dashboard.
+bool writeScreenPng(std::FILE* file, const Brick::Lib::Screen::Picture& picture);
+// The screen read and made a PNG; 0 or a code of BrickCode.h.
+long screenPng(Brick::Lib::Block& block, std::string& png);
 
 // Options.cpp
 bool parse(int argc, const char* const* argv, Options& options, std::string& error);

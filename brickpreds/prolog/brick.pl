@@ -54,7 +54,13 @@
             file_delete/2,              % +Brick, +Name
             sound_play/2,               % +Brick, +Name
             sound_play/3,               % +Brick, +Name, +Options
-            sound_stop/1                % +Brick
+            sound_stop/1,               % +Brick
+            iomap_modules/2,            % +Brick, -Modules
+            iomap_read/5,               % +Brick, +Module, +Offset, +Count, -Bytes
+            iomap_write/4,              % +Brick, +Module, +Offset, +Bytes
+            screenshot/2,               % +Brick, -Rows
+            screenshot/3,               % +Brick, -Rows, -Popup
+            button_press/2              % +Brick, +Button
           ]).
 :- autoload(library(option)).
 :- autoload(library(error)).
@@ -83,7 +89,9 @@ What it can do, by family:
   - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
     file_delete/2;
   - the program on the brick: program_start/2, program_stop/1,
-    program_running/2, mailbox_send/3, mailbox_receive/3,4.
+    program_running/2, mailbox_send/3, mailbox_receive/3,4;
+  - the firmware's modules: iomap_modules/2, iomap_read/5,
+    iomap_write/4, and on them screenshot/2,3 and button_press/2.
 
 ```
 ?- use_module(library(brick)).
@@ -449,3 +457,4 @@ code_name_(run_state, 0x40, ramp_down).
 :- include(brick/sensors).
 :- include(brick/flash).
 :- include(brick/devices).
+:- include(brick/iomap).

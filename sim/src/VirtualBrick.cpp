@@ -136,6 +136,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     if (FlashStore::handles(opcode)) {
       return flash.answer(t, n);
     }
+    if (IoMaps::handles(opcode)) {
+      return ioMaps.answer(t, n, mostTelegram, *this);
+    }
     switch (opcode) {
       case Nxt::kGetDeviceInfo:
         return deviceInfo();

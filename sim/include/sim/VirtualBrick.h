@@ -21,6 +21,7 @@
 #include "sim/Environment.h"
 #include "sim/FlashStore.h"
 #include "sim/I2cModel.h"
+#include "sim/IoMaps.h"
 #include "sim/SleepTimer.h"
 
 namespace Sim {
@@ -81,6 +82,8 @@ class VirtualBrick {
   FlashStore flash;
   BrickProgram program;
   SleepTimer sleep;
+  // The firmware's modules and their IO maps (module commands).
+  IoMaps ioMaps;
   // The sound file playing (PLAYSOUNDFILE), empty when none; and whether it loops.
   std::string soundFile;
   bool soundLoop = false;
@@ -107,6 +110,8 @@ class VirtualBrick {
   bool switchedOff();
 
  private:
+  // The IO maps show the brick's state and act on it through its own commands.
+  friend class IoMaps;
   Bytes compute(const std::uint8_t* t, std::size_t n);
   Bytes setOutputState(const std::uint8_t* t, std::size_t n);
   Bytes getOutputState(const std::uint8_t* t, std::size_t n);
