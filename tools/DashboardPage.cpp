@@ -97,25 +97,12 @@ for (const m of motors) {
   $("motors").append(tr);
 }
 
-function rows(table, cells) {
-  table.replaceChildren(...cells.map(([name, value]) => {
-    const tr = document.createElement("tr");
-    const a = document.createElement("td");
-    const b = document.createElement("td");
-    a.textContent = name;
-    b.textContent = value;
-    b.className = "v";
-    tr.append(a, b);
-    return tr;
-  }));
-}
-
 function show(s) {
   $("name").textContent = s.name + (s.battery >= 0 ? ", " + s.battery + " mV" : "");
   $("status").className = s.failure ? "off" : "";
   if (s.failure) $("status").textContent = "reading failed: " + s.failure;
   else if ($("status").textContent === "connecting") $("status").textContent = "live";
-  rows($("sensors"), s.inputs.map((v, i) => ["port " + ports[i] + (v.type ? " (type " + v.type + ")" : ""),
+  fillRows($("sensors"), s.inputs.map((v, i) => ["port " + ports[i] + (v.type ? " (type " + v.type + ")" : ""),
                                              v.scaled + " (raw " + v.raw + ")"]));
   s.outputs.forEach((o, i) => { $("motor-" + motors[i]).textContent = o.power + ", " + o.count + "\u00b0"; });
   if (s.n === seen) return;

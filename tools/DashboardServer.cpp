@@ -8,7 +8,6 @@
 #include "brick/BrickCode.h"
 #include "brick/Output.h"
 #include "web/LocalSite.h"
-#include "web/PlotScript.h"
 
 namespace BrickTool {
 
@@ -67,14 +66,6 @@ DashboardServer::~DashboardServer() {
 
 void DashboardServer::routes() {
   httplib::Server& s = site->server();
-  s.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(served, "text/html; charset=utf-8");
-  });
-  s.Get("/plot.js", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(Web::plotScript(), "text/javascript; charset=utf-8");
-  });
-  s.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
   s.Get("/state.json", [this](const httplib::Request&, httplib::Response& res) {
     res.set_header("Cache-Control", "no-store");
     res.set_content(
@@ -112,8 +103,7 @@ void DashboardServer::routes() {
 }
 
 bool DashboardServer::start(int port, std::string& error) {
-  served = page();
-  served.replace(served.find(kTokenMark), std::string(kTokenMark).size(), site->token());
+  site->servePage(page(), kTokenMark);
   routes();
   return site->start("127.0.0.1", port, error);
 }

@@ -44,7 +44,6 @@ class DashboardServer {
   void routes();
 
   BrickOwner& owner;
-  std::string served;
   std::unique_ptr<Web::LocalSite> site;
 };
 

@@ -109,19 +109,6 @@ async function loadPicture() {
   }
 }
 
-function rows(table, cells) {
-  table.replaceChildren(...cells.map(([name, value]) => {
-    const tr = document.createElement("tr");
-    const a = document.createElement("td");
-    const b = document.createElement("td");
-    a.textContent = name;
-    b.textContent = value;
-    b.className = "v";
-    tr.append(a, b);
-    return tr;
-  }));
-}
-
 function show(u) {
   const f = u.frame;
   if (u.box !== box) {
@@ -136,8 +123,8 @@ function show(u) {
   $("bumper").textContent = f.bumper ? "pressed" : "free";
   $("sonar").textContent = f.sonar < 0 ? "not fitted" : f.sonar >= 255 ? "no echo" : f.sonar + " cm";
   $("spot").textContent = f.spot;
-  rows($("sensors"), f.sensor.map((s, i) => ["port " + (i + 1), s || "-"]));
-  rows($("motors"), f.power.map((p, i) => ["ABC"[i], p + ", " + f.count[i] + "\u00b0"]));
+  fillRows($("sensors"), f.sensor.map((s, i) => ["port " + (i + 1), s || "-"]));
+  fillRows($("motors"), f.power.map((p, i) => ["ABC"[i], p + ", " + f.count[i] + "\u00b0"]));
   $("tones").textContent = f.tones ? f.tones + ", last " + f.tone : "none";
   for (const name of ["scaled", "raw", "count", "power"]) if (f[name]) plots[name].add(f.t, f[name]);
   paused = u.paused;

@@ -8,7 +8,6 @@
 
 #include "sim/Frame.h"
 #include "web/LocalSite.h"
-#include "web/PlotScript.h"
 
 namespace Sim {
 
@@ -45,14 +44,6 @@ ViewServer::~ViewServer() {
 
 void ViewServer::routes() {
   httplib::Server& s = site->server();
-  s.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(served, "text/html; charset=utf-8");
-  });
-  s.Get("/plot.js", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(Web::plotScript(), "text/javascript; charset=utf-8");
-  });
-  s.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
   s.Get("/picture.svg", [this](const httplib::Request& req, httplib::Response& res) {
     res.set_header("Cache-Control", "no-store");
     res.set_content(stage.picture(optionsOf(req)), "image/svg+xml");
@@ -100,8 +91,7 @@ void ViewServer::routes() {
 }
 
 bool ViewServer::start(const std::string& host, int port, std::string& error) {
-  served = page();
-  served.replace(served.find(kTokenMark), std::string(kTokenMark).size(), site->token());
+  site->servePage(page(), kTokenMark);
   routes();
   return site->start(host, port, error);
 }

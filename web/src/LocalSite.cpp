@@ -7,6 +7,7 @@
 #include <random>
 
 #include "web/BoundedQueue.h"
+#include "web/PlotScript.h"
 
 namespace Web {
 
@@ -137,6 +138,19 @@ bool LocalSite::admit(const httplib::Request& req, httplib::Response& res) const
                   "a change needs the token of the page (" + settings.tokenHeader + ")\n");
   }
   return true;
+}
+
+void LocalSite::servePage(std::string page, const std::string& tokenMark) {
+  page.replace(page.find(tokenMark), tokenMark.size(), secret);
+  http->Get("/", [page](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(page, "text/html; charset=utf-8");
+  });
+  http->Get("/plot.js", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(plotScript(), "text/javascript; charset=utf-8");
+  });
+  http->Get("/favicon.ico",
+            [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 }
 
 bool LocalSite::start(const std::string& host, int port, std::string& error) {

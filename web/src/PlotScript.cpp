@@ -4,6 +4,20 @@ namespace Web {
 
 const char* plotScript() {
   return R"SCRIPT("use strict";
+// Fills a table with one row per [name, value], the value right-aligned (class "v").
+function fillRows(table, cells) {
+  table.replaceChildren(...cells.map(([name, value]) => {
+    const tr = document.createElement("tr");
+    const a = document.createElement("td");
+    const b = document.createElement("td");
+    a.textContent = name;
+    b.textContent = value;
+    b.className = "v";
+    tr.append(a, b);
+    return tr;
+  }));
+}
+
 class TimePlot {
   constructor(parent, title, names, span) {
     this.names = names;

@@ -58,7 +58,6 @@ class ViewServer {
   void routes();
 
   Stage& stage;
-  std::string served;  // the page with the token in it
   std::unique_ptr<Web::LocalSite> site;
   std::atomic<int> streams{0};
 };

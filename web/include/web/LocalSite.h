@@ -37,6 +37,9 @@ class LocalSite {
   LocalSite& operator=(const LocalSite&) = delete;
 
   httplib::Server& server() { return *http; }
+  // Serves `page` at / with `tokenMark` replaced by this run's token, the plots' script at
+  // /plot.js and no /favicon.ico. Before start().
+  void servePage(std::string page, const std::string& tokenMark);
   // This run's token, for the page to carry.
   const std::string& token() const { return secret; }
   // Listens on host:port (port 0: any free one). False, with the reason in `error`, when the
