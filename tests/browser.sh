@@ -2,13 +2,15 @@
 # Sourced by the tests that drive a page in headless chromium over the DevTools protocol on a
 # pipe (JSON messages ending in a NUL byte), which needs nothing beyond chromium and jq:
 #   browser_open URL
-# starts the browser (its pid in $chrome, for the caller's cleanup) on URL, in $work, and
-# attaches to the page; then in_page and until_page ask the page. Needs $browser, $work and a
+# starts the browser (its pid in $chrome) on URL, in $work, and attaches to the page; then
+# in_page and until_page ask the page, and browser_close ends it. Needs $browser, $work and a
 # function fail MESSAGE.
 chrome=""
 browser_open() {
   mkfifo "$work/to-browser" "$work/from-browser"
-  "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+  # A process group of its own, so that its helpers end with it: a renderer still writing its
+  # profile would keep $work from being removed.
+  setsid "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$work/profile" --window-size=1280,860 --remote-debugging-pipe about:blank \
     3<"$work/to-browser" 4>"$work/from-browser" 2>"$work/chromium.err" &
@@ -20,6 +22,15 @@ browser_open() {
   cdp Target.attachToTarget "$(jq -cn --arg t "$target" '{targetId: $t, flatten: true}')"
   session="$(jq -r .sessionId <<<"$answer")"
   [ -n "$session" ] && [ "$session" != null ] || fail "no session on the page: $answer"
+}
+
+# browser_close: ends the browser and every process it started, if it runs.
+browser_close() {
+  [ -n "$chrome" ] || return 0
+  kill -- "-$chrome" 2>/dev/null || kill "$chrome" 2>/dev/null || true
+  wait "$chrome" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 -- "-$chrome" 2>/dev/null || break; sleep 0.1; done
+  chrome=""
 }
 
 # cdp METHOD PARAMS [SESSION]: sends one command and leaves its result in $answer, skipping the

@@ -20,10 +20,10 @@ fi
 top="$(mktemp -d)"
 work="" sim="" dash=""
 stop_all() {
-  [ -n "$chrome" ] && kill "$chrome" 2>/dev/null && wait "$chrome" 2>/dev/null
+  browser_close
   [ -n "$dash" ] && kill -TERM "$dash" 2>/dev/null && wait "$dash" 2>/dev/null
   [ -n "$sim" ] && kill -TERM "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
-  chrome="" dash="" sim=""
+  dash="" sim=""
 }
 trap 'stop_all; rm -rf "$top"' EXIT
 fail() {
@@ -72,8 +72,7 @@ for model in usb bluetooth; do
   until_sim '.frame.power == [0, 0, 0]' "the motors stopped"
   until_page 'document.getElementById("status").textContent.startsWith("motor")' "a command done"
 
-  kill "$chrome" && wait "$chrome" 2>/dev/null || true
-  chrome=""
+  browser_close
   kill -TERM "$dash"
   rc=0
   wait "$dash" || rc=$?

@@ -20,7 +20,7 @@ work="$(mktemp -d)"
 sim="" client=""
 cleanup() {
   [ -n "$client" ] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null
-  [ -n "$chrome" ] && kill "$chrome" 2>/dev/null && wait "$chrome" 2>/dev/null
+  browser_close
   [ -n "$sim" ] && kill -TERM "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
   rm -rf "$work"
 }
