@@ -871,7 +871,7 @@ TEST(Tool, HelpGivesEveryCommandAWholeSummary) {
     EXPECT_TRUE(has(own.out, "\n\n" + summary + "\n")) << name << ":\n" << own.out;
     ++summaries;
   }
-  EXPECT_EQ(summaries, 22);
+  EXPECT_EQ(summaries, 23);
   EXPECT_TRUE(has(r.out, "BRICK_DEVICE")) << r.out;
 }
 

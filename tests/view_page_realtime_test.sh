@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
 # The live page in headless chromium against bricksim in real time (no --step), as a user runs
 # `bricksim --view`: the page shows the robot, follows it while a client drives it over the
-# pseudo-terminal, and its Pause button, clicked in the page, holds the world's time still
-# while the client goes on talking to the brick; Resume lets it run on. The browser is driven
-# over the DevTools protocol on a pipe (JSON messages ending in a NUL byte), which needs
-# nothing beyond chromium and jq.
+# pseudo-terminal, plots the motors' powers and rotation counts as they change, and its Pause
+# button, clicked in the page, holds the world's time still while the client goes on talking to
+# the brick; Resume lets it run on. The browser is driven as tests/browser.sh says.
 #   view_page_realtime_test.sh BRICKSIM BRICK
 set -euo pipefail
 bricksim="$1"
 brick="$2"
+here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=SCRIPTDIR/browser.sh
+source "$here/browser.sh"
 browser="$(command -v chromium || true)"
 if [ -z "$browser" ]; then
   echo "chromium is not installed (scripts/deps installs it with the test packages)" >&2
   exit 1
 fi
 work="$(mktemp -d)"
-sim="" chrome="" client=""
+sim="" client=""
 cleanup() {
   [ -n "$client" ] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null
-  [ -n "$chrome" ] && kill "$chrome" 2>/dev/null && wait "$chrome" 2>/dev/null
+  browser_close
   [ -n "$sim" ] && kill -TERM "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
   rm -rf "$work"
 }
@@ -34,55 +36,7 @@ for _ in $(seq 100); do grep -q '^view: ' "$work/out" 2>/dev/null && break; slee
 url="$(sed -n 's/^view: //p' "$work/out")"
 [ -n "$url" ] || { cat "$work/err" >&2; fail "bricksim printed no address"; }
 
-mkfifo "$work/to-browser" "$work/from-browser"
-"$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-  --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$work/profile" --window-size=1280,860 --remote-debugging-pipe about:blank \
-  3<"$work/to-browser" 4>"$work/from-browser" 2>"$work/chromium.err" &
-chrome=$!
-exec 5>"$work/to-browser" 6<"$work/from-browser"
-
-# cdp METHOD PARAMS [SESSION]: sends one command and leaves its result in $answer, skipping the
-# events the browser sends meanwhile.
-sent=0
-answer=""
-cdp() {
-  sent=$((sent + 1))
-  jq -cnj --argjson id "$sent" --arg method "$1" --argjson params "$2" --arg session "${3:-}" \
-    '{id: $id, method: $method, params: $params}
-     + (if $session == "" then {} else {sessionId: $session} end)' >&5
-  printf '\0' >&5
-  local message
-  while IFS= read -r -d '' -t 30 message <&6; do
-    if [ "$(jq -r '.id // ""' <<<"$message")" = "$sent" ]; then
-      answer="$(jq -c '.result // {"error": .error}' <<<"$message")"
-      return 0
-    fi
-  done
-  fail "chromium did not answer $1 (see $work/chromium.err)"
-}
-cdp Target.createTarget "$(jq -cn --arg url "$url" '{url: $url}')"
-target="$(jq -r .targetId <<<"$answer")"
-cdp Target.attachToTarget "$(jq -cn --arg t "$target" '{targetId: $t, flatten: true}')"
-session="$(jq -r .sessionId <<<"$answer")"
-[ -n "$session" ] && [ "$session" != null ] || fail "no session on the page: $answer"
-
-# in_page EXPRESSION: its value in the page, as JSON, in $value. (Called in this shell, never
-# in a subshell: the pipe's messages and their count are this shell's.)
-value=""
-in_page() {
-  cdp Runtime.evaluate "$(jq -cn --arg e "$1" '{expression: $e, returnByValue: true}')" "$session"
-  value="$(jq -c '.result.value' <<<"$answer")"
-}
-# until_page EXPRESSION WHAT: waits until EXPRESSION is true in the page.
-until_page() {
-  for _ in $(seq 300); do
-    in_page "$1"
-    [ "$value" = true ] && return 0
-    sleep 0.1
-  done
-  fail "the page never showed $2"
-}
+browser_open "$url"
 # The robot as the page draws it now: place, heading and world time.
 drawn='(() => { const r = document.getElementById("robot-now");
   return r ? [r.dataset.x, r.dataset.y, r.dataset.heading, r.dataset.time].join(" ") : ""; })()'
@@ -106,6 +60,11 @@ start="$value"
 client=$!
 
 until_page "$drawn !== $start" "the robot moving"
+# The plots follow the motors: the powers as set, motor B's count moving on.
+plot='(id) => document.getElementById(id).dataset'
+until_page "($plot)(\"plot-power\").last === \"0 30 -20\"" "the motors' powers plotted"
+until_page "Number(($plot)(\"plot-count\").points) > 2 &&
+  ($plot)(\"plot-count\").last.split(\" \")[1] > 0" "motor B's rotation count plotted"
 until_page 'document.getElementById("trace").textContent.includes("GETBATTERYLEVEL")' \
   "the client's telegrams in the trace"
 

@@ -152,6 +152,19 @@ const std::vector<Command>& commands() {
        7,
        {"--every", "--for", "--csv"},
        doLog},
+      {"dashboard",
+       "dashboard [--port N]",
+       "Serves the brick's readings, plots and motors.",
+       "At http://127.0.0.1:N/ (default 8081; 0: any free port), until Ctrl-C: every\n"
+       "sensor port's raw and scaled value and every motor's power and rotation count,\n"
+       "read ten times a second and plotted over the last 30 seconds, the brick's screen\n"
+       "(every 2 s), and buttons that run each motor forward or back at a chosen power, or\n"
+       "brake it. Only a page this run served can press them (a token it carries); other web\n"
+       "sites and names are refused. The motors are braked when the dashboard ends.",
+       0,
+       0,
+       {"--port"},
+       doDashboard},
       {"ls",
        "ls [PATTERN]",
        "Lists the brick's files and their sizes.",

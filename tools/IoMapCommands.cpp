@@ -102,8 +102,10 @@ int listModules(Run& run, Block& block) {
   return kExitOk;
 }
 
+}  // namespace
+
 // Writes the screen as a 100 x 64 greyscale PNG, one bit a pixel, dark pixels black.
-bool writePng(std::FILE* file, const Brick::Lib::Screen::Picture& picture) {
+bool writeScreenPng(std::FILE* file, const Brick::Lib::Screen::Picture& picture) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
@@ -134,7 +136,24 @@ bool writePng(std::FILE* file, const Brick::Lib::Screen::Picture& picture) {
   return true;
 }
 
-}  // namespace
+// The screen through the display module's IO map, as `brick screenshot` writes it.
+long screenPng(Brick::Lib::Block& block, std::string& png) {
+  Brick::Lib::Screen::Picture picture;
+  long code = Brick::Lib::Screen(block).capture(picture);
+  if (code != Brick::Lib::kBrickOk) {
+    return code;
+  }
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* memory = ::open_memstream(&data, &size);
+  bool written = memory != nullptr && writeScreenPng(memory, picture);
+  written = memory != nullptr && std::fclose(memory) == 0 && written;
+  if (written) {
+    png.assign(data, size);
+  }
+  std::free(data);
+  return written ? Brick::Lib::kBrickOk : Brick::Lib::kBrickBadValue;
+}
 
 int doIoMap(Run& run) {
   const std::vector<std::string>& a = run.options.arguments;
@@ -211,7 +230,7 @@ int doScreenshot(Run& run) {
     run.err << "brick: cannot write " << shown(path) << ": " << std::strerror(errno) << "\n";
     return kExitFailed;
   }
-  bool written = writePng(file, picture);
+  bool written = writeScreenPng(file, picture);
   written = (toOutput ? std::fflush(file) : std::fclose(file)) == 0 && written;
   if (!written) {
     run.err << "brick: cannot write " << shown(path) << "\n";

@@ -4,6 +4,7 @@
 #ifndef TOOLS_TOOL_H
 #define TOOLS_TOOL_H
 
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "BrickTool.h"
 #include "Host.h"
 #include "brick/DeviceSetting.hpp"
+#include "brick/Screen.h"
 
 namespace BrickTool {
 
@@ -37,6 +39,7 @@ struct Options {
   std::string duration;  // log --for S
   std::string csv;       // log --csv FILE
   bool write = false;
+  std::string port;  // dashboard --port N
 };
 
 // Where the commands find the brick, and who said so.
@@ -87,9 +90,10 @@ int doStop(Run& run);
 int doRead(Run& run);
 int readDevice(Run& run, long port, const std::string& kind);  // DeviceCommands.cpp
 int doLog(Run& run);
-int doList(Run& run);    // Discovery.cpp
-int doDoctor(Run& run);  // Doctor.cpp
-int doLs(Run& run);      // FlashCommands.cpp
+int doDashboard(Run& run);  // Dashboard.cpp
+int doList(Run& run);       // Discovery.cpp
+int doDoctor(Run& run);     // Doctor.cpp
+int doLs(Run& run);         // FlashCommands.cpp
 int doUpload(Run& run);
 int doDownload(Run& run);
 int doRm(Run& run);
@@ -101,6 +105,12 @@ int doKeepAlive(Run& run);
 int doIoMap(Run& run);  // IoMapCommands.cpp
 int doScreenshot(Run& run);
 int doButton(Run& run);
+
+// IoMapCommands.cpp: the screen as a 100 x 64 PNG (written, not closed), for `screenshot` and
+// the dashboard.
+bool writeScreenPng(std::FILE* file, const Brick::Lib::Screen::Picture& picture);
+// The screen read and made a PNG; 0 or a code of BrickCode.h.
+long screenPng(Brick::Lib::Block& block, std::string& png);
 
 // Options.cpp
 bool parse(int argc, const char* const* argv, Options& options, std::string& error);

@@ -38,9 +38,14 @@ int main(int argc, char** argv) {
   static_assert(std::atomic<int>::is_always_lock_free, "the signal is set from a signal handler");
   // Only a watch catches it (and an upload, once it begins): any other command, waiting for a brick
   // that does not answer or for a Bluetooth connection, ends at once as a program does on Ctrl-C.
+  // A dashboard also ends on SIGTERM as on Ctrl-C: it brakes the motors its buttons started.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--watch") == 0) {
       std::signal(SIGINT, onInterrupt);
+    }
+    if (std::strcmp(argv[i], "dashboard") == 0) {
+      std::signal(SIGINT, onInterrupt);
+      std::signal(SIGTERM, onInterrupt);
     }
   }
   BrickTool::Environment environment;

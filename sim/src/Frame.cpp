@@ -93,6 +93,8 @@ Frame Frame::of(const Robot& robot) {
   }
   for (std::size_t p = 0; p < 4; ++p) {
     const InputState& in = brick.inputs[p];
+    f.raw[p] = in.raw;
+    f.scaled[p] = in.scaled;
     const char* name = typeName(in.type);
     if (name == nullptr) {
       continue;
@@ -117,10 +119,11 @@ Frame Frame::of(const Robot& robot) {
 }
 
 nlohmann::json Frame::json() const {
-  return {{"t", time},        {"x", x},           {"y", y},          {"heading", heading},
-          {"d", distance},    {"spotX", spotX},   {"spotY", spotY},  {"spot", spotColour},
-          {"sonar", sonar},   {"bumper", bumper}, {"power", power},  {"count", count},
-          {"sensor", sensor}, {"tones", tones},   {"tone", lastTone}};
+  return {{"t", time},        {"x", x},           {"y", y},           {"heading", heading},
+          {"d", distance},    {"spotX", spotX},   {"spotY", spotY},   {"spot", spotColour},
+          {"sonar", sonar},   {"bumper", bumper}, {"power", power},   {"count", count},
+          {"sensor", sensor}, {"raw", raw},       {"scaled", scaled}, {"tones", tones},
+          {"tone", lastTone}};
 }
 
 Frame Frame::from(const nlohmann::json& value) {
@@ -141,6 +144,8 @@ Frame Frame::from(const nlohmann::json& value) {
   takeAll(value, "power", f.power);
   takeAll(value, "count", f.count);
   takeAll(value, "sensor", f.sensor);
+  takeAll(value, "raw", f.raw);
+  takeAll(value, "scaled", f.scaled);
   take(value, "tones", f.tones);
   take(value, "tone", f.lastTone);
   return f;

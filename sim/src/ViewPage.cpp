@@ -28,6 +28,9 @@ h2 { font-size: 14px; margin: 8px 0 2px; }
          border-top: 1px solid #ccc; padding: 2px 8px; white-space: pre; }
 #trace .rx { color: #555; }
 #status.off { color: #ffb4b4; }
+figure.plot { margin: 4px 0; }
+figure.plot figcaption { font-size: 12px; color: #555; }
+figure.plot canvas { width: 100%; }
 </style>
 </head>
 <body>
@@ -58,8 +61,11 @@ h2 { font-size: 14px; margin: 8px 0 2px; }
 <table id="motors"></table>
 <h2>Tones</h2>
 <div id="tones">none</div>
+<h2>Over time</h2>
+<div id="plots"></div>
 </div>
 <div id="trace"></div>
+<script src="/plot.js"></script>
 <script>
 "use strict";
 const query = new URLSearchParams(location.search);
@@ -74,6 +80,17 @@ const byTime = document.getElementById("bytime");
 byTime.checked = query.get("colour") === "time";
 const $ = (id) => document.getElementById(id);
 let box = null, loading = false, updates = 0, source = null, paused = false;
+const ports = ["1", "2", "3", "4"], motors = ["A", "B", "C"];
+const plots = {
+  scaled: new TimePlot($("plots"), "sensors, scaled value", ports),
+  raw: new TimePlot($("plots"), "sensors, raw value (0-1023)", ports),
+  count: new TimePlot($("plots"), "motors, rotation count (degrees)", motors),
+  power: new TimePlot($("plots"), "motors, power", motors),
+};
+plots.scaled.canvas.id = "plot-scaled";
+plots.raw.canvas.id = "plot-raw";
+plots.count.canvas.id = "plot-count";
+plots.power.canvas.id = "plot-power";
 
 function options() { return byTime.checked ? "?colour=time" : ""; }
 
@@ -92,19 +109,6 @@ async function loadPicture() {
   }
 }
 
-function rows(table, cells) {
-  table.replaceChildren(...cells.map(([name, value]) => {
-    const tr = document.createElement("tr");
-    const a = document.createElement("td");
-    const b = document.createElement("td");
-    a.textContent = name;
-    b.textContent = value;
-    b.className = "v";
-    tr.append(a, b);
-    return tr;
-  }));
-}
-
 function show(u) {
   const f = u.frame;
   if (u.box !== box) {
@@ -119,9 +123,10 @@ function show(u) {
   $("bumper").textContent = f.bumper ? "pressed" : "free";
   $("sonar").textContent = f.sonar < 0 ? "not fitted" : f.sonar >= 255 ? "no echo" : f.sonar + " cm";
   $("spot").textContent = f.spot;
-  rows($("sensors"), f.sensor.map((s, i) => ["port " + (i + 1), s || "-"]));
-  rows($("motors"), f.power.map((p, i) => ["ABC"[i], p + ", " + f.count[i] + "\u00b0"]));
+  fillRows($("sensors"), f.sensor.map((s, i) => ["port " + (i + 1), s || "-"]));
+  fillRows($("motors"), f.power.map((p, i) => ["ABC"[i], p + ", " + f.count[i] + "\u00b0"]));
   $("tones").textContent = f.tones ? f.tones + ", last " + f.tone : "none";
+  for (const name of ["scaled", "raw", "count", "power"]) if (f[name]) plots[name].add(f.t, f[name]);
   paused = u.paused;
   $("pause").textContent = paused ? "Resume" : "Pause";
   $("speed").value = String(u.speed);

@@ -27,6 +27,8 @@ struct Frame {
   std::array<int, 3> power{};           // as last set, -100 to 100
   std::array<std::int32_t, 3> count{};  // rotation counts, degrees
   std::array<std::string, 4> sensor{};  // "touch 1", "light 48", "" when nothing is set
+  std::array<int, 4> raw{};             // each input port's A/D value, 0 to 1023
+  std::array<int, 4> scaled{};          // and its value in the port's mode
   int tones = 0;
   std::string lastTone;  // "440 Hz, 200 ms"
 

@@ -6,28 +6,22 @@
 // the kernel's backlog), at most kMostStreams update streams at once, small request bodies and
 // headers, and one time limit on reading the whole of every request.
 //
-// Closed to other web sites, which a browser lets reach 127.0.0.1 too: a request must name
-// this server in its Host (a page on another name that resolves here is refused); a request
-// from another origin is refused; and a change (a POST) must carry the token the page was
-// served with, fresh for every run.
+// Closed to other web sites as a Web::LocalSite is: its own Host and Origin only, and a change
+// (a POST) carries the token the page was served with, fresh for every run.
 #ifndef SIM_VIEWSERVER_H
 #define SIM_VIEWSERVER_H
 
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "sim/Stage.h"
 
-namespace httplib {
-struct Request;
-struct Response;
-}  // namespace httplib
+namespace Web {
+class LocalSite;
+}
 
 namespace Sim {
-
-class GuardedServer;
 
 class ViewServer {
  public:
@@ -53,7 +47,7 @@ class ViewServer {
   // Listens on host:port (port 0: any free one) and serves on its own threads. False, with
   // the reason in `error`, when the address cannot be had.
   bool start(const std::string& host, int port, std::string& error);
-  int port() const { return bound; }
+  int port() const;
   void stop();
   // The page itself, for tests that look at it without a browser; served with `kTokenMark`
   // replaced by this run's token.
@@ -62,19 +56,10 @@ class ViewServer {
 
  private:
   void routes();
-  // Whether a request is answered at all; when not, `res` says why.
-  bool admit(const httplib::Request& req, httplib::Response& res) const;
-  bool ours(std::string host, const std::string& local) const;
 
   Stage& stage;
-  const std::string token;
-  std::string served;   // the page with the token in it
-  std::string address;  // what --bind named, or the loopback address
-  std::unique_ptr<GuardedServer> http;
-  std::thread listener;
-  std::atomic<bool> running{false};
+  std::unique_ptr<Web::LocalSite> site;
   std::atomic<int> streams{0};
-  int bound = 0;
 };
 
 }  // namespace Sim

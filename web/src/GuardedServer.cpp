@@ -1,4 +1,4 @@
-#include "GuardedServer.h"
+#include "web/GuardedServer.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace Sim {
+namespace Web {
 
 namespace {
 
@@ -258,4 +258,4 @@ bool GuardedServer::process_and_close_socket(socket_t sock) {
   return true;
 }
 
-}  // namespace Sim
+}  // namespace Web

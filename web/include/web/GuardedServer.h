@@ -6,8 +6,8 @@
 // keep a worker), a byte budget for the request line and headers, a count of header lines and
 // a byte budget for the body, chunked or not. A request over a limit is answered 408, 413 or
 // 431 and its connection closed.
-#ifndef SIM_GUARDEDSERVER_H
-#define SIM_GUARDEDSERVER_H
+#ifndef WEB_GUARDEDSERVER_H
+#define WEB_GUARDEDSERVER_H
 
 #include <httplib.h>
 
@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace Sim {
+namespace Web {
 
 class GuardedServer : public httplib::Server {
  public:
@@ -44,6 +44,6 @@ class GuardedServer : public httplib::Server {
   Limits limits;
 };
 
-}  // namespace Sim
+}  // namespace Web
 
 #endif
