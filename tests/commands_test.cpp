@@ -55,6 +55,8 @@ std::string zeros(int n) {
 class Protocol : public test::MemoryBrick {};
 
 TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   Files files(block);
   Sim::Bytes data = pattern(150);  // three WRITEs: 61, 61, 28; three READs: 58, 58, 34
   std::vector<std::size_t> progress;
@@ -101,6 +103,8 @@ TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
 }
 
 TEST_F(Protocol, FileFailuresAreTheBricksCodesAndLeaveNoHandleOpen) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   Files files(block);
   ASSERT_EQ(files.upload("x.txt", pattern(10)), 0);
   struct Case {
@@ -494,6 +498,8 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
 // source that stops or runs dry, a brick that stalls mid-file, or a file over the free flash,
 // and what went on the wire. However it ends early, no handle stays open and no half file.
 TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   const std::string name = " 61 2E 62 69 6E" + zeros(15);  // "a.bin"
   struct Case {
     const char* what;
