@@ -78,6 +78,8 @@ const double kMostStepMs = 60000;
 // any ordinary pause between two catch-ups, little enough to stay quick to answer a signal in
 // the largest world a file can describe.
 const double kMostCatchUp = 0.25;
+// How long an orderly stop may take before bricksim ends without its summary.
+const double kStopSeconds = 3.0;
 
 // Options that shape the brick a run serves: a replay serves none, so they have no use there.
 const char* const kServingOnly[] = {"--link",       "--world",  "--trace", "--trace-time",
@@ -399,11 +401,14 @@ int main(int argc, char** argv) {
     }
   }
   {
-    Sim::StopDeadline deadline(1.0, [&] {
+    // Serving a page's last frame or a telegram's last step may take a while on a loaded
+    // machine; a step of the stepped clock may take minutes. Past this, bricksim ends without
+    // them.
+    Sim::StopDeadline deadline(kStopSeconds, [&] {
       Sim::DeviceLink::removeIfOurs(link, linkTo);
       std::fputs(
-          "bricksim: the world was still computing a telegram's step; stopped at once, "
-          "without a summary\n",
+          "bricksim: still computing a telegram's step (or serving a page) 3 s after being told "
+          "to stop; stopped at once, without a summary\n",
           stderr);
     });
     if (view) {

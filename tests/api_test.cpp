@@ -78,47 +78,47 @@ TEST_F(Api, EachCallSendsItsTelegrams) {
   const Case cases[] = {
       {"motor B run 75",
        [](auto& b, auto& ec) { b.motor(Port::B).run(75, ec); },
-       {"00 04 01 4B 07 01 00 20 00 00 00 00"}},
+       {"80 04 01 4B 07 01 00 20 00 00 00 00"}},
       {"motor A turn -30 by 360",
        [](auto& b, auto& ec) { b.motor(Port::A).turn(-30, 360, ec); },
-       {"00 04 00 E2 07 01 00 20 68 01 00 00"}},
+       {"80 04 00 E2 07 01 00 20 68 01 00 00"}},
       {"motor C coasts",
        [](auto& b, auto& ec) { b.motor(Port::C).stop(false, ec); },
-       {"00 04 02 00 00 00 00 00 00 00 00 00"}},
+       {"80 04 02 00 00 00 00 00 00 00 00 00"}},
       {"motor C brakes",
        [](auto& b, auto& ec) { b.motor(Port::C).stop(true, ec); },
-       {"00 04 02 00 07 01 00 20 00 00 00 00"}},
+       {"80 04 02 00 07 01 00 20 00 00 00 00"}},
       {"motor A position", [](auto& b, auto& ec) { b.motor(Port::A).position(ec); }, {"00 06 00"}},
       {"motor A reset",
        [](auto& b, auto& ec) { b.motor(Port::A).resetPosition(ec); },
-       {"00 0A 00 00"}},
+       {"80 0A 00 00"}},
       {"pair B C run 50",
        [](auto& b, auto& ec) { b.pair(Port::B, Port::C, ec).run(50, 0, ec); },
-       {"00 04 01 32 07 02 00 20 00 00 00 00", "00 04 02 32 07 02 00 20 00 00 00 00"}},
+       {"80 04 01 32 07 02 00 20 00 00 00 00", "80 04 02 32 07 02 00 20 00 00 00 00"}},
       {"pair B C spin 180",
        [](auto& b, auto& ec) { b.pair(Port::B, Port::C, ec).turn(40, 180, 100, ec); },
-       {"00 04 01 28 07 02 64 20 B4 00 00 00", "00 04 02 28 07 02 64 20 B4 00 00 00"}},
+       {"80 04 01 28 07 02 64 20 B4 00 00 00", "80 04 02 28 07 02 64 20 B4 00 00 00"}},
       {"touch on 1, read",
        [](auto& b, auto& ec) { b.touchSensor(Input::S1, ec).pressed(ec); },
-       {"00 05 00 01 20", "00 07 00"}},
+       {"80 05 00 01 20", "00 07 00"}},
       {"light on 3",
        [](auto& b, auto& ec) { b.lightSensor(Input::S3, true, ec); },
-       {"00 05 02 05 80"}},
+       {"80 05 02 05 80"}},
       {"ambient light on 3",
        [](auto& b, auto& ec) { b.lightSensor(Input::S3, false, ec); },
-       {"00 05 02 06 80"}},
-      {"sound on 2", [](auto& b, auto& ec) { b.soundSensor(Input::S2, ec); }, {"00 05 01 07 80"}},
-      {"colour on 2", [](auto& b, auto& ec) { b.colourSensor(Input::S2, ec); }, {"00 05 01 0D 00"}},
+       {"80 05 02 06 80"}},
+      {"sound on 2", [](auto& b, auto& ec) { b.soundSensor(Input::S2, ec); }, {"80 05 01 07 80"}},
+      {"colour on 2", [](auto& b, auto& ec) { b.colourSensor(Input::S2, ec); }, {"80 05 01 0D 00"}},
       {"ultrasonic on 4",
        [](auto& b, auto& ec) { b.ultrasonicSensor(Input::S4, ec); },
-       {"00 05 03 0B 00"}},
+       {"80 05 03 0B 00"}},
       {"tone 440 Hz 200 ms",
        [](auto& b, auto& ec) { b.playTone(440, 200ms, ec); },
-       {"00 03 B8 01 C8 00"}},
+       {"80 03 B8 01 C8 00"}},
       {"tone 1 kHz 0.5 s",
        [](auto& b, auto& ec) { b.playTone(1000, 500ms, ec); },
-       {"00 03 E8 03 F4 01"}},
-      {"stop sound", [](auto& b, auto& ec) { b.stopSound(ec); }, {"00 0C"}},
+       {"80 03 E8 03 F4 01"}},
+      {"stop sound", [](auto& b, auto& ec) { b.stopSound(ec); }, {"80 0C"}},
       {"battery", [](auto& b, auto& ec) { b.batteryMillivolts(ec); }, {"00 0B"}},
       {"name", [](auto& b, auto& ec) { b.name(ec); }, {"01 9B"}},
       {"rename robot",
@@ -187,7 +187,7 @@ TEST_F(Api, ValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     if (std::string(c.call) != "I2C read of 17") {
       EXPECT_EQ(wire(), Strings{});
     } else {
-      EXPECT_EQ(wire(), Strings{"00 05 03 0B 00"});  // setting the input up, then nothing
+      EXPECT_EQ(wire(), Strings{"80 05 03 0B 00"});  // setting the input up, then nothing
     }
   }
 }
@@ -248,8 +248,11 @@ TEST_F(Api, ClosingStopsMotorsAndSoundUnlessToldNotTo) {
     Strings afterRun;
   };
   const Case cases[] = {
+      // The stop on closing asks for replies: the brick confirms it before the link goes.
       {false, {"00 04 FF 00 00 00 00 00 00 00 00 00", "00 0C"}},
-      {true, {}},
+      // Left running: the link's close sends one KEEP ALIVE with a reply, so that the motor
+      // command sent without one is known to have arrived.
+      {true, {"00 0D"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.keep ? "kept running" : "stopped");

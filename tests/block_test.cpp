@@ -69,7 +69,7 @@ TEST_F(MemoryBrick, TextsOverTheWorkingBufferAreCut) {
   char name[256 + 16];
   std::memset(name, 'z', sizeof name);
   block.getName(name);
-  EXPECT_EQ(std::string(name), std::string(14, 'q'));
+  EXPECT_EQ(std::string(name), std::string(15, 'q'));  // the whole 15-byte field, no NUL
   EXPECT_EQ(name[sizeof name - 1], 'z');
   Brick::Lib::Block other;
   EXPECT_FALSE(other.connectBluetooth(const_cast<char*>(huge.c_str())));

@@ -382,6 +382,12 @@ TEST_F(ToolOnPty, BadArgumentsAreRefusedWithUsageBeforeAnythingIsSent) {
       {{"read", "5", "touch"}, "PORT must be 1, 2, 3 or 4"},
       {{"read", "1", "smell"}, "unknown KIND 'smell'"},
       {{"info", "--usb"}, "give one of --usb"},
+      {{"iomap", "ui", "28"}, "give OFFSET and LEN, or neither"},
+      {{"iomap", "ui", "--write", "28"}, "--write takes MODULE OFFSET HEX"},
+      {{"iomap", "ui", "-1", "2"}, "OFFSET must be"},
+      {{"iomap", "ui", "70000", "1"}, "OFFSET must be"},
+      {{"iomap", "ui", "--write", "28", "0g"}, "HEX must be"},
+      {{"button", "middle"}, "BUTTON is ENTER, LEFT, RIGHT or EXIT"},
   };
   for (const Case& c : cases) {
     Outcome r = brick(c.args);
@@ -865,7 +871,7 @@ TEST(Tool, HelpGivesEveryCommandAWholeSummary) {
     EXPECT_TRUE(has(own.out, "\n\n" + summary + "\n")) << name << ":\n" << own.out;
     ++summaries;
   }
-  EXPECT_EQ(summaries, 19);
+  EXPECT_EQ(summaries, 22);
   EXPECT_TRUE(has(r.out, "BRICK_DEVICE")) << r.out;
 }
 

@@ -25,6 +25,7 @@
 #include "brick/Ultrasonic.h"
 #include "comm/LinkCode.h"
 #include "comm/Nxt.h"
+#include "sim/MotorDrive.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
 
@@ -209,7 +210,7 @@ TEST_F(Protocol, MailboxesTalkToAScriptedProgram) {
   Program program(block);
   std::string text;
   EXPECT_EQ(program.currentName(text), kBrickStatus + 0xEC);
-  EXPECT_EQ(program.start("echo.rxe"), kBrickStatus + 0xBD);  // not in flash
+  EXPECT_EQ(program.start("echo.rxe"), kBrickStatus + 0xC0);  // not in flash
   ASSERT_TRUE(sim.flash.store("echo.rxe", pattern(40)));
   sim.program.rules.push_back(Sim::BrickProgram::Rule{1, 10, "re: "});
   sim.program.hook = [](int inbox, const Sim::Bytes& message, Sim::BrickProgram& p) {
@@ -257,7 +258,7 @@ TEST_F(Protocol, BrickInformationAndSoundFiles) {
   EXPECT_EQ(sleep, 600000u);
   // The brick's refusal is heard only when the link asks for replies.
   block.getCommunication().setConfirmCommands(true);
-  EXPECT_EQ(info.playSoundFile("Woops.rso"), kBrickStatus + 0xBD);
+  EXPECT_EQ(info.playSoundFile("Woops.rso"), kBrickStatus + 0xC0);  // not in flash
   ASSERT_TRUE(sim.flash.store("Woops.rso", pattern(100)));
   ASSERT_EQ(info.playSoundFile("Woops.rso", true), 0);
   EXPECT_EQ(sim.soundFile, "Woops.rso");
@@ -377,7 +378,7 @@ TEST_F(Protocol, FullOutputAndInputStateAndTheirResets) {
   EXPECT_EQ(state.regulation, 1);
   EXPECT_EQ(state.runState, 0x20);
   EXPECT_EQ(state.tachoLimit, 720u);
-  EXPECT_EQ(state.tachoCount, 0);
+  EXPECT_EQ(state.tachoCount, 300);  // a limit adds to the goal; the count runs on
   EXPECT_EQ(state.blockTachoCount, -20);
   ASSERT_EQ(out.resetPosition(true), 0);
   ASSERT_EQ(out.getState(state), 0);
@@ -462,17 +463,21 @@ TEST_F(SyncRobot, DrivesAMetreStraightAndWaitsForTheMoveToEnd) {
   // 100 cm on wheels of 5.6 cm: 2046 degrees.
   ASSERT_EQ(drive.drive(75, 0, 2046), 0);
   ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
+  // The goal is reached and both coast on, in step, as far as their speed carries them.
+  double coast = Sim::MotorDrive::coastingDistance(750);
+  clock.step(1.0);
+  robot->advance();
   Sim::Robot::Pose end = robot->pose();
-  EXPECT_NEAR(std::hypot(end.x - start.x, end.y - start.y), 100.0, 1.0);
+  EXPECT_NEAR(std::hypot(end.x - start.x, end.y - start.y), 100.0 + coast / 360 * 5.6 * M_PI, 1.0);
   EXPECT_LT(std::fabs(std::remainder(end.heading - start.heading, 360.0)), 1.0);
   Output::State state;
   ASSERT_EQ(drive.second().getState(state), 0);
   EXPECT_EQ(state.runState, Nxt::kRunStateIdle);
   EXPECT_EQ(state.regulation, Nxt::kRegulationMotorSync);
-  // Each wheel reaches the limit, the one whose telegram came second too.
-  EXPECT_EQ(state.tachoCount, 2046);
+  // Each wheel passes the goal by its coasting, the one whose telegram came second too.
+  EXPECT_NEAR(state.tachoCount, 2046 + coast, 5);
   ASSERT_EQ(drive.first().getState(state), 0);
-  EXPECT_EQ(state.tachoCount, 2046);
+  EXPECT_NEAR(state.tachoCount, 2046 + coast, 5);
   EXPECT_EQ(wire()[0], "80 04 01 4B 07 02 00 20 FE 07 00 00");
 }
 
@@ -482,10 +487,13 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
   double degrees = 360.0 * 12.0 / 5.6;
   ASSERT_EQ(drive.drive(50, 100, static_cast<std::uint32_t>(std::lround(degrees))), 0);
   ASSERT_EQ(drive.waitUntilFinished(20000, 0), 0);
+  clock.step(1.0);  // both coast past the goal
+  robot->advance();
+  double coast = Sim::MotorDrive::coastingDistance(500);
   EXPECT_NEAR(std::remainder(robot->pose().heading - Sim::World::builtIn().robot.heading, 360.0),
-              0.0, 2.0);
-  EXPECT_NEAR(robot->motorAngle(1), degrees, 3.0);
-  EXPECT_NEAR(robot->motorAngle(2), -degrees, 3.0);
+              -coast * 2 * 2.8 / 12, 2.0);
+  EXPECT_NEAR(robot->motorAngle(1), degrees + coast, 3.0);
+  EXPECT_NEAR(robot->motorAngle(2), -degrees - coast, 3.0);
   // Ratio 50: the second wheel stands, the first turns.
   double before = robot->motorAngle(2);
   ASSERT_EQ(drive.drive(50, 50, 360), 0);

@@ -42,11 +42,12 @@ TEST_F(PtyPeer, EveryPublishedCommandIsAnsweredInItsLayout) {
       {"00 08 04", "02 08 C0"},
       {"00 06 03", "02 06 C0" + zeros(22)},
       {"00 07 04", "02 07 C0" + zeros(13)},
-      {"00 00 " + kFileName, "02 00 BD"},
+      {"00 00 " + kFileName, "02 00 C0"},  // no such file
       {"00 01", "02 01 EC"},
-      {"00 02 00 " + kFileName, "02 02 BD"},
+      {"00 02 00 " + kFileName, "02 02 C0"},
       {"00 09 01 02 41 00", "02 09 EC"},
-      {"00 09 0A 02 41 00", "02 09 EE"},
+      {"00 09 0A 02 41 00", "02 09 EC"},  // an outbox may be written too
+      {"00 09 14 02 41 00", "02 09 EE"},
       {"00 11", "02 11 EC" + zeros(20)},
       {"00 13 0A 05 01", "02 13 EC 05" + zeros(60)},
       {"01 80 " + kFileName, "02 80 87" + zeros(5)},
@@ -61,18 +62,22 @@ TEST_F(PtyPeer, EveryPublishedCommandIsAnsweredInItsLayout) {
       {"01 89 " + kFileName + " 10 00 00 00", "02 89 8B 00"},
       {"01 8B " + kFileName + " 10 00 00 00", "02 8B 92 00"},  // no data file is a program
       {"01 8C " + kFileName, "02 8C 87" + zeros(5)},
-      {"01 90 2A 2E 2A" + zeros(17), "02 90 90" + zeros(31)},
-      {"01 91 00", "02 91 88" + zeros(31)},
-      {"01 92 00", "02 92 88 00"},
-      {"01 94 01 00 01 00 00 00 10 00", "02 94 90 01 00 01 00 00 00"},
-      {"01 95 01 00 01 00 00 00 01 00 05", "02 95 90 01 00 01 00 00 00"},
-      {"01 97", "02 97 FF 00 00 00 00"},
+      // The firmware's modules, Comm first; a module id no module has (0x00070001) is 0x90.
+      {"01 90 2A 2E 2A" + zeros(17),
+       "02 90 00 00 43 6F 6D 6D 2E 6D 6F 64" + zeros(12) + " 01 00 05 00 00 00 00 00 68 07"},
+      {"01 91 00",
+       "02 91 00 00 49 6E 70 75 74 2E 6D 6F 64" + zeros(11) + " 01 00 03 00 00 00 00 00 A0 01"},
+      {"01 92 00", "02 92 00 00"},
+      {"01 94 01 00 07 00 00 00 10 00", "02 94 90 01 00 07 00 00 00" + zeros(16)},
+      {"01 95 01 00 07 00 00 00 01 00 05", "02 95 90 01 00 07 00 00 00"},
+      {"01 97", "02 97 8A 00 00 00 00"},
       {"01 A0", "02 A0 00"},
       {"01 A1 00", "02 A1 00 00 00"},
-      {"01 A2 01", "02 A2 00 01 00"},
-      {"01 A4", "02 A4 FF"},
-      // Not published: unknown, in three bytes.
+      {"01 A2 01 02", "02 A2 00 01 00 00 00"},
+      {"01 A4", "02 A4 8A"},
+      // Not published and not answered by the firmware either: unknown, in three bytes.
       {"00 12", "02 12 BE"},
+      {"00 1C", "02 1C BE"},
       {"01 99", "02 99 BE"},
       // Over Bluetooth a telegram up to 128 bytes is carried out, padded or not; one over
       // the brick's buffer is refused, not dropped.
@@ -112,9 +117,9 @@ TEST_F(PtyPeer, UltrasonicRegistersIdentifyTheSensor) {
   }
 }
 
-// The tacho count restarts with a new movement goal, a limit to reach; braking, floating or
-// running on leaves it counting.
-TEST_F(PtyPeer, TachoCountRestartsOnlyWithANewLimit) {
+// A new limit adds to the goal and leaves the tacho count counting; only the reset of opcode
+// 0x21 (or a program's start) zeroes it.
+TEST_F(PtyPeer, TachoCountRunsOnAcrossLimits) {
   {
     auto guard = server.lock();
     sim.outputs[0].tachoCount = 500;
@@ -126,6 +131,8 @@ TEST_F(PtyPeer, TachoCountRestartsOnlyWithANewLimit) {
   EXPECT_EQ(exchange("00 04 00 4B 05 01 00 20 00 00 00 00"), "02 04 00");  // run on
   EXPECT_EQ(exchange("00 06 00").substr(39, 11), tacho500);
   EXPECT_EQ(exchange("00 04 00 4B 05 01 00 20 68 01 00 00"), "02 04 00");  // 360 deg
+  EXPECT_EQ(exchange("00 06 00").substr(39, 11), tacho500);
+  EXPECT_EQ(exchange("00 21 00"), "02 21 00");
   EXPECT_EQ(exchange("00 06 00").substr(39, 11), "00 00 00 00");
 }
 

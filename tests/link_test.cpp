@@ -140,15 +140,17 @@ TEST_F(PtyBrick, NameRoundTrips) {
   EXPECT_EQ(wire().at(1), "01 98 52 6F 76 65 72 00 00 00 00 00 00 00 00 00 00 00");
 }
 
-TEST_F(PtyBrick, LongNameIsKeptToFifteenAndReportedInAFieldWithItsNul) {
+// A 15-character name fills the reply's 15-byte field: no NUL after it, as the firmware answers.
+TEST_F(PtyBrick, LongNameIsKeptToFifteenAndReportedWithoutANul) {
   std::string longName(300, 'n');
   block.setName(const_cast<char*>(longName.c_str()));
   char name[256];
   block.getName(name);
-  EXPECT_EQ(std::string(name), std::string(14, 'n'));
+  EXPECT_EQ(std::string(name), std::string(15, 'n'));
   auto guard = server.lock();
   const std::uint8_t ask[] = {0x01, 0x9B};
-  EXPECT_EQ(sim.answer(ask, sizeof ask).at(3 + 14), 0);  // the name field ends in its NUL
+  EXPECT_EQ(sim.answer(ask, sizeof ask).at(3 + 14), 'n');
+  EXPECT_EQ(sim.answer(ask, sizeof ask).at(3 + 15), 0x00);  // the address's first byte
 }
 
 TEST_F(PtyBrick, SilentBrickGivesAnEmptyName) {

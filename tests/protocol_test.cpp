@@ -54,6 +54,10 @@ TEST(TelegramText, NamesEachFieldOfACommand) {
       {"01 98 FE 9B 9B F5 80 80 80 00",
        "SETBRICKNAME name=\"\\xFE\\x9B\\x9B\\xF5\\x80\\x80\\x80\""},
       {"00 06", "GETOUTPUTSTATE"},
+      {"01 94 01 00 0A 00 77 00 37 00", "READIOMAP module=0x000A0001 offset=119 count=55"},
+      {"01 95 01 00 0C 00 1C 00 01 00 02", "WRITEIOMAP module=0x000C0001 offset=28 count=1"},
+      {"01 90 2A 2E 2A 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+       "FINDFIRSTMODULE pattern=\"*.*\""},
   };
   expectDecoded(commands, Nxt::describeCommand);
 }
@@ -75,6 +79,11 @@ TEST(TelegramText, NamesEachFieldOfAReply) {
        "reply GETDEVICEINFO SUCCESS name=\"NXT\""},
       {"02 06 BF", "reply GETOUTPUTSTATE INSANE_PACKET"},
       {"02 0B 00 28 23", "reply GETBATTERYLEVEL SUCCESS millivolts=9000"},
+      {"02 94 91 01 00 0C 00 00 00 00 00",
+       "reply READIOMAP OUT_OF_BOUNDARY module=0x000C0001 count=0"},
+      {"02 91 00 00 55 69 2E 6D 6F 64 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 0C 00 00 00 "
+       "00 00 28 00",
+       "reply FINDNEXTMODULE SUCCESS name=\"Ui.mod\" module=0x000C0001 size=40"},
   };
   expectDecoded(replies, Nxt::describeReply);
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include "BrickFixture.h"
 #include "comm/Nxt.h"
 #include "sim/CatchUpClock.h"
+#include "sim/MotorDrive.h"
 #include "sim/OutputFile.h"
 #include "sim/Robot.h"
 #include "sim/RunClock.h"
@@ -90,25 +92,34 @@ class SimRobot : public ::testing::Test {
   Motor right;
 };
 
-TEST_F(SimRobot, TachoLimitedRunsEndAtTheLimitWithinTolerance) {
+// At its goal a motor coasts, brake bit or not, as far as its speed carries it; each limit adds
+// to the goal before, so a run backwards ends where the goals say, not the count.
+TEST_F(SimRobot, TachoLimitedRunsCoastPastTheirGoal) {
+  // One integration step at the motor's speed: where inside it the goal falls.
+  auto step = [](double speed) { return speed * 0.005 + 1; };
+  auto coast = [](double speed) { return Sim::MotorDrive::coastingDistance(speed); };
   ASSERT_EQ(arm.moveForwardDegrees(75, 360), 1);
   int forward = settle(arm);
-  EXPECT_GE(forward, 360);
-  EXPECT_LE(forward, 360 + Sim::Robot::kTachoLimitTolerance);
+  EXPECT_GE(forward, 360 + coast(750) - 2);  // the steps integrate the coasting to a degree or so
+  EXPECT_LE(forward, 360 + coast(750) + step(750));
   EXPECT_EQ(sim.outputs[0].runState, Nxt::kRunStateIdle);  // the run is over
 
-  arm.resetRotationCount();
+  arm.resetRotationCount();  // the rotation count only: the goal stays at 360
   arm.moveBackwardDegrees(100, 720);
   int backward = settle(arm);
-  EXPECT_LE(backward, -720);
-  EXPECT_GE(backward, -720 - Sim::Robot::kTachoLimitTolerance);
+  double end = -360.0 - forward;  // the new goal, -360, as the rotation count sees it
+  EXPECT_LE(backward, end - coast(1000) + 2);
+  EXPECT_GE(backward, end - coast(1000) - step(1000));
 
-  // With the brake bit set the motor stops dead on the limit.
-  arm.resetRotationCount();
+  // The brake bit does not hold it at the goal either.
+  int before = settle(arm);
+  int tacho = sim.outputs[0].tachoCount;
   unsigned char braked[] = {0x04, 0x00, 50, 0x07, 0x01, 0x00, 0x20, 90, 0, 0, 0};
   unsigned char reply[2];
   block.getCommunication().sendDirectCommand(1, braked, sizeof braked, reply, sizeof reply);
-  EXPECT_EQ(settle(arm), 90);
+  int goal = -360 + 90;
+  EXPECT_GE(settle(arm) - before, goal - tacho + coast(500) - 2);
+  EXPECT_LE(settle(arm) - before, goal - tacho + coast(500) + step(500));
 }
 
 TEST_F(SimRobot, SpeedFollowsPowerBrakingHoldsFloatingCoasts) {
@@ -158,20 +169,25 @@ TEST_F(SimRobot, WheelsDriveTheRobotAndTheFreeMotorDoesNot) {
   right.moveForwardDegrees(50, 360);
   settle(left);
   settle(right);
-  // One wheel turn of a 5.6 cm wheel: 17.6 cm straight ahead.
-  EXPECT_NEAR(robot->pose().x, 50 + 5.6 * M_PI, 0.5);
+  // One wheel turn of a 5.6 cm wheel, 17.6 cm straight ahead, and the coasting past the goal.
+  double coast = Sim::MotorDrive::coastingDistance(500);
+  EXPECT_NEAR(robot->pose().x, 50 + (360 + coast) / 360 * 5.6 * M_PI, 0.5);
   // The left wheel starts one telegram before the right one: a hair off straight.
   EXPECT_NEAR(robot->pose().y, 100, 0.5);
 
-  // Wheels turning opposite ways spin the robot on the spot: a quarter turn clockwise.
+  // Wheels turning opposite ways spin the robot: a quarter turn clockwise, and a little more as
+  // they coast. Each goal adds to the one before, so the left wheel gives back what it coasted
+  // past the first goal and the right one adds it: the robot backs by that much as it turns.
   double x = robot->pose().x;
+  int over = sim.outputs[1].tachoCount - 360;
   int quarter = static_cast<int>(std::lround(90.0 / 360 * M_PI * 12 / (5.6 * M_PI) * 360));
   left.moveForwardDegrees(30, quarter);
   right.moveBackwardDegrees(30, quarter);
   settle(left);
   settle(right);
-  EXPECT_NEAR(robot->pose().heading, 270, 2);
-  EXPECT_NEAR(robot->pose().x, x, 0.1);
+  double spun = (2 * quarter + 2 * Sim::MotorDrive::coastingDistance(300)) * 2.8 / 12;
+  EXPECT_NEAR(robot->pose().heading, 360 - spun, 2);
+  EXPECT_NEAR(robot->pose().x, x, over / 360.0 * 5.6 * M_PI + 0.1);
 }
 
 // A brick left without a KEEPALIVE for its sleep time switches off: it stops answering, its
@@ -207,7 +223,7 @@ TEST_F(SimRobot, UltrasonicMeasuresTheWallAheadAndTakesItsTime) {
   settle(left);
   EXPECT_EQ(sonar.getValue(), 93);
   sonar.enableSonar();
-  EXPECT_EQ(sonar.getValue(), 75);  // 17.6 cm nearer
+  EXPECT_EQ(sonar.getValue(), 74);  // 18.7 cm nearer: a wheel turn and the coasting past it
 
   // With no wall in range there is no echo.
   robot.reset();
@@ -248,12 +264,13 @@ TEST(SimBus, AnAddressNobodyAnswersFailsTheTransactionNotTheWrite) {
 
 // LSGETSTATUS and LSREAD replies keep their layout whatever the status: a host that reads the
 // bytes-ready count of a refusal must read 0, not whatever its buffer held. A port beyond the
-// four inputs (port 4, counting from 1 by mistake) is no low-speed channel at all.
+// four inputs (port 4, counting from 1 by mistake) is refused before anything else, as out of
+// range in three bytes, as the brick's firmware does.
 TEST(SimBus, RefusalsKeepTheReplyLayoutAndPortFourIsNoChannel) {
   Sim::VirtualBrick sim;
-  EXPECT_EQ(hex(sim.answer(hex("00 0F 04 02 01 02 42"))), "02 0F DF");
-  EXPECT_EQ(hex(sim.answer(hex("00 0E 04"))), "02 0E DF 00");
-  EXPECT_EQ(hex(sim.answer(hex("00 10 04"))), "02 10 DF 00" + kNoData);
+  EXPECT_EQ(hex(sim.answer(hex("00 0F 04 02 01 02 42"))), "02 0F C0");
+  EXPECT_EQ(hex(sim.answer(hex("00 0E 04"))), "02 0E C0");
+  EXPECT_EQ(hex(sim.answer(hex("00 10 04"))), "02 10 C0");
   // Port 0 is not set for the bus.
   EXPECT_EQ(hex(sim.answer(hex("00 0F 00 02 01 02 42"))), "02 0F E0");
   EXPECT_EQ(hex(sim.answer(hex("00 0E 00"))), "02 0E E0 00");
@@ -399,8 +416,9 @@ TEST(SimSensors, TouchReadsInEveryModeFromItsRawValue) {
   for (const auto& mode : modes) {
     sim.answer(hex(std::string("00 05 00 01 ") + mode.first));
     std::string reply = hex(sim.answer(hex("00 07 00")));
-    // Raw, normalized, scaled and calibrated value, the reply's last eight bytes.
-    EXPECT_EQ(reply.substr(reply.size() - 23), mode.second + std::string(" 00 00")) << mode.first;
+    // Raw, normalized, scaled and calibrated value, the reply's last eight bytes; the
+    // calibrated value is a copy of the normalized one.
+    EXPECT_EQ(reply.substr(reply.size() - 23), mode.second + std::string(" B7 00")) << mode.first;
   }
 }
 
@@ -417,6 +435,8 @@ TEST(SimWorld, ParsesTheFormatAndSaysWhereItIsWrong) {
       {"robot 10 10 0\nline 2 0 0\n", "line 2: line WIDTH"},
       {"robot 10 10 0\nwheels 1 1\n", "line 2: wheels LEFT RIGHT"},
       {"robot 10 10 0\nfly 1\n", "line 2: unknown keyword \"fly\""},
+      {"robot 10 10 0\npress 1\n", "line 2: press AT SECONDS"},
+      {"robot 10 10 0\npress 1 0\n", "line 2: press AT SECONDS"},
       {"robot 10 10 nan\n", "line 1: robot X Y HEADING"},
       {"arena 100 100\n", "no robot line"},
       {"arena 100 100\nrobot 5 50 0\n", "the robot starts inside a wall"},
@@ -474,7 +494,11 @@ TEST_F(SimRobot, PictureShowsWorldPathAndEvents) {
   EXPECT_NE(text.find("red mat"), std::string::npos);
   EXPECT_NE(text.find("tone, 440 Hz, 100 ms"), std::string::npos);
   EXPECT_GT(robot->path().size(), 50u);
-  EXPECT_NE(robot->summary().find("35 cm driven"), std::string::npos) << robot->summary();
+  // Two wheel turns and the coasting past the goal.
+  char driven[32];
+  std::snprintf(driven, sizeof driven, "%.0f cm driven",
+                (720 + Sim::MotorDrive::coastingDistance(500)) / 360 * 5.6 * M_PI);
+  EXPECT_NE(robot->summary().find(driven), std::string::npos) << robot->summary();
 }
 
 // A picture that cannot be put in place leaves nothing behind.

@@ -31,8 +31,9 @@ diff -r "$sources" "$work/doc" || { echo "FAIL: docs/tutorial.md and $sources di
 # What each step prints (an extended regular expression for its key line), and how it runs in
 # real time. A short real-time run starts the robot where it meets at once what the program
 # reacts to (x y heading, "-" for the arena's own start): avoid facing the wall 15 cm away, robot
-# with its light spot on the line; and it takes that many steps over USB and over Bluetooth
-# (60 ms a round trip), a few seconds each; with no link time, as many as over USB. bricksim's
+# with its light spot on the line, follow 53 cm from a wall (its first reading only says which
+# side of the threshold the distance starts on); and it takes that many steps over USB and over
+# Bluetooth (60 ms a round trip), a few seconds each; with no link time, as many as over USB. bricksim's
 # summary then shows that the robot moved, stood still, or the line given.
 #   step | key line | real-time start | steps, USB | steps, Bluetooth | summary
 steps="
@@ -41,6 +42,8 @@ drive | ^left wheel at [0-9]+ degrees\$        | -         | -   | -  | moved
 sense | ^bumper 0, wall [0-9]+ cm ahead\$      | -         | -   | -  | still
 avoid | ^wall [0-9]+ cm ahead, turning away\$  | 25 45 180 | 20  | 8  | moved
 robot | ^found the line\$                      | 93 45 0   | 100 | 10 | moved
+square | ^back where it began: -?[0-9]+ cm, -?[0-9]+ cm, heading -?[0-9]+\$ | - | - | - | moved
+follow | ^a wall within 25 cm, turning left\$ | 60 45 180 | 1 | 1 | moved
 "
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 

@@ -231,6 +231,36 @@ const std::vector<Command>& commands() {
        0,
        {"--watch"},
        doKeepAlive},
+      {"iomap",
+       "iomap [MODULE [OFFSET LEN]]",
+       "Shows or writes a firmware module's IO map.",
+       "Without MODULE, lists the brick's modules: name, id and IO map size. MODULE is a name\n"
+       "(Display.mod, or display) or an id (0x000A0001). Prints LEN bytes from OFFSET in hex,\n"
+       "or the whole map. With --write, the arguments are MODULE OFFSET HEX: writes the bytes\n"
+       "HEX (e.g. 0102ff) at OFFSET, which the firmware acts on as its own parts do.\n"
+       "OFFSET and LEN are decimal, or hex after 0x.",
+       0,
+       3,
+       {"--write"},
+       doIoMap},
+      {"screenshot",
+       "screenshot [FILE]",
+       "Saves the brick's screen as a PNG.",
+       "100 x 64 pixels, dark ones black, to FILE (default screenshot.png; - writes to standard\n"
+       "output). Shows what the LCD shows: the popup screen when one is up.",
+       0,
+       1,
+       {},
+       doScreenshot},
+      {"button",
+       "button BUTTON",
+       "Presses one of the brick's buttons.",
+       "BUTTON is ENTER (orange), LEFT, RIGHT or EXIT (dark grey); the brick's menu takes the\n"
+       "press as if made on the brick.",
+       1,
+       1,
+       {},
+       doButton},
   };
   return table;
 }

@@ -32,6 +32,7 @@ const std::vector<OptionSpec>& optionTable() {
       {"--every", nullptr, nullptr, &Options::every, false, true},
       {"--for", nullptr, nullptr, &Options::duration, false, true},
       {"--csv", nullptr, nullptr, &Options::csv, false, true},
+      {"--write", nullptr, &Options::write, nullptr, false, true},
   };
   return table;
 }

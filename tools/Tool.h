@@ -36,6 +36,7 @@ struct Options {
   std::string every;     // log --every MS
   std::string duration;  // log --for S
   std::string csv;       // log --csv FILE
+  bool write = false;
 };
 
 // Where the commands find the brick, and who said so.
@@ -97,6 +98,9 @@ int doStopProgram(Run& run);
 int doSend(Run& run);
 int doReceive(Run& run);
 int doKeepAlive(Run& run);
+int doIoMap(Run& run);  // IoMapCommands.cpp
+int doScreenshot(Run& run);
+int doButton(Run& run);
 
 // Options.cpp
 bool parse(int argc, const char* const* argv, Options& options, std::string& error);

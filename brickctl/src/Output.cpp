@@ -100,12 +100,10 @@ long Output::resetPosition(bool relative) {
 }
 
 bool Output::finished(const State& state) {
-  std::int64_t done =
-      state.tachoCount < 0 ? -static_cast<std::int64_t>(state.tachoCount) : state.tachoCount;
-  // Idle, at its limit, or holding still under power 0: nothing more will move.
-  return state.runState == Nxt::kRunStateIdle ||
-         (state.tachoLimit != 0 && done >= static_cast<std::int64_t>(state.tachoLimit)) ||
-         state.power == 0;
+  // The brick turns the run state idle when the goal is reached. The tacho count says nothing
+  // on its own: it keeps counting across moves (each limit adds to the goal), so it is not
+  // compared with the limit. Holding still under power 0 (a brake) is over too.
+  return state.runState == Nxt::kRunStateIdle || state.power == 0;
 }
 
 long Output::waitUntilFinished(int timeoutMs, int pollMs) {

@@ -54,11 +54,37 @@
             file_delete/2,              % +Brick, +Name
             sound_play/2,               % +Brick, +Name
             sound_play/3,               % +Brick, +Name, +Options
-            sound_stop/1                % +Brick
+            sound_stop/1,               % +Brick
+            iomap_modules/2,            % +Brick, -Modules
+            iomap_read/5,               % +Brick, +Module, +Offset, +Count, -Bytes
+            iomap_write/4,              % +Brick, +Module, +Offset, +Bytes
+            screenshot/2,               % +Brick, -Rows
+            screenshot/3,               % +Brick, -Rows, -Popup
+            button_press/2,             % +Brick, +Button
+            pilot_new/3,                % +Brick, +Options, -Pilot
+            pilot_travel/2,             % +Pilot, +Cm
+            pilot_travel/3,             % +Pilot, +Cm, +Options
+            pilot_rotate/2,             % +Pilot, +Degrees
+            pilot_rotate/3,             % +Pilot, +Degrees, +Options
+            pilot_arc/3,                % +Pilot, +Radius, +Degrees
+            pilot_arc/4,                % +Pilot, +Radius, +Degrees, +Options
+            pilot_go_to/3,              % +Pilot, +X, +Y
+            pilot_go_to/4,              % +Pilot, +X, +Y, +Options
+            pilot_wait/1,               % +Pilot
+            pilot_wait/2,               % +Pilot, +Options
+            pilot_moving/1,             % +Pilot
+            pilot_pose/2,               % +Pilot, -Pose
+            pilot_stop/1,               % +Pilot
+            brick_events/3,             % +Brick, +Watches, -Events
+            wait_event/2,               % +Events, -Event
+            wait_event/3,               % +Events, -Event, +Timeout
+            brick_events_stop/1         % +Events
           ]).
 :- autoload(library(option)).
 :- autoload(library(error)).
 :- autoload(library(lists)).
+:- autoload(library(apply)).
+:- autoload(library(yall)).
 :- use_module(brick/messages, []).
 
 /** <module> Drive an NXT brick: motors, sensors, speaker, files, programs and mailboxes
@@ -83,7 +109,12 @@ What it can do, by family:
   - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
     file_delete/2;
   - the program on the brick: program_start/2, program_stop/1,
-    program_running/2, mailbox_send/3, mailbox_receive/3,4.
+    program_running/2, mailbox_send/3, mailbox_receive/3,4;
+  - the firmware's modules: iomap_modules/2, iomap_read/5,
+    iomap_write/4, and on them screenshot/2,3 and button_press/2;
+  - a two-wheel robot in cm and degrees: pilot_new/3, pilot_travel/2,3,
+    pilot_rotate/2,3, pilot_arc/3,4, pilot_go_to/3,4, pilot_pose/2, ...;
+  - events: brick_events/3, wait_event/2,3, brick_events_stop/1.
 
 ```
 ?- use_module(library(brick)).
@@ -314,8 +345,10 @@ tone(Brick, Hertz, Milliseconds, Options) :-
 %
 %   Turns the motor by Degrees (a positive integer) at Power, forwards for
 %   a positive Power and backwards for a negative one, and returns at once:
-%   motor_wait/1 waits for the end. The brick stops the motor by itself,
-%   coasting a little beyond.
+%   motor_wait/1 waits for the end. The brick ends the move by itself and
+%   lets the motor coast on, the further the faster it ran. Degrees add to
+%   the goal of the move before: after two turns of 360 the tacho count
+%   reads about 720.
 
 %!  motor_stop(+Motor) is det.
 %!  motor_stop(+Motor, +Options) is det.
@@ -345,8 +378,9 @@ motor_stop(Motor, Options) :-
 %!  motor_wait(+Motor, +Options) is det.
 %
 %   Waits until the motor's move is over, as the brick tells it in the
-%   motor's run state: idle, at the tacho limit of motor_turn/3 or
-%   sync_turn/5, or held at power 0 by motor_stop/1. A motor left running
+%   motor's run state: idle (the goal of motor_turn/3 or sync_turn/5
+%   reached; the motor may still coast), or held at power 0 by
+%   motor_stop/1. A motor left running
 %   by motor_run/2 or sync_drive/4 is never done. Options:
 %
 %     - timeout(+Seconds): give up after Seconds (default 30);
@@ -400,7 +434,7 @@ seconds(Seconds) :-
 %     | turn_ratio(T)        | -100 to 100, for a motor in step             |
 %     | run_state(S)         | `idle`, `ramp_up`, `running` or `ramp_down`  |
 %     | tacho_limit(L)       | degrees the move runs for, 0: no limit       |
-%     | tacho_count(C)       | degrees since the move began                 |
+%     | tacho_count(C)       | degrees counted across moves (limits add up) |
 %     | block_tacho_count(C) | degrees since the last relative reset        |
 %     | rotation_count(C)    | degrees since motor_reset/1 (motor_position/2) |
 %
@@ -443,9 +477,12 @@ code_name_(run_state, 0x40, ramp_down).
 %   drives straight, 50 holds the inner wheel, 100 spins on the spot; a
 %   positive ratio slows the motor on the higher port, a negative one the
 %   other. sync_drive/4 runs until told otherwise (motor_stop/1 on each);
-%   sync_turn/5 runs the leading motor Degrees and then both hold still.
+%   sync_turn/5 runs the leading motor Degrees and then both coast.
 %   Both return at once: motor_wait/1 on either motor waits for the end.
 
 :- include(brick/sensors).
 :- include(brick/flash).
 :- include(brick/devices).
+:- include(brick/iomap).
+:- include(brick/pilot).
+:- include(brick/events).

@@ -63,7 +63,7 @@ Bytes BrickProgram::start(const std::uint8_t* t, std::size_t n, const FlashStore
   }
   std::string name = F::getName(t + 2);
   if (flash.find(name) == nullptr) {
-    return status(t[1], 0xBD);  // request failed: no such program in flash
+    return status(t[1], Nxt::kStatusOutOfRange);  // the firmware's answer to a missing file
   }
   // A new program replaces the running one and starts with empty mailboxes.
   current = name;
@@ -87,11 +87,20 @@ Bytes BrickProgram::write(const std::uint8_t* t, std::size_t n) {
   }
   int inbox = t[2];
   std::size_t size = t[3];
-  if (inbox >= M::kInboxes) {
-    return status(t[1], M::kStatusBadMailbox);
+  // The message is checked first: a size of 0 or over 59, or no NUL at its end, is out of
+  // range. A telegram shorter than its size says is refused rather than read past.
+  if (size == 0 || size > M::kMessageField) {
+    return status(t[1], Nxt::kStatusOutOfRange);
   }
-  if (size == 0 || size > M::kMessageField || n != 4 + size) {
-    return status(t[1], Nxt::kStatusIllegalSize);
+  if (n < 4 + size) {
+    return status(t[1], Nxt::kStatusInsanePacket);
+  }
+  if (t[4 + size - 1] != 0) {
+    return status(t[1], Nxt::kStatusOutOfRange);
+  }
+  // Any of the 20 boxes may be written, the program's outboxes too.
+  if (inbox >= 2 * M::kInboxes) {
+    return status(t[1], M::kStatusBadMailbox);
   }
   if (!running()) {
     return status(t[1], M::kStatusNoProgram);
@@ -121,7 +130,8 @@ Bytes BrickProgram::read(const std::uint8_t* t, std::size_t n) {
   }
   int remote = t[2];
   std::uint8_t local = t[3];
-  if (remote >= 2 * M::kInboxes || local >= M::kInboxes) {
+  // Any of the 20 boxes may be read; the local inbox is only echoed.
+  if (remote >= 2 * M::kInboxes) {
     return emptyRead(M::kStatusBadMailbox, local);
   }
   if (!running()) {

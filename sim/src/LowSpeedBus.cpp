@@ -18,6 +18,12 @@ namespace {
 
 // The port an LSGETSTATUS or LSREAD asks about, or -1 with the refusal of a telegram too short,
 // a port that does not exist or one not set for the bus.
+// The firmware refuses a port it does not have before it looks at the command: three bytes,
+// not the command's reply layout.
+Bytes status3(std::uint8_t opcode, std::uint8_t code) {
+  return reply(opcode, code, Nxt::Reply::kLength);
+}
+
 int busPort(const std::uint8_t* t, std::size_t n, const std::array<InputState, 4>& inputs,
             Bytes& refusal) {
   if (n < Nxt::PortCommand::kLength) {
@@ -26,7 +32,7 @@ int busPort(const std::uint8_t* t, std::size_t n, const std::array<InputState, 4
   }
   std::uint8_t port = static_cast<std::uint8_t>(get(t, Nxt::PortCommand::kPort));
   if (port > 3) {
-    refusal = lsRefusal(t[1], Nxt::kStatusBadChannel);
+    refusal = status3(t[1], Nxt::kStatusOutOfRange);  // no such port: the short refusal
     return -1;
   }
   if (!isLowSpeed(inputs[port])) {
@@ -45,7 +51,7 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
   }
   std::uint8_t port = static_cast<std::uint8_t>(get(t, C::kPort));
   if (port > 3) {
-    return status(t[1], Nxt::kStatusBadChannel);
+    return status3(t[1], Nxt::kStatusOutOfRange);
   }
   std::size_t tx = get(t, C::kTxLength);
   std::size_t rx = get(t, C::kRxLength);
@@ -71,18 +77,31 @@ Bytes VirtualBrick::lsWrite(const std::uint8_t* t, std::size_t n) {
     device != nullptr ? device->write(reg, data + 2, tx - 2)
                       : SonarRegisters::write(us, reg, data + 2, tx - 2);
   }
-  // A new transaction replaces the data of the last one, read or not.
+  // The last transaction's bytes join those still unread if it has run; one that never ran
+  // (a sensor that never answered) brought nothing.
+  if (us.pendingPolls >= 0 && environment != nullptr && ultrasonicLatencySeconds > 0) {
+    land(us);
+  }
+  us.incomingCount = 0;
   us.busError = !acknowledged;
-  us.bytesReady = acknowledged ? static_cast<std::uint8_t>(rx) : 0;
-  std::memset(us.data, 0, sizeof us.data);
-  if (acknowledged && rx > 0 && device != nullptr) {
-    device->read(environment != nullptr ? environment->senses() : Senses(), reg, rx, us.data);
-  } else if (acknowledged && rx > 0) {
-    if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
-        reg + rx > Nxt::kUltrasonicMeasurement0) {
-      us.distance = environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
+  if (!acknowledged) {
+    us.bytesReady = 0;
+    std::memset(us.data, 0, sizeof us.data);
+  }
+  if (acknowledged && rx > 0) {
+    std::memset(us.incoming, 0, sizeof us.incoming);
+    if (device != nullptr) {
+      device->read(environment != nullptr ? environment->senses() : Senses(), reg, rx,
+                   us.incoming);
+    } else {
+      if (us.measuring && reg <= Nxt::kUltrasonicMeasurement0 &&
+          reg + rx > Nxt::kUltrasonicMeasurement0) {
+        us.distance =
+            environment != nullptr ? environment->ultrasonicDistance(port) : us.distance;
+      }
+      SonarRegisters::read(us, reg, rx, us.incoming);
     }
-    SonarRegisters::read(us, reg, rx, us.data);
+    us.incomingCount = static_cast<std::uint8_t>(rx);
   }
   // The transaction lasts a number of status polls, or a time on the world's clock. The bus
   // moves about a byte a millisecond: the latency is that of a one-byte distance read (the
@@ -121,6 +140,7 @@ Bytes VirtualBrick::lsGetStatus(const std::uint8_t* t, std::size_t n) {
     // still measuring on the world's clock
   } else {
     us.pendingPolls = -1;  // done by now (this poll may be the one that sees it finish)
+    land(us);
     running = false;
     failed = us.busError;
     ready = us.bytesReady;
@@ -142,8 +162,12 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
   }
   UltrasonicState& us = ultrasonic[port];
   if (transactionRunning(us)) {
-    return lsRefusal(t[1], Nxt::kStatusPending);  // nothing to read before the bus is done
+    // Nothing to read before the bus is done. On the world's clock the transaction ends by
+    // itself, so a client may poll with LSREAD alone; status polls a test counts end only
+    // with LSGETSTATUS.
+    return lsRefusal(t[1], Nxt::kStatusPending);
   }
+  land(us);
   if (us.busError) {
     return lsRefusal(t[1], Nxt::kStatusBusError);
   }
@@ -156,6 +180,15 @@ Bytes VirtualBrick::lsRead(const std::uint8_t* t, std::size_t n) {
   std::memset(us.data, 0, sizeof us.data);
   us.pendingPolls = -1;
   return answer;
+}
+
+void VirtualBrick::land(UltrasonicState& us) {
+  // Bytes two transactions bring back without an LSREAD between add up, to the 16 the buffer
+  // holds: the next LSREAD hands over both.
+  std::size_t room = std::min<std::size_t>(us.incomingCount, sizeof us.data - us.bytesReady);
+  std::memcpy(us.data + us.bytesReady, us.incoming, room);
+  us.bytesReady = static_cast<std::uint8_t>(us.bytesReady + room);
+  us.incomingCount = 0;
 }
 
 bool VirtualBrick::timedTransactionRunning(const UltrasonicState& us) const {

@@ -11,10 +11,7 @@ namespace Sim {
 namespace {
 
 const double kPi = 3.14159265358979323846;
-const double kStep = 0.005;          // integration step, seconds
-const double kCoastTime = 0.1;       // a floating motor loses speed with this time constant
-const double kLimitSlowdown = 10.0;  // per second: speed near a limit = remaining * this ...
-const double kLimitCrawl = 30.0;     // ... but never below this many degrees per second
+const double kStep = 0.005;  // integration step, seconds
 const std::size_t kMaxPath = 200000;
 // A picture numbers a few hundred events at most: beyond this many only their count goes on,
 // so that a long run (a tone every few telegrams, say) keeps its memory flat.
@@ -33,7 +30,10 @@ void count(std::int32_t& counter, long long delta) {
 }  // namespace
 
 Robot::Robot(const World& world, Clock& source)
-    : map(world), clock(source), where{world.robot.x, world.robot.y, world.robot.heading} {
+    : map(world),
+      clock(source),
+      slip(world.slip.lost, world.slip.error, world.slip.seed),
+      where{world.robot.x, world.robot.y, world.robot.heading} {
   time = 0;
   trail.push_back(PathPoint{0, where.x, where.y});
 }
@@ -77,7 +77,7 @@ void Robot::advance() {
 
 void Robot::switchedOff() {
   for (Motor& m : motors) {
-    m.drive = Drive::Coast;
+    m.drive = MotorDrive::Drive::Coast;
   }
   mark("lost", "brick switched itself off: no KEEPALIVE within its sleep time");
 }
@@ -86,6 +86,7 @@ void Robot::step(double dt) {
   if (dt <= 0) {
     return;
   }
+  keepPairsInStep();
   double before[3];
   double load = 0;
   for (int p = 0; p < 3; ++p) {
@@ -96,8 +97,8 @@ void Robot::step(double dt) {
   time += dt;
   int left = map.robot.leftPort;
   int right = map.robot.rightPort;
-  move(motors[static_cast<std::size_t>(left)].angle - before[left],
-       motors[static_cast<std::size_t>(right)].angle - before[right]);
+  move(slip.travel(motors[static_cast<std::size_t>(left)].angle - before[left]),
+       slip.travel(motors[static_cast<std::size_t>(right)].angle - before[right]));
   feel(dt);
 
   // A full battery lasts hours idle and about an hour driving flat out.
@@ -119,47 +120,20 @@ void Robot::step(double dt) {
 
 void Robot::stepMotor(int port, double dt) {
   Motor& m = motors[static_cast<std::size_t>(port)];
-  switch (m.drive) {
-    case Drive::Hold:
-      m.speed = 0;
-      break;
-    case Drive::Coast:
-      m.speed *= std::exp(-dt / kCoastTime);
-      if (std::fabs(m.speed) < 1) {
-        m.speed = 0;
-      }
-      m.angle += m.speed * dt;
-      break;
-    case Drive::Run: {
-      m.speed = m.target;
-      if (m.limit <= 0) {
-        m.angle += m.speed * dt;
-        break;
-      }
-      double sign = m.target < 0 ? -1 : 1;
-      double remaining = m.limit - std::fabs(m.angle - m.runStart);
-      double magnitude =
-          std::min(std::fabs(m.target), std::max(kLimitCrawl, remaining * kLimitSlowdown));
-      m.speed = sign * magnitude;
-      if (magnitude * dt < remaining) {
-        m.angle += m.speed * dt;
-        break;
-      }
-      // The limit is reached: the run is over, and the motor holds or coasts from here.
-      m.angle = m.runStart + sign * m.limit;
-      int partner = m.partner;
-      finishRun(port);
-      if (partner >= 0) {
-        // A partner still running ends at its own limit (a moment later when its telegram came
-        // later); the pivot of a turn, held still, ends with the move.
-        Motor& other = motors[static_cast<std::size_t>(partner)];
-        other.partner = -1;
-        if (other.drive != Drive::Run) {
-          finishRun(partner);
-        }
-      }
-      break;
+  int partner = m.partner;  // finishing forgets it
+  if (m.step(dt, batteryMillivolts)) {
+    // The goal is reached: the run state turns idle and the motor coasts on. A partner still
+    // running ends at its own goal (a moment later when its telegram came later); the pivot of
+    // a turn, held still, ends with the move.
+    tellRunState(port);
+    if (partner >= 0) {
+      // The pair ends together: the regulator has kept them in step, so both coast from here.
+      motors[static_cast<std::size_t>(partner)].finish();
+      tellRunState(partner);
     }
+  } else if (brick != nullptr &&
+             brick->outputs[static_cast<std::size_t>(port)].runState != m.runState) {
+    tellRunState(port);  // a ramp-up that has reached its speed runs on
   }
   long long whole = static_cast<long long>(std::floor(m.angle + 1e-9));
   long long delta = whole - m.whole;
@@ -172,15 +146,29 @@ void Robot::stepMotor(int port, double dt) {
   }
 }
 
-void Robot::finishRun(int port) {
-  Motor& m = motors[static_cast<std::size_t>(port)];
-  m.drive = m.brake ? Drive::Hold : Drive::Coast;
-  if (m.brake) {
-    m.speed = 0;
+void Robot::keepPairsInStep() {
+  // The sync regulator holds the pair's positions together: the wheel ahead slows and the one
+  // behind speeds up, in proportion to how far apart they are (the one whose telegram came
+  // first has started alone).
+  const double kGain = 20;  // per second
+  for (Motor& m : motors) {
+    m.trim = 0;
+    if (m.partner < 0 || m.drive != MotorDrive::Drive::Run) {
+      continue;
+    }
+    const Motor& other = motors[static_cast<std::size_t>(m.partner)];
+    if (other.drive != MotorDrive::Drive::Run) {
+      continue;
+    }
+    double apart = m.progress() - other.progress();
+    m.trim = -kGain * apart / 2 * m.way() * m.share();
   }
-  m.partner = -1;
+}
+
+void Robot::tellRunState(int port) {
   if (brick != nullptr) {
-    brick->outputs[static_cast<std::size_t>(port)].runState = Nxt::kRunStateIdle;
+    brick->outputs[static_cast<std::size_t>(port)].runState =
+        motors[static_cast<std::size_t>(port)].runState;
   }
 }
 
@@ -208,22 +196,11 @@ void Robot::synchronise(int port, const OutputState& state) {
   int ratio = std::max(-100, std::min(100, static_cast<int>(state.turnRatio)));
   int inner = ratio > 0 ? second : first;
   int outer = inner == first ? second : first;
-  double factor = 1.0 - 2.0 * std::abs(ratio) / 100.0;
   Motor& lead = motors[static_cast<std::size_t>(outer)];
   Motor& slow = motors[static_cast<std::size_t>(inner)];
-  for (Motor* m : {&lead, &slow}) {
-    m->drive = Drive::Run;
-    m->target = state.power * kDegreesPerSecondPerPower;
-    m->limit = state.tachoLimit;
-  }
   lead.partner = inner;
   slow.partner = outer;
-  slow.target *= factor;
-  slow.limit *= std::fabs(factor);
-  if (ratio != 0 && std::fabs(factor) < 1e-9) {
-    slow.drive = Drive::Hold;  // the inner wheel is the pivot
-    slow.speed = 0;
-  }
+  slow.scaleRun(1.0 - 2.0 * std::abs(ratio) / 100.0);
 }
 
 void Robot::move(double leftDegrees, double rightDegrees) {
@@ -299,26 +276,15 @@ void Robot::outputChanged(int port, OutputState& state) {
     return;
   }
   Motor& m = motors[static_cast<std::size_t>(port)];
-  // A SETOUTPUTSTATE starts the tacho count afresh; a limit counts from here.
-  if (state.tachoCount == 0) {
-    m.runStart = m.angle;
+  state.runState = m.command(state);
+  if (m.drive == MotorDrive::Drive::Run && state.regulation == Nxt::kRegulationMotorSync) {
+    synchronise(port, state);
   }
-  m.limit = state.tachoLimit;
-  m.brake = (state.mode & Nxt::kModeBrake) != 0;
-  bool on = (state.mode & Nxt::kModeMotorOn) != 0 && state.runState != Nxt::kRunStateIdle;
-  bool regulated = (state.mode & Nxt::kModeRegulated) != 0;
-  m.partner = -1;
-  if (on && state.power != 0) {
-    m.drive = Drive::Run;
-    m.target = state.power * kDegreesPerSecondPerPower;
-    if (state.regulation == Nxt::kRegulationMotorSync) {
-      synchronise(port, state);
-    }
-  } else if (m.brake || (on && regulated)) {
-    m.drive = Drive::Hold;  // an active brake, or a regulator holding speed 0
-    m.speed = 0;
-  } else {
-    m.drive = Drive::Coast;
+}
+
+void Robot::tachoCountReset(int port) {
+  if (port >= 0 && port <= 2) {
+    motors[static_cast<std::size_t>(port)].clearGoal();
   }
 }
 

@@ -48,6 +48,11 @@ void analog(InputState& in, double percent) {
 }  // namespace
 
 bool Robot::bumperPressed() const {
+  for (const World::Press& p : map.presses) {
+    if (time >= p.at && time < p.at + p.seconds) {
+      return true;
+    }
+  }
   return bumperContact(nullptr);
 }
 

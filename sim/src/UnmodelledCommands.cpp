@@ -75,17 +75,8 @@ UnmodelledCommands::Bytes UnmodelledCommands::answer(const std::uint8_t* t, std:
     case Nxt::kWrite:
     case Nxt::kClose:
     case Nxt::kFindNext:
-    case Nxt::kFindNextModule:
-    case Nxt::kCloseModuleHandle:
       reply = refusal(true, op, handleStatus(arg));  // no handle is open
       echo(reply, 3, t, n, 0, 1);
-      return reply;
-    case Nxt::kFindFirstModule:
-      return refusal(true, op, Nxt::kStatusModuleNotFound);
-    case Nxt::kReadIoMap:
-    case Nxt::kWriteIoMap:
-      reply = refusal(true, op, Nxt::kStatusModuleNotFound);
-      echo(reply, 3, t, n, 0, 4);
       return reply;
     case Nxt::kBoot:
     case Nxt::kBluetoothFactoryReset:

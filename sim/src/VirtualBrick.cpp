@@ -145,6 +145,9 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
     if (FlashStore::handles(opcode)) {
       return flash.answer(t, n);
     }
+    if (IoMaps::handles(opcode)) {
+      return ioMaps.answer(t, n, mostTelegram, *this);
+    }
     switch (opcode) {
       case Nxt::kGetDeviceInfo:
         return deviceInfo();
@@ -157,11 +160,15 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
         return out;
       }
       default:
-        return unmodelled(t, n);
+        return isDeviceCommand(opcode) ? deviceCommand(t, n) : unmodelled(t, n);
     }
   }
   if (BrickProgram::handles(opcode)) {
-    return program.answer(t, n, flash);
+    Bytes out = program.answer(t, n, flash);
+    if (opcode == Nxt::kStartProgram && out[Nxt::Reply::kStatus.offset] == Nxt::kStatusOk) {
+      resetForProgram();
+    }
+    return out;
   }
   switch (opcode) {
     case Nxt::Messages::kPlaySoundFile:
@@ -216,9 +223,6 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       } else {
         out.rotationCount = 0;
       }
-      if (environment != nullptr) {
-        environment->outputChanged(port, out);
-      }
       return status(opcode, Nxt::kStatusOk);
     }
     case Nxt::kSetInputMode:
@@ -241,8 +245,10 @@ Bytes VirtualBrick::compute(const std::uint8_t* t, std::size_t n) {
       scaledScript[port].clear();
       return status(opcode, Nxt::kStatusOk);
     }
-    default:
-      return unmodelled(t, n);
+    default: {
+      Bytes out = unpublished(t, n);
+      return out.empty() ? unmodelled(t, n) : out;
+    }
   }
 }
 
@@ -265,14 +271,9 @@ Bytes VirtualBrick::setOutputState(const std::uint8_t* t, std::size_t n) {
     out.regulation = static_cast<std::uint8_t>(get(t, C::kRegulation));
     out.turnRatio = static_cast<std::int8_t>(get(t, C::kTurnRatio));
     out.runState = static_cast<std::uint8_t>(get(t, C::kRunState));
+    // The count runs on: a limit adds to the goal of the movement under way (the robot keeps
+    // the goal), so a client can wait for "the count before plus the limit".
     out.tachoLimit = get(t, C::kTachoLimit);
-    // A new movement goal, a limit to reach, starts the tacho count afresh (it is what the limit
-    // is measured against); braking, floating or running on without a limit leaves it
-    // counting, so a client can aim at "the count before plus so many degrees". The block and
-    // rotation counts run on regardless.
-    if (out.tachoLimit != 0) {
-      out.tachoCount = 0;
-    }
     if (environment != nullptr) {
       environment->outputChanged(p, out);
     }
@@ -314,8 +315,13 @@ Bytes VirtualBrick::setInputMode(const std::uint8_t* t, std::size_t n) {
     return status(t[1], Nxt::kStatusOutOfRange);
   }
   InputState& in = inputs[port];
-  in.type = static_cast<std::uint8_t>(get(t, C::kSensorType));
-  in.mode = static_cast<std::uint8_t>(get(t, C::kSensorMode));
+  std::uint8_t type = static_cast<std::uint8_t>(get(t, C::kSensorType));
+  std::uint8_t mode = static_cast<std::uint8_t>(get(t, C::kSensorMode));
+  if (type != in.type || mode != in.mode) {
+    in.changedAt = environment != nullptr ? environment->worldSeconds() : -1;
+  }
+  in.type = type;
+  in.mode = mode;
   in.scaled = 0;
   return status(t[1], Nxt::kStatusOk);
 }
@@ -341,14 +347,15 @@ Bytes VirtualBrick::getInputValues(const std::uint8_t* t, std::size_t n) {
   }
   Bytes answer = reply(t[1], Nxt::kStatusOk, R::kLength);
   set(answer, R::kPort, port);
-  set(answer, R::kValid, in.valid ? 1 : 0);
+  set(answer, R::kValid, in.valid && inputValid(in) ? 1 : 0);
   set(answer, R::kCalibrated, in.calibrated ? 1 : 0);
   set(answer, R::kSensorType, in.type);
   set(answer, R::kSensorMode, in.mode);
   set(answer, R::kRaw, in.raw);
   set(answer, R::kNormalized, in.normalized);
   set(answer, R::kScaled, static_cast<std::uint16_t>(scaled));
-  set(answer, R::kCalibratedValue, static_cast<std::uint16_t>(in.calibratedValue));
+  // The firmware's calibrated field is a copy of the normalized value.
+  set(answer, R::kCalibratedValue, in.normalized);
   return answer;
 }
 
@@ -368,10 +375,10 @@ bool VirtualBrick::switchedOff() {
 Bytes VirtualBrick::deviceInfo() {
   namespace R = Nxt::GetDeviceInfoReply;
   Bytes answer = reply(Nxt::kGetDeviceInfo, Nxt::kStatusOk, R::kLength);
-  // The name keeps up to 15 characters, but the reply's field is 15 bytes with a NUL at the
-  // end, so a 15-character name is reported by its first 14.
+  // A 15-character name fills the 15-byte field, with no NUL after it.
   std::memcpy(answer.data() + R::kName, name.data(),
-              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes - 1)));
+              std::min(name.size(), static_cast<std::size_t>(Nxt::kDeviceNameBytes)));
+  static_assert(R::kAddressBytes == 7, "the address field: 6 bytes and a 0");
   std::memcpy(answer.data() + R::kAddress, address.data(), address.size());  // then a 0
   set(answer, R::kSignalStrength, 0);
   set(answer, R::kFreeFlash, static_cast<std::uint32_t>(flash.freeBytes()));
@@ -384,7 +391,7 @@ Bytes VirtualBrick::playSoundFile(const std::uint8_t* t, std::size_t n) {
   }
   std::string file = Nxt::Files::getName(t + 3);
   if (flash.find(file) == nullptr) {
-    return status(t[1], 0xBD);  // request failed: no such sound file
+    return status(t[1], Nxt::kStatusOutOfRange);  // the firmware's answer to a missing file
   }
   soundFile = file;
   soundLoop = t[2] != 0;

@@ -276,6 +276,16 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail("temperature CELSIUS, -40 to 125");
       }
       world.celsius = v[0];
+    } else if (keyword == "slip") {
+      // Percentages, and a whole seed (as every number, at most 100000) so that a run repeats.
+      if (!numbers(in, v, 1, 3) || v[0] < 0 || v[0] > kMostSlip ||
+          (v.size() > 1 && (v[1] < 0 || v[1] > kMostSlip)) ||
+          (v.size() > 2 && (v[2] < 0 || v[2] != std::floor(v[2])))) {
+        return fail("slip LOST [ERROR [SEED]]: percentages 0 to 50, a whole seed 0 to 100000");
+      }
+      world.slip.lost = v[0] / 100;
+      world.slip.error = v.size() > 1 ? v[1] / 100 : 0;
+      world.slip.seed = v.size() > 2 ? static_cast<unsigned>(v[2]) : 1;
     } else if (keyword == "program") {
       std::string file;
       std::string extra;
@@ -283,6 +293,11 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail("program NAME, a file name of at most 19 characters such as robot.rxe");
       }
       world.programs.push_back(file);
+    } else if (keyword == "press") {
+      if (!numbers(in, v, 2, 2) || v[0] < 0 || v[1] <= 0) {
+        return fail("press AT SECONDS: the bumper held from AT for SECONDS of world time");
+      }
+      world.presses.push_back(Press{v[0], v[1]});
     } else if (keyword == "answer") {
       int inbox = -1;
       int outbox = -1;

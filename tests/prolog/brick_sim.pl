@@ -52,21 +52,25 @@ sim_start(Exe, Sim) :-
 
 % sim_start(+Exe, -Sim, +Options): the same, with real_time(true) for a brick on the wall
 % clock, as users run it (the world then moves on its own: readings are not repeatable), and
-% link_model(Kind) for the pace of `usb` (bricksim's default) or `bluetooth`, and world(File)
-% for another world than the open floor.
+% link_model(Kind) for the pace of `usb` (bricksim's default) or `bluetooth`, world(File) for
+% another world than the open floor, record(File) for bricksim's recording of the run.
 sim_start(Exe, sim(Pid, Link, Trace), Options) :-
     tmp_file(brick, Base),
     atom_concat(Base, '.link', Link),
     atom_concat(Base, '.trace', Trace),
     world_file(Open),
     option(world(World), Options, Open),
+    (   option(record(Record), Options)
+    ->  Recording = ['--record', Record]
+    ;   Recording = []
+    ),
     (   option(real_time(true), Options)
     ->  Clock = []
     ;   Clock = ['--step', '10']
     ),
     option(link_model(Model), Options, usb),
     append([ ['--link', Link, '--trace', Trace, '--world', World, '--link-model', Model],
-             Clock ], Args),
+             Clock, Recording ], Args),
     process_create(Exe, Args, [process(Pid), stdout(null)]),
     (   wait_until(access_file(Link, exist))
     ->  true

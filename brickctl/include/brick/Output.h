@@ -33,7 +33,7 @@ class BRICKCTL_API Output {
     int turnRatio = 0;                 // -100 to 100
     std::uint8_t runState = 0;         // 0x00 idle, 0x10 ramp-up, 0x20 running, 0x40 ramp-down
     std::uint32_t tachoLimit = 0;      // degrees, 0: no limit
-    std::int32_t tachoCount = 0;       // since the last movement goal was set
+    std::int32_t tachoCount = 0;       // runs on across moves; each limit adds to the goal
     std::int32_t blockTachoCount = 0;  // since the last relative reset
     std::int32_t rotationCount = 0;    // since the last absolute reset
   };
@@ -45,8 +45,10 @@ class BRICKCTL_API Output {
   long setState(int power, std::uint8_t mode, std::uint8_t regulation, int turnRatio,
                 std::uint8_t runState, std::uint32_t tachoLimit);
   // Runs at `power` (-100 to 100, negative backwards) with speed regulation, so the motor keeps
-  // its speed under load; `degrees` 0 runs without a limit. With `brake` the motor holds at the
-  // end of the move instead of coasting out.
+  // its speed under load; `degrees` 0 runs without a limit. The degrees add to the goal of the
+  // move before (the tacho count is not reset), and at the goal the brick lets the motor coast
+  // on, past it by more the faster it ran, whatever `brake` says; `brake` holds a motor that
+  // runs without a limit when it is stopped.
   long runRegulated(int power, std::uint32_t degrees = 0, bool brake = true);
   // Brakes (holds still) or floats.
   long stop(bool brake = true);
@@ -54,12 +56,13 @@ class BRICKCTL_API Output {
   // RESETMOTORPOSITION: `relative` true resets the block tacho count (position relative to the
   // last move), false the rotation count (the absolute position).
   long resetPosition(bool relative);
-  // Polls GETOUTPUTSTATE every `pollMs` until the run state is idle (or the tacho count has
-  // reached its limit), for at most `timeoutMs`: 0, kBrickWaitTimeout, or a link or brick code.
+  // Polls GETOUTPUTSTATE every `pollMs` until the run state is idle (the goal reached; the
+  // motor may still coast), for at most `timeoutMs`: 0, kBrickWaitTimeout, or a link or brick
+  // code.
   long waitUntilFinished(int timeoutMs, int pollMs = 20);
   // The state in a GETOUTPUTSTATE reply, given from the echoed opcode on.
   static void decode(const std::uint8_t* reply, State& out);
-  // Whether a move in `state` is over: idle, at its tacho limit, or held at power 0 (a brake).
+  // Whether a move in `state` is over: idle, or held at power 0 (a brake).
   static bool finished(const State& state);
 
   int getPort() const { return port; }

@@ -29,7 +29,9 @@ class BRICKCTL_API SyncDrive {
   SyncDrive(Comm::SerialCommunication& link, int firstPort, int secondPort);
 
   // Drives at `power` (-100 to 100) with `turnRatio` (-100 to 100) for `degrees` of the
-  // leading motor (0: without a limit); with `brake` the pair holds at the end.
+  // leading motor (0: without a limit), added to the goal of the move before. At the goal
+  // the brick lets both coast, whatever `brake` says; `brake` holds a pair run without a
+  // limit when it is stopped.
   long drive(int power, int turnRatio = 0, std::uint32_t degrees = 0, bool brake = true);
   long stop(bool brake = true);
   // Waits until both motors have finished their move, for at most `timeoutMs`.

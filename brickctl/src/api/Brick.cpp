@@ -109,20 +109,16 @@ I2cSensor Brick::i2cSensor(Input input, std::uint8_t address, std::error_code& e
 }
 
 void Brick::playTone(int hertz, std::chrono::milliseconds duration, std::error_code& ec) noexcept {
-  namespace T = Nxt::PlayToneCommand;
-  // The range the brick's sound module plays; 16 bits of milliseconds on the wire.
+  // The range the brick's sound module plays; 16 bits of milliseconds on the wire. Checked here
+  // too so that an out-of-range call fails the same on a closed brick.
   if (!inRange(hertz, 200, 14000) || duration.count() < 0 || duration.count() > 0xFFFF) {
     ec = make_error_code(Errc::bad_value);
     return;
   }
-  if (!usable(link.get(), ec)) {
-    return;
+  if (usable(link.get(), ec)) {
+    setOutcome(ec,
+               ::Brick::Lib::BrickInfo(*link).playTone(hertz, static_cast<int>(duration.count())));
   }
-  std::uint8_t command[T::kLength - Nxt::kFromOpcode] = {Nxt::kPlayTone};
-  Nxt::put(command, T::kFrequency, static_cast<std::uint32_t>(hertz), Nxt::kFromOpcode);
-  Nxt::put(command, T::kDuration, static_cast<std::uint32_t>(duration.count()), Nxt::kFromOpcode);
-  std::uint8_t reply[Nxt::Reply::kLength - Nxt::kFromOpcode];
-  setOutcome(ec, request(link.get(), Kind::Direct, command, sizeof command, reply, sizeof reply));
 }
 
 void Brick::playSound(std::string_view name, bool loop, std::error_code& ec) noexcept {

@@ -12,6 +12,7 @@
 
 #include "protocol/BrickStatus.h"
 #include "protocol/Commands.h"
+#include "protocol/ModuleTelegrams.h"
 #include "protocol/Nxt.h"
 #include "protocol/Replies.h"
 #include "protocol/Utf8.h"
@@ -271,6 +272,37 @@ inline void field(std::string& out, const char* name, const std::string& value) 
   out += value;
 }
 
+inline std::string idText(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));
+  return text;
+}
+
+// The module commands' fields: the pattern searched for, and a map's module, offset and count.
+inline void moduleFields(std::string& out, const std::uint8_t* t, std::size_t n, bool reply) {
+  namespace M = Modules;
+  std::uint8_t opcode = t[1];
+  if (opcode == M::kReadIoMap || opcode == M::kWriteIoMap) {
+    if (!reply && n >= M::IoMapCommand::kLength) {
+      field(out, "module", idText(get(t, M::IoMapCommand::kId)));
+      field(out, "offset", get(t, M::IoMapCommand::kOffset));
+      field(out, "count", get(t, M::IoMapCommand::kCount));
+    } else if (reply && n >= M::IoMapReply::kLength) {
+      field(out, "module", idText(get(t, M::IoMapReply::kId)));
+      field(out, "count", get(t, M::IoMapReply::kCount));
+    }
+  } else if (opcode == M::kFindFirstModule && !reply && n >= M::FindFirstCommand::kLength) {
+    field(out, "pattern",
+          "\"" + nameText(t + M::FindFirstCommand::kPattern, M::FindFirstCommand::kPatternBytes) +
+              "\"");
+  } else if ((opcode == M::kFindFirstModule || opcode == M::kFindNextModule) && reply &&
+             n >= M::FindReply::kLength && t[2] == kStatusOk) {
+    field(out, "name", "\"" + nameText(t + M::FindReply::kName, M::FindReply::kNameBytes) + "\"");
+    field(out, "module", idText(get(t, M::FindReply::kId)));
+    field(out, "size", get(t, M::FindReply::kIoMapSize));
+  }
+}
+
 }  // namespace detail
 
 // A command telegram, type byte first, decoded. Fields the telegram is too short to hold are
@@ -289,6 +321,7 @@ inline std::string describeCommand(const std::uint8_t* t, std::size_t n) {
       const std::uint8_t* name = t + SetBrickNameCommand::kName;
       field(out, "name", "\"" + nameText(name, n - SetBrickNameCommand::kName) + "\"");
     }
+    detail::moduleFields(out, t, n, false);
     return out;
   }
   switch (t[1]) {
@@ -424,6 +457,9 @@ inline std::string describeReply(const std::uint8_t* r, std::size_t n) {
       break;
     default:
       break;
+  }
+  if (system) {
+    detail::moduleFields(out, r, n, true);
   }
   if (system && opcode == kGetFirmwareVersion && n >= 7) {
     // Minor number first, protocol before firmware.

@@ -28,6 +28,9 @@ struct InputState {
   std::uint16_t normalized = 1023;
   std::int16_t scaled = 0;
   std::int16_t calibratedValue = 0;
+  // When the type or mode last changed, on the world's clock: the reading is not valid until
+  // the sensor has settled (seconds; negative: never changed).
+  double changedAt = -1;
 };
 
 struct UltrasonicState {
@@ -42,6 +45,9 @@ struct UltrasonicState {
   std::uint8_t bytesReady = 0;
   bool busError = false;  // the last transaction's address went unacknowledged
   std::uint8_t data[16] = {};
+  // What the transaction under way brings back, joined to `data` once it has run.
+  std::uint8_t incoming[16] = {};
+  std::uint8_t incomingCount = 0;
 };
 
 // What the digital sensors a world fits can sense of the robot and the room at one moment.
@@ -76,6 +82,9 @@ class Environment {
   virtual void advance() {}
   // A SETOUTPUTSTATE or RESETMOTORPOSITION has changed an output's state.
   virtual void outputChanged(int /*port*/, OutputState& /*state*/) {}
+  // An output's tacho count was reset (a program's start, opcode 0x21): the goal its limits
+  // added up to is gone with it.
+  virtual void tachoCountReset(int /*port*/) {}
   // Fills in what the sensor at an input port reads now (raw, normalized, scaled).
   virtual void readInput(int /*port*/, InputState& /*state*/) {}
   // Distance in centimetres the ultrasonic sensor at a port measures now (255: no echo).

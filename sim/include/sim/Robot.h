@@ -16,7 +16,9 @@
 
 #include "sim/Clock.h"
 #include "sim/Environment.h"
+#include "sim/MotorDrive.h"
 #include "sim/VirtualBrick.h"
+#include "sim/WheelSlip.h"
 #include "sim/World.h"
 
 namespace Sim {
@@ -41,11 +43,8 @@ class Robot : public Environment {
     std::string text;
   };
 
-  // A motor's speed per unit of power, at any battery level.
-  static constexpr double kDegreesPerSecondPerPower = 10.0;
-  // A run with a tacho limit ends this many degrees past the limit at most (it slows down over
-  // its last degrees, then coasts out unless it brakes).
-  static constexpr double kTachoLimitTolerance = 5.0;
+  // A motor's speed per unit of power at a full battery (MotorDrive has the model).
+  static constexpr double kDegreesPerSecondPerPower = MotorDrive::kDegreesPerSecondPerPower;
   // How long a distance measurement keeps the low-speed bus busy.
   static constexpr double kUltrasonicLatencySeconds = 0.004;
   // The ultrasonic beam: from this far ahead of the centre, this many degrees either side.
@@ -63,6 +62,7 @@ class Robot : public Environment {
 
   void advance() override;
   void outputChanged(int port, OutputState& state) override;
+  void tachoCountReset(int port) override;
   void readInput(int port, InputState& state) override;
   std::uint8_t ultrasonicDistance(int port) override;
   void tonePlayed(const Tone& tone) override;
@@ -94,24 +94,16 @@ class Robot : public Environment {
   std::string summary() const;
 
  private:
-  enum class Drive { Coast, Hold, Run };
-  struct Motor {
-    Drive drive = Drive::Coast;
-    double target = 0;  // degrees per second while running
-    double speed = 0;
-    double angle = 0;
+  struct Motor : MotorDrive {
     long long whole = 0;  // the whole degrees already passed on to the counters
-    double runStart = 0;
-    double limit = 0;
-    bool brake = false;
-    int partner = -1;  // the motor this one is synchronised with, while the pair runs
   };
 
   void step(double dt);
   void synchronise(int port, const OutputState& state);
-  void finishRun(int port);
   void stepMotor(int port, double dt);
   void move(double leftDegrees, double rightDegrees);
+  void tellRunState(int port);
+  void keepPairsInStep();
   void record(bool force);
   void mark(const std::string& kind, const std::string& text);
   void markAt(const std::string& kind, const std::string& text, World::Point at);
@@ -123,6 +115,7 @@ class Robot : public Environment {
   Clock& clock;
   VirtualBrick* brick = nullptr;
   std::array<Motor, 3> motors{};
+  WheelSlip slip;
   Pose where;
   double time = 0;
   double travelled = 0;

@@ -32,6 +32,8 @@ class SleepTimer {
     switchedOff = (now - last) * 1000.0 >= sleepMs;
     return switchedOff;
   }
+  // Switched off on purpose (the UI's power-off, a reboot into firmware download): off at once.
+  void switchOff() { switchedOff = true; }
   // A KEEPALIVE: the time starts again.
   void keepAlive() {
     if (clock) {

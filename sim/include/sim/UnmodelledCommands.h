@@ -1,5 +1,5 @@
 // The published commands a virtual brick does not carry out (it keeps no files, runs no
-// programs, has no mailboxes or firmware modules): each gets the reply a real brick with an
+// programs, has no mailboxes): each gets the reply a real brick with an
 // empty flash and no running program gives, in the reply's full layout, so that a client
 // waiting for an answer always gets one it can read. docs/virtual-brick.md tables them.
 #ifndef SIM_UNMODELLEDCOMMANDS_H

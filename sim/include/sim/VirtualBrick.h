@@ -21,6 +21,7 @@
 #include "sim/Environment.h"
 #include "sim/FlashStore.h"
 #include "sim/I2cModel.h"
+#include "sim/IoMaps.h"
 #include "sim/SleepTimer.h"
 
 namespace Sim {
@@ -64,7 +65,8 @@ class VirtualBrick {
 
   // Brick state, open to hosts and tests.
   std::string name = "NXT";
-  // The radio's address: GET DEVICE INFO reports it, and a USB brick's serial number is it.
+  // The radio's address: GET DEVICE INFO, opcode 0x9A and the Comm map report it (each
+  // followed by a 0), and a USB brick's serial number is it.
   std::array<std::uint8_t, 6> address{{0x00, 0x16, 0x53, 0x00, 0x00, 0x01}};
   int batteryMillivolts = 9000;
   std::array<OutputState, 3> outputs{};
@@ -81,6 +83,8 @@ class VirtualBrick {
   FlashStore flash;
   BrickProgram program;
   SleepTimer sleep;
+  // The firmware's modules and their IO maps (module commands).
+  IoMaps ioMaps;
   // The sound file playing (PLAYSOUNDFILE), empty when none; and whether it loops.
   std::string soundFile;
   bool soundLoop = false;
@@ -107,6 +111,8 @@ class VirtualBrick {
   bool switchedOff();
 
  private:
+  // The IO maps show the brick's state and act on it through its own commands.
+  friend class IoMaps;
   Bytes compute(const std::uint8_t* t, std::size_t n);
   Bytes setOutputState(const std::uint8_t* t, std::size_t n);
   Bytes getOutputState(const std::uint8_t* t, std::size_t n);
@@ -117,7 +123,16 @@ class VirtualBrick {
   Bytes lsRead(const std::uint8_t* t, std::size_t n);
   bool timedTransactionRunning(const UltrasonicState& us) const;
   bool transactionRunning(const UltrasonicState& us) const;
+  void land(UltrasonicState& us);
   Bytes deviceInfo();
+  // DirectCommands.cpp: the unpublished direct opcodes, a program's start, input validity.
+  Bytes unpublished(const std::uint8_t* t, std::size_t n);
+  void resetForProgram();
+  void resetTachoCount(int port);
+  bool inputValid(const InputState& in) const;
+  // DeviceCommands.cpp: POLL, POLL COMMAND LENGTH, BOOT, BLUETOOTH FACTORY RESET, the address.
+  Bytes deviceCommand(const std::uint8_t* t, std::size_t n);
+  static bool isDeviceCommand(std::uint8_t opcode);
   Bytes playSoundFile(const std::uint8_t* t, std::size_t n);
   Bytes setName(const std::uint8_t* t, std::size_t n);
 

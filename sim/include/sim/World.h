@@ -108,6 +108,22 @@ class World {
   bool hasBeacon = false;
   Point beacon{0, 0};
   double celsius = 21;    // the room's temperature ("temperature CELSIUS")
+  // Wheel slip ("slip LOST [ERROR [SEED]]", percent): off unless a world asks for it.
+  struct Slip {
+    double lost = 0;   // share of each wheel's travel lost
+    double error = 0;  // standard deviation of a random error on each wheel's travel per step
+    unsigned seed = 1;
+  };
+  static constexpr double kMostSlip = 50;  // percent, for either figure
+  Slip slip;
+  // Bumper presses a test scripts ("press AT SECONDS"): the bumper reads closed from AT to
+  // AT + SECONDS of world time, whatever the walls, so that a program's reactions can be
+  // counted without driving into anything.
+  struct Press {
+    double at;
+    double seconds;
+  };
+  std::vector<Press> presses;
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };
