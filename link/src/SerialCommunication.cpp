@@ -358,13 +358,10 @@ long SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
     fail(kLinkBadArgument, kThisFile, __LINE__);
     return kLinkBadArgument;
   }
-  std::size_t got = 0;
-  long rc = exchangeUpTo(Nxt::kMaxTelegram, type, command, static_cast<std::size_t>(length),
-                         replyLength < 0 ? nullptr : reply,
-                         replyLength < 0 ? 0 : static_cast<std::size_t>(replyLength),
-                         refusalMayBeShort, nullptr);
-  (void)got;
-  return rc;
+  return exchangeUpTo(Nxt::kMaxTelegram, type, command, static_cast<std::size_t>(length),
+                      replyLength < 0 ? nullptr : reply,
+                      replyLength < 0 ? 0 : static_cast<std::size_t>(replyLength),
+                      refusalMayBeShort, nullptr);
 }
 
 long SerialCommunication::transactLong(const unsigned char* command, std::size_t length,
