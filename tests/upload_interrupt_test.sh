@@ -4,7 +4,7 @@
 # later command does about a brick left holding a file open.
 #   upload_interrupt_test.sh BRICKSIM BRICK
 # Nothing here times anything: a signal goes once bricksim's trace shows the upload's first WRITE,
-# and a file of 40000 bytes takes three (up to 16 KiB each, the second some 0.4 s of the radio's
+# and a file of 80000 bytes takes five (up to 16 KiB each, the rest some 1.4 s of the radio's
 # line), so the upload is still under way when it comes. The waits only catch a hang.
 set -u
 bricksim="$1"
@@ -23,7 +23,7 @@ for _ in $(seq 200); do [ -e "$dir/brick" ] && break; sleep 0.05; done
 run_brick() { "$brick" --device "$dir/brick" "$@"; }
 writes() { grep -c '^> 01 83 ' "$dir/trace"; }
 
-head -c 40000 /dev/urandom >"$dir/big.bin"
+head -c 80000 /dev/urandom >"$dir/big.bin"
 head -c 100 /dev/urandom >"$dir/small.bin"
 # One byte over the free flash of an empty brick (GET DEVICE INFO: 112604, the largest file
 # its 440 sectors hold beside the file's 36-byte header).
