@@ -56,6 +56,8 @@ std::string zeros(int n) {
 class Protocol : public test::MemoryBrick {};
 
 TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   Files files(block);
   Sim::Bytes data = pattern(150);  // three WRITEs: 61, 61, 28; three READs: 58, 58, 34
   std::vector<std::size_t> progress;
@@ -102,6 +104,8 @@ TEST_F(Protocol, UploadListDownloadDeleteRoundTrip) {
 }
 
 TEST_F(Protocol, FileFailuresAreTheBricksCodesAndLeaveNoHandleOpen) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   Files files(block);
   ASSERT_EQ(files.upload("x.txt", pattern(10)), 0);
   struct Case {
@@ -502,6 +506,8 @@ TEST_F(SyncRobot, TurnRatioCurvesAndSpins) {
 // source that stops or runs dry, a brick that stalls mid-file, or a file over the free flash,
 // and what went on the wire. However it ends early, no handle stays open and no half file.
 TEST_F(Protocol, StreamedUploadAsksFreeFlashAndCleansUpWhenStopped) {
+  // Each WRITE answered, as a host that asked for replies gets them (WRITEs without: below).
+  block.getCommunication().setConfirmCommands(true);
   const std::string name = " 61 2E 62 69 6E" + zeros(15);  // "a.bin"
   struct Case {
     const char* what;
@@ -581,4 +587,148 @@ TEST_F(Protocol, CloseAllHandlesSendsSixteenCloses) {
   ASSERT_EQ(wire().size(), 16u);
   EXPECT_EQ(wire().front(), "01 84 00");
   EXPECT_EQ(wire().back(), "01 84 0F");
+}
+
+// Files over a Bluetooth brick (a pseudo-terminal): one telegram up to 128 bytes, an extended
+// WRITE and READ beyond, and a brick whose link holds only 64-byte telegrams (as over USB): it
+// refuses the long WRITE (0xBF) and carries 58 bytes of a long READ, and the link remembers it.
+class BluetoothFiles : public test::PtyBrick {};
+
+TEST_F(BluetoothFiles, LongTelegramsOrShortOnesForABrickThatRefuses) {
+  const std::string name = " 66 2E 62 69 6E" + zeros(15);  // "f.bin"
+  struct Case {
+    const char* what;
+    bool refuses;
+    std::size_t size;
+    std::vector<std::string> up;  // each telegram's first bytes, and its length
+    std::vector<std::size_t> upLengths;
+    std::vector<std::string> down;
+    std::vector<std::size_t> upProgress, downProgress;
+  };
+  const Case cases[] = {
+      {"one 128-byte WRITE",
+       false,
+       125,
+       {"01 81" + name + " 7D 00 00 00", "01 83 00 00 01 02", "01 84 00"},
+       {26, 128, 3},
+       {"01 80" + name, "01 82 00 7D 00", "01 84 00"},
+       {125},
+       {125}},
+      {"extended WRITEs and READs of 16 KiB",
+       false,
+       40000,
+       {"01 81" + name + " 40 9C 00 00", "01 83 00 00 01", "01 83 00 00 01", "01 83 00 00 01",
+        "01 84 00"},
+       {26, 129, 129, 129, 3},  // the brick's record keeps 129 bytes of a longer telegram
+       {"01 80" + name, "01 82 00 00 40", "01 82 00 00 40", "01 82 00 40 1C", "01 84 00"},
+       {16384, 32768, 40000},
+       {16384, 32768, 40000}},
+      {"a brick that refuses",
+       true,
+       150,
+       {"01 81" + name + " 96 00 00 00", "01 83 00 00 01", "01 83 00 00 01", "01 83 00 3D 3E",
+        "01 83 00 7A 7B", "01 84 00"},
+       {26, 65, 64, 64, 31, 3},
+       // The first READ asks for all and gets 58: the brick keeps to short replies.
+       {"01 80" + name, "01 82 00", "01 82 00 3A 00", "01 82 00 22 00", "01 84 00"},
+       {61, 122, 150},
+       {58, 116, 150}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
+    {
+      auto guard = server.lock();
+      sim.setLink(c.refuses ? Sim::VirtualBrick::Link::Usb : Sim::VirtualBrick::Link::Bluetooth);
+    }
+    Sim::Bytes data(c.size);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      data[i] = static_cast<std::uint8_t>(i);
+    }
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round == 0 ? "first transfer" : "again on the same link");
+      clearWire();
+      std::vector<std::size_t> up, down;
+      Files files(block);
+      ASSERT_EQ(files.upload("f.bin", data, [&](std::size_t d, std::size_t) { up.push_back(d); }),
+                0);
+      std::vector<std::string> sent = wire();
+      // Once refused, the link goes on in short telegrams: the refused one is not sent again.
+      std::size_t skip = c.refuses && round == 1 ? 1 : 0;
+      ASSERT_EQ(sent.size() + skip, c.up.size());
+      for (std::size_t i = 0; i < sent.size(); ++i) {
+        std::size_t j = i == 0 ? 0 : i + skip;
+        EXPECT_EQ(sent[i].substr(0, c.up[j].size()), c.up[j]) << i;
+        EXPECT_EQ((sent[i].size() + 1) / 3, c.upLengths[j]) << i;
+      }
+      EXPECT_EQ(up, c.upProgress);
+      clearWire();
+      Sim::Bytes back;
+      ASSERT_EQ(
+          files.download("f.bin", back, [&](std::size_t d, std::size_t) { down.push_back(d); }), 0);
+      EXPECT_EQ(back, data);
+      sent = wire();
+      ASSERT_EQ(sent.size(), c.down.size());
+      for (std::size_t i = 0; i < sent.size(); ++i) {
+        const std::string& want = round == 1 && i == 1 && c.refuses ? c.down[2] : c.down[i];
+        EXPECT_EQ(sent[i].substr(0, want.size()), want) << i;
+      }
+      EXPECT_EQ(down, c.downProgress);
+      ASSERT_EQ(files.remove("f.bin"), 0);
+    }
+    block.disconnect();
+  }
+}
+
+// Over USB a WRITE goes without a reply (81 83); CLOSE, then OPEN READ's size, say whether the
+// brick took them all. A WRITE lost on the way leaves the brick no file to enter at CLOSE.
+TEST_F(Protocol, UsbWritesGoWithoutReplyAndTheSizeIsCheckedAfterClose) {
+  const std::string name = " 75 2E 62 69 6E" + zeros(15);  // "u.bin"
+  struct Case {
+    const char* what;
+    int lose;  // the WRITE (counted from 1) that never reaches the brick, 0: none
+    long code;
+    std::vector<std::string> wire;
+  };
+  const Case cases[] = {
+      {"all taken",
+       0,
+       0,
+       {"01 81" + name + " 96 00 00 00", "81 83 00", "81 83 00", "81 83 00", "01 84 00",
+        "01 80" + name, "01 84 00"}},
+      {"one lost",
+       2,
+       kBrickStatus + 0x84,
+       {"01 81" + name + " 96 00 00 00", "81 83 00", "81 83 00", "01 84 00", "01 80" + name}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    int writes = 0;
+    block.getCommunication().attach(
+        new Comm::MemoryTransport(
+            [&](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+              if (n > 1 && p[1] == 0x83 && ++writes == c.lose) {
+                return;
+              }
+              Sim::Bytes reply = sim.answer(p, n);
+              if (!reply.empty()) {
+                replies.push_back(reply);
+              }
+            }),
+        new Comm::PacketFraming());
+    std::vector<std::size_t> progress;
+    clearWire();
+    writes = 0;
+    EXPECT_EQ(Files(block).upload("u.bin", pattern(150),
+                                  [&](std::size_t d, std::size_t) { progress.push_back(d); }),
+              c.code);
+    EXPECT_EQ(progress, (std::vector<std::size_t>{61, 122, 150}));
+    std::vector<std::string> sent = wire();
+    ASSERT_EQ(sent.size(), c.wire.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      EXPECT_EQ(sent[i].substr(0, c.wire[i].size()), c.wire[i]) << i;
+    }
+    EXPECT_EQ(sim.flash.openHandles(), 0u);
+    Files(block).remove("u.bin");
+  }
 }

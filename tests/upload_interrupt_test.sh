@@ -3,9 +3,9 @@
 # by a signal in the middle of the file, refused before sending what cannot be sent, and what a
 # later command does about a brick left holding a file open.
 #   upload_interrupt_test.sh BRICKSIM BRICK
-# Nothing here times anything: a signal goes once bricksim's trace shows the upload's WRITEs, and
-# a file of 5000 bytes takes about 80 exchanges, so the upload is still under way when it comes.
-# The waits only catch a hang.
+# Nothing here times anything: a signal goes once bricksim's trace shows the upload's first WRITE,
+# and a file of 80000 bytes takes five (up to 16 KiB each, the rest some 1.4 s of the radio's
+# line), so the upload is still under way when it comes. The waits only catch a hang.
 set -u
 bricksim="$1"
 brick="$2"
@@ -23,7 +23,7 @@ for _ in $(seq 200); do [ -e "$dir/brick" ] && break; sleep 0.05; done
 run_brick() { "$brick" --device "$dir/brick" "$@"; }
 writes() { grep -c '^> 01 83 ' "$dir/trace"; }
 
-head -c 5000 /dev/urandom >"$dir/big.bin"
+head -c 80000 /dev/urandom >"$dir/big.bin"
 head -c 100 /dev/urandom >"$dir/small.bin"
 # One byte over the free flash of an empty brick (GET DEVICE INFO: 112604, the largest file
 # its 440 sectors hold beside the file's 36-byte header).
@@ -60,7 +60,12 @@ interrupt() {
   seen="$(writes)"
   "$brick" --device "$dir/brick" upload "$dir/big.bin" "$name" >"$dir/out" 2>&1 &
   local upload=$!
-  for _ in $(seq 400); do [ "$(writes)" -gt "$seen" ] && break; sleep 0.05; done
+  # An upload refused at once (a brick whose flash killed clients hold) writes nothing.
+  for _ in $(seq 400); do
+    [ "$(writes)" -gt "$seen" ] && break
+    kill -0 "$upload" 2>/dev/null || break
+    sleep 0.05
+  done
   kill "-$signal" "$upload"
   rc=0
   wait "$upload" 2>/dev/null || rc=$?

@@ -26,6 +26,42 @@ long nameCommand(Comm::SerialCommunication* link, std::uint8_t opcode, const std
   return request(link, Kind::System, command, sizeof command, reply, replyLength);
 }
 
+// Data a long WRITE or READ carries over Bluetooth: the brick streams it, so the round trip is
+// paid once per chunk; a chunk this size keeps that to a few per cent of the line's time and
+// still reports progress several times a second.
+const std::size_t kLongChunk = 16384;
+// READs sent back to back over USB before progress is told: each run ends in one reply's wait,
+// so a run of 64 (3.7 KiB) costs 1.5 % of the link's time and reports every 70 ms or so.
+const std::size_t kReadsPerRun = 64;
+
+// transactLong() with the brick's status as request() gives it. A brick that refuses the
+// telegram's length (0xBF) is told apart: `refusedLength`, nothing recorded.
+long longRequest(Comm::SerialCommunication* link, const std::uint8_t* command, std::size_t length,
+                 std::uint8_t* reply, std::size_t replyLength, std::size_t& got,
+                 bool& refusedLength) {
+  refusedLength = false;
+  std::memset(reply, 0, replyLength);
+  long rc = link->transactLong(command, length, reply, replyLength, got);
+  if (rc != Comm::kLinkOk) {
+    return rc;
+  }
+  if (got < 2 || reply[0] != command[0]) {
+    return BRICK_REFUSE(link, kBrickBadReply);
+  }
+  if (reply[1] == Nxt::kStatusInsanePacket) {
+    refusedLength = true;
+    return brickStatusCode(reply[1]);
+  }
+  if (reply[1] != 0) {
+    return BRICK_REFUSE(link, brickStatusCode(reply[1]));
+  }
+  return kBrickOk;
+}
+
+std::size_t countOf(const std::uint8_t* reply) {
+  return reply[F::kReplyCount] | reply[F::kReplyCount + 1] << 8;
+}
+
 }  // namespace
 
 Files::Files(Block& block) : link(&block.getCommunication()) {}
@@ -126,19 +162,22 @@ long Files::write(const std::string& name, std::uint32_t size, const Source& sou
     return code;
   }
   std::uint8_t handle = reply[F::kReplyHandle];
+  // Over USB a WRITE's reply only repeats the count: they go without one (unless the host asked
+  // for replies), and the file's size after CLOSE says whether the brick took them all.
+  const bool posted = link->isPacketLink() && !link->confirmsCommands();
+  std::vector<std::uint8_t> telegram(
+      2 + (link->carriesLongTelegrams() ? kLongChunk : F::kMaxWriteChunk));
   std::size_t done = 0;
-  while (done < size) {
-    std::size_t chunk = size - done;
-    if (chunk > F::kMaxWriteChunk) {
-      chunk = F::kMaxWriteChunk;
-    }
-    std::uint8_t telegram[2 + F::kMaxWriteChunk];
+  while (code == kBrickOk && done < size) {
+    const bool long_ = link->carriesLongTelegrams();
+    std::size_t chunk = std::min<std::size_t>(size - done, long_ ? kLongChunk : F::kMaxWriteChunk);
     telegram[0] = F::kWrite;
     telegram[1] = handle;
-    // A short read is no end: a pipe or a slow disk may give less than asked.
+    // A short read is no end: a pipe or a slow disk may give less than asked. The whole chunk
+    // is in before its telegram goes, so a source that stops leaves no telegram half sent.
     std::size_t filled = 0;
     while (filled < chunk) {
-      long got = source(telegram + 2 + filled, chunk - filled);
+      long got = source(telegram.data() + 2 + filled, chunk - filled);
       if (got <= 0) {
         break;
       }
@@ -146,31 +185,107 @@ long Files::write(const std::string& name, std::uint32_t size, const Source& sou
     }
     if (filled < chunk) {
       code = BRICK_REFUSE(link, kBrickStopped);
+    } else if (long_) {
+      code = writeLong(handle, telegram.data(), chunk, progress, done, size);
+      continue;
+    } else if (posted) {
+      code = link->post(true, telegram.data(), static_cast<int>(2 + chunk));
     } else {
       std::uint8_t written[5] = {};
-      code = request(link, Kind::System, telegram, 2 + chunk, written, sizeof written);
-      std::size_t count = written[F::kReplyCount] | written[F::kReplyCount + 1] << 8;
-      if (code == kBrickOk && count != chunk) {
+      code = request(link, Kind::System, telegram.data(), 2 + chunk, written, sizeof written);
+      if (code == kBrickOk && countOf(written) != chunk) {
         code = BRICK_REFUSE(link, kBrickBadReply);
       }
     }
-    if (code != kBrickOk) {
-      // The brick drops a file closed before its declared size; the DELETE is for a brick that
-      // kept it all the same.
-      closeHandle(handle);
-      std::uint8_t gone[1 + F::kNameField];
-      nameCommand(link, F::kDelete, name, gone, sizeof gone);
-      return code;
+    if (code == kBrickOk) {
+      done += chunk;
+      if (progress) {
+        progress(done, size);
+      }
     }
+  }
+  if (code == kBrickOk && size == 0 && progress) {
+    progress(0, 0);
+  }
+  if (code == kBrickOk) {
+    code = closeHandle(handle);
+    if (code == kBrickOk && posted) {
+      code = checkSize(name, size);
+    }
+    return code;
+  }
+  // The brick drops a file closed before its declared size; the DELETE is for a brick that
+  // kept it all the same.
+  closeHandle(handle);
+  std::uint8_t gone[1 + F::kNameField];
+  nameCommand(link, F::kDelete, name, gone, sizeof gone);
+  return code;
+}
+
+// One chunk in one telegram over Bluetooth (up to 128 bytes, or an extended WRITE beyond). A
+// brick that refuses the length is remembered, and the chunk goes again in 61-byte WRITEs.
+long Files::writeLong(std::uint8_t handle, const std::uint8_t* telegram, std::size_t chunk,
+                      const Progress& progress, std::size_t& done, std::size_t size) {
+  std::uint8_t written[5];
+  std::size_t got = 0;
+  bool refusedLength = false;
+  long code = kBrickOk;
+  if (2 + chunk > F::kMaxWriteChunk + 2) {
+    code = longRequest(link, telegram, 2 + chunk, written, sizeof written, got, refusedLength);
+  } else {
+    refusedLength = false;
+    code = request(link, Kind::System, telegram, 2 + chunk, written, sizeof written);
+    got = sizeof written;
+  }
+  if (refusedLength) {
+    link->keepToShortTelegrams();
+    for (std::size_t at = 0; at < chunk; at += F::kMaxWriteChunk) {
+      std::size_t piece = std::min(chunk - at, F::kMaxWriteChunk);
+      std::uint8_t one[2 + F::kMaxWriteChunk] = {F::kWrite, handle};
+      std::memcpy(one + 2, telegram + 2 + at, piece);
+      code = request(link, Kind::System, one, 2 + piece, written, sizeof written);
+      if (code == kBrickOk && countOf(written) != piece) {
+        code = BRICK_REFUSE(link, kBrickBadReply);
+      }
+      if (code != kBrickOk) {
+        return code;
+      }
+      done += piece;
+      if (progress) {
+        progress(done, size);
+      }
+    }
+    return kBrickOk;
+  }
+  if (code == kBrickOk && (got < sizeof written || countOf(written) != chunk)) {
+    code = BRICK_REFUSE(link, kBrickBadReply);
+  }
+  if (code == kBrickOk) {
     done += chunk;
     if (progress) {
       progress(done, size);
     }
   }
-  if (size == 0 && progress) {
-    progress(0, 0);
+  return code;
+}
+
+// After WRITEs without replies: the brick enters a file at CLOSE only when all its declared
+// bytes came, so the size it then reports is the check that every WRITE was taken.
+long Files::checkSize(const std::string& name, std::uint32_t size) {
+  std::uint8_t opened[7];
+  long code = nameCommand(link, F::kOpenRead, name, opened, sizeof opened);
+  if (code == brickStatusCode(F::kFileNotFound)) {
+    // A WRITE was refused on the way (its status did not come back): the brick dropped it.
+    return BRICK_REFUSE(link, brickStatusCode(F::kEndOfFileExpected));
   }
-  return closeHandle(handle);
+  if (code != kBrickOk) {
+    return code;
+  }
+  code = closeHandle(opened[F::kReplyHandle]);
+  if (code == kBrickOk && F::getU32(opened + F::kReplyOpenSize) != size) {
+    code = BRICK_REFUSE(link, kBrickBadReply);
+  }
+  return code;
 }
 
 long Files::closeAllHandles(int& closed) {
@@ -202,30 +317,97 @@ long Files::download(const std::string& name, std::vector<std::uint8_t>& data,
   }
   std::uint8_t handle = opened[F::kReplyHandle];
   std::size_t size = F::getU32(opened + F::kReplyOpenSize);
-  while (data.size() < size) {
-    std::size_t want = size - data.size();
-    if (want > F::kMaxReadChunk) {
-      want = F::kMaxReadChunk;
+  data.reserve(size);
+  while (code == kBrickOk && data.size() < size) {
+    if (link->carriesLongTelegrams()) {
+      code = readLong(handle, size, data);
+    } else if (link->isPacketLink()) {
+      code = readRun(handle, size, data);
+    } else {
+      code = readRun(handle, size, data, 1);
     }
-    std::uint8_t read[] = {F::kRead, handle, static_cast<std::uint8_t>(want),
-                           static_cast<std::uint8_t>(want >> 8)};
-    std::uint8_t reply[F::kReplyReadData + F::kMaxReadChunk];
-    code = request(link, Kind::System, read, sizeof read, reply, F::kReplyReadData + want);
-    std::size_t count = reply[F::kReplyCount] | reply[F::kReplyCount + 1] << 8;
-    if (code == kBrickOk && (count == 0 || count > want)) {
-      code = BRICK_REFUSE(link, kBrickBadReply);
-    }
-    if (code != kBrickOk) {
-      closeHandle(handle);
-      data.clear();
-      return code;
-    }
-    data.insert(data.end(), reply + F::kReplyReadData, reply + F::kReplyReadData + count);
-    if (progress) {
+    if (code == kBrickOk && progress) {
       progress(data.size(), size);
     }
   }
+  if (code != kBrickOk) {
+    closeHandle(handle);
+    data.clear();
+    return code;
+  }
   return closeHandle(handle);
+}
+
+// One READ of up to kLongChunk bytes, answered in one long reply over Bluetooth. A brick that
+// carries less than asked though more remains keeps to short replies: it is remembered, and
+// the next READs ask for 58 bytes.
+long Files::readLong(std::uint8_t handle, std::size_t size, std::vector<std::uint8_t>& data) {
+  std::size_t want = std::min(size - data.size(), kLongChunk);
+  std::uint8_t read[] = {F::kRead, handle, static_cast<std::uint8_t>(want),
+                         static_cast<std::uint8_t>(want >> 8)};
+  std::vector<std::uint8_t> reply(F::kReplyReadData + want);
+  std::size_t got = 0;
+  bool refusedLength = false;
+  long code = longRequest(link, read, sizeof read, reply.data(), reply.size(), got, refusedLength);
+  if (refusedLength) {
+    link->keepToShortTelegrams();
+    return kBrickOk;
+  }
+  std::size_t count = countOf(reply.data());
+  if (code == kBrickOk && (count == 0 || count > want || got < F::kReplyReadData + count)) {
+    code = BRICK_REFUSE(link, kBrickBadReply);
+  }
+  if (code != kBrickOk) {
+    return code;
+  }
+  if (count < want) {
+    link->keepToShortTelegrams();
+  }
+  data.insert(data.end(), reply.begin() + F::kReplyReadData,
+              reply.begin() + static_cast<long>(F::kReplyReadData + count));
+  return kBrickOk;
+}
+
+// READs of 58 bytes, up to kReadsPerRun of them sent back to back (`inFlight` awaiting their
+// replies) and matched to their replies by the link.
+long Files::readRun(std::uint8_t handle, std::size_t size, std::vector<std::uint8_t>& data,
+                    std::size_t inFlight) {
+  std::uint8_t reads[kReadsPerRun][4];
+  std::uint8_t replies[kReadsPerRun][F::kReplyReadData + F::kMaxReadChunk];
+  Comm::SerialCommunication::Pipelined run[kReadsPerRun];
+  std::size_t wants[kReadsPerRun];
+  std::size_t n = 0;
+  for (std::size_t at = data.size(); at < size && n < (inFlight > 1 ? kReadsPerRun : 1); ++n) {
+    std::size_t want = std::min(size - at, F::kMaxReadChunk);
+    wants[n] = want;
+    reads[n][0] = F::kRead;
+    reads[n][1] = handle;
+    reads[n][2] = static_cast<std::uint8_t>(want);
+    reads[n][3] = static_cast<std::uint8_t>(want >> 8);
+    std::memset(replies[n], 0, sizeof replies[n]);
+    run[n].system = true;
+    run[n].command = reads[n];
+    run[n].length = 4;
+    run[n].reply = replies[n];
+    run[n].replyLength = static_cast<int>(F::kReplyReadData + want);
+    at += want;
+  }
+  long code =
+      n == 1 ? request(link, Kind::System, reads[0], 4, replies[0], F::kReplyReadData + wants[0])
+             : link->pipeline(run, n, inFlight);
+  for (std::size_t i = 0; i < n && code == kBrickOk; ++i) {
+    if (n > 1 && replies[i][1] != 0) {
+      code = BRICK_REFUSE(link, brickStatusCode(replies[i][1]));
+      break;
+    }
+    std::size_t count = countOf(replies[i]);
+    if (count == 0 || count > wants[i] || (count < wants[i] && i + 1 < n)) {
+      code = BRICK_REFUSE(link, kBrickBadReply);
+      break;
+    }
+    data.insert(data.end(), replies[i] + F::kReplyReadData, replies[i] + F::kReplyReadData + count);
+  }
+  return code;
 }
 
 long Files::remove(const std::string& name) {

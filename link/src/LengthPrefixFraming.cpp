@@ -1,5 +1,6 @@
 #include "comm/LengthPrefixFraming.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "comm/LinkCode.h"
@@ -11,9 +12,15 @@ LengthPrefixFraming::~LengthPrefixFraming() = default;
 
 long LengthPrefixFraming::send(Transport& transport, const std::uint8_t* telegram, std::size_t n,
                                const Deadline& deadline) {
-  std::uint8_t frame[Nxt::LengthPrefix::kMaxFrame];
-  if (n > Nxt::kMaxTelegram) {
+  if (n > Nxt::kMaxStreamTelegram) {
     return kLinkBadArgument;
+  }
+  std::uint8_t small[Nxt::LengthPrefix::kMaxFrame];
+  std::vector<std::uint8_t> large;
+  std::uint8_t* frame = small;
+  if (n > Nxt::kMaxTelegram) {
+    large.resize(Nxt::LengthPrefix::kPrefixBytes + n);
+    frame = large.data();
   }
   return transport.write(frame, Nxt::LengthPrefix::encode(telegram, n, frame), deadline);
 }
@@ -28,7 +35,9 @@ long LengthPrefixFraming::receive(Transport& transport, std::uint8_t* telegram,
     return rc;
   }
   std::size_t n = 0;
-  if (Nxt::LengthPrefix::scan(pending, pendingLength, n) == Nxt::LengthPrefix::Scan::kOutOfStep) {
+  const std::size_t most = capacity > Nxt::kMaxTelegram ? capacity : Nxt::kMaxTelegram;
+  if (Nxt::LengthPrefix::scan(pending.data(), pendingLength, n, most) ==
+      Nxt::LengthPrefix::Scan::kOutOfStep) {
     pendingLength = 0;
     transport.discardInput();
     return kLinkBadFrame;
@@ -39,15 +48,18 @@ long LengthPrefixFraming::receive(Transport& transport, std::uint8_t* telegram,
     return rc;
   }
   length = n < capacity ? n : capacity;
-  std::memcpy(telegram, pending + kPrefixBytes, length);
+  std::memcpy(telegram, pending.data() + kPrefixBytes, length);
   pendingLength -= kPrefixBytes + n;
-  std::memmove(pending, pending + kPrefixBytes + n, pendingLength);
+  std::memmove(pending.data(), pending.data() + kPrefixBytes + n, pendingLength);
   return kLinkOk;
 }
 
 long LengthPrefixFraming::fill(Transport& transport, std::size_t want, const Deadline& deadline) {
   while (pendingLength < want) {
-    long got = transport.read(pending + pendingLength, sizeof pending - pendingLength, deadline);
+    // As much as has come, up to one frame of the usual largest size (or the long one awaited),
+    // so that what follows stays in the transport for discardInput() to drop.
+    std::size_t room = std::max(want, Nxt::LengthPrefix::kMaxFrame) - pendingLength;
+    long got = transport.read(pending.data() + pendingLength, room, deadline);
     if (got < 0) {
       pendingLength = 0;
       return got;

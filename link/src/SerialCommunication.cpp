@@ -1,11 +1,13 @@
 #include "comm/SerialCommunication.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "LinkInternals.h"
 #include "comm/FdTransport.h"
@@ -89,14 +91,15 @@ TracingFraming* tracingOf(Framing* framing) {
 // commands are passed over. Returns 0, or a negative LinkCode; on failure the reply
 // is owed.
 long roundTrip(Transport& transport, Framing& framing, const std::uint8_t* telegram, std::size_t n,
-               std::uint8_t* reply, std::size_t& replyLength) {
+               std::uint8_t* reply, std::size_t& replyLength,
+               std::size_t capacity = Nxt::kMaxTelegram) {
   Deadline deadline(kReplyTimeoutMs);
   bool wantsReply = (telegram[0] & 0x80) == 0;
   std::uint8_t opcode = telegram[1];
   long rc = framing.send(transport, telegram, n, deadline);
   while (rc == kLinkOk && wantsReply) {
     std::size_t got = 0;
-    rc = framing.receive(transport, reply, Nxt::kMaxTelegram, got, deadline);
+    rc = framing.receive(transport, reply, capacity, got, deadline);
     if (rc != kLinkOk) {
       break;
     }
@@ -347,11 +350,60 @@ void SerialCommunication::recordStatus(long code, const char* file, unsigned lon
 
 long SerialCommunication::exchange(std::uint8_t type, const unsigned char* command, int length,
                                    unsigned char* reply, int replyLength, bool refusalMayBeShort) {
+  if (length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
+    if (transport == nullptr || framing == nullptr) {
+      fail(kLinkNotOpen, kThisFile, __LINE__);
+      return kLinkNotOpen;
+    }
+    fail(kLinkBadArgument, kThisFile, __LINE__);
+    return kLinkBadArgument;
+  }
+  return exchangeUpTo(Nxt::kMaxTelegram, type, command, static_cast<std::size_t>(length),
+                      replyLength < 0 ? nullptr : reply,
+                      replyLength < 0 ? 0 : static_cast<std::size_t>(replyLength),
+                      refusalMayBeShort, nullptr);
+}
+
+long SerialCommunication::transactLong(const unsigned char* command, std::size_t length,
+                                       unsigned char* reply, std::size_t replyLength,
+                                       std::size_t& got) {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  got = 0;
+  std::size_t most = transport != nullptr && !transport->isPacketBased() ? Nxt::kMaxStreamTelegram
+                                                                         : Nxt::kMaxTelegram;
+  if (transport != nullptr && length >= most) {
+    fail(kLinkBadArgument, kThisFile, __LINE__);
+    return kLinkBadArgument;
+  }
+  return exchangeUpTo(most, Nxt::kSystemCommand, command, length, reply, replyLength, true, &got);
+}
+
+bool SerialCommunication::carriesLongTelegrams() const {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  return transport != nullptr && !transport->isPacketBased() && !transport->shortTelegramsOnly;
+}
+
+void SerialCommunication::keepToShortTelegrams() {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  if (transport != nullptr) {
+    transport->shortTelegramsOnly = true;
+  }
+}
+
+bool SerialCommunication::isPacketLink() const {
+  std::lock_guard<std::recursive_mutex> hold(guardOf(this));
+  return transport != nullptr && transport->isPacketBased();
+}
+
+long SerialCommunication::exchangeUpTo(std::size_t most, std::uint8_t type,
+                                       const unsigned char* command, std::size_t length,
+                                       unsigned char* reply, std::size_t replyLength,
+                                       bool refusalMayBeShort, std::size_t* got) {
   if (transport == nullptr || framing == nullptr) {
     fail(kLinkNotOpen, kThisFile, __LINE__);
     return kLinkNotOpen;
   }
-  if (command == nullptr || length < 1 || static_cast<std::size_t>(length) >= Nxt::kMaxTelegram) {
+  if (command == nullptr || length < 1 || length >= most) {
     fail(kLinkBadArgument, kThisFile, __LINE__);
     return kLinkBadArgument;
   }
@@ -370,13 +422,27 @@ long SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
       return rc;
     }
   }
-  std::uint8_t telegram[Nxt::kMaxTelegram];
+  // Telegrams of one packet stay on the stack; only a long one (a file's data) takes the heap.
+  std::uint8_t telegramSmall[Nxt::kMaxTelegram];
+  std::uint8_t oursSmall[Nxt::kMaxTelegram];
+  std::vector<std::uint8_t> telegramLarge;
+  std::vector<std::uint8_t> oursLarge;
+  std::uint8_t* telegram = telegramSmall;
+  std::uint8_t* ours = oursSmall;
+  std::size_t capacity = Nxt::kMaxTelegram;
+  if (length + 1 > Nxt::kMaxTelegram) {
+    telegramLarge.resize(length + 1);
+    telegram = telegramLarge.data();
+  }
+  if (most > Nxt::kMaxTelegram && replyLength + Nxt::kFromOpcode > Nxt::kMaxTelegram) {
+    capacity = std::min(most, replyLength + Nxt::kFromOpcode);
+    oursLarge.resize(capacity);
+    ours = oursLarge.data();
+  }
   telegram[0] = type;
-  std::memcpy(telegram + 1, command, static_cast<std::size_t>(length));
-  std::uint8_t ours[Nxt::kMaxTelegram];
+  std::memcpy(telegram + 1, command, length);
   std::size_t oursLength = 0;
-  long rc = roundTrip(*transport, *framing, telegram, static_cast<std::size_t>(length) + 1, ours,
-                      oursLength);
+  long rc = roundTrip(*transport, *framing, telegram, length + 1, ours, oursLength, capacity);
   if (rc != kLinkOk) {
     fail(rc, kThisFile, __LINE__);
     return rc;
@@ -387,19 +453,20 @@ long SerialCommunication::exchange(std::uint8_t type, const unsigned char* comma
   transport->unconfirmed = false;  // the brick answers in order: it has taken all before
   std::size_t take = oursLength - Nxt::kFromOpcode;
   // A brick refuses some commands in a reply of opcode and status alone: that is its answer,
-  // not a reply cut short.
+  // not a reply cut short. A long reply's length is the caller's to judge.
   const bool shortRefusal = refusalMayBeShort && take >= 2 && ours[Nxt::kFromOpcode + 1] != 0;
-  if (replyLength < 0) {
-    take = 0;
-  } else if (take < static_cast<std::size_t>(replyLength) && !shortRefusal) {
+  if (take < replyLength && !shortRefusal && got == nullptr) {
     // Bytes the reply should have carried would read as values the brick never sent.
     fail(kLinkShortReply, kThisFile, __LINE__);
     return kLinkShortReply;
-  } else if (take > static_cast<std::size_t>(replyLength)) {
-    take = static_cast<std::size_t>(replyLength);
+  } else if (take > replyLength) {
+    take = replyLength;
   }
   if (take > 0 && reply != nullptr) {
     std::memcpy(reply, ours + Nxt::kFromOpcode, take);
+  }
+  if (got != nullptr) {
+    *got = take;
   }
   return kLinkOk;
 }

@@ -57,6 +57,11 @@ void VirtualBrick::keep(const std::uint8_t* t, std::size_t n) {
 void VirtualBrick::beginWrite(const std::uint8_t* head, std::size_t n, std::size_t length) {
   keep(head, n);
   writeWanted = (head[0] & 0x80) == 0;
+  // A brick whose link holds 64-byte telegrams takes no stream: it refuses the WRITE whole.
+  writeRefused = mostTelegram < kMaxBluetoothTelegram;
+  if (writeRefused) {
+    return;
+  }
   if (environment != nullptr) {
     environment->advance();
   }
@@ -64,15 +69,19 @@ void VirtualBrick::beginWrite(const std::uint8_t* head, std::size_t n, std::size
 }
 
 void VirtualBrick::continueWrite(const std::uint8_t* data, std::size_t n) {
-  flash.continueWrite(data, n);
+  if (!writeRefused) {
+    flash.continueWrite(data, n);
+  }
 }
 
 Bytes VirtualBrick::endWrite() {
-  Bytes reply = flash.endWrite();
+  Bytes result = writeRefused
+                     ? reply(Nxt::Files::kWrite, Nxt::kStatusInsanePacket, Nxt::Reply::kLength)
+                     : flash.endWrite();
   if (switchedOff() || !writeWanted) {
     return Bytes();
   }
-  return reply;
+  return result;
 }
 
 void VirtualBrick::clearRecord() {

@@ -1,8 +1,8 @@
 % file_upload/3 stopped half-way and refused before sending, and file_delete/2 and
 % file_upload/3 mending a brick that a killed client left holding files open. The bricks run in
-% real time at the pace of Bluetooth (about 60 ms an exchange), so an upload of 5000 bytes
-% (about 80 WRITEs) is still under way when a test acts on the first WRITE in the brick's trace;
-% nothing is timed.
+% real time at the pace of Bluetooth, where a WRITE carries up to 16 KiB, so an upload of 80000
+% bytes (five WRITEs, the four after the first some 1.4 s of the radio's line) is still under
+% way when a test acts on the first WRITE in the brick's trace; nothing is timed.
 %
 % Run: swipl -p library=PACK/prolog -p foreign=PACK/lib/ARCH -g main test_upload.pl --
 %      BRICKSIM BRICK
@@ -85,7 +85,7 @@ stop_signal(throw(time_limit_exceeded), time_limit_exceeded).
 % The upload is stopped between two WRITEs; before the exception goes on, the handle is closed
 % (01 84 00) and the half file deleted (01 85 "half.bin"); no half file is left.
 test(signal_closes_and_deletes, [forall(stop_signal(Signal, Caught))]) :-
-    local_file(5000, Path),
+    local_file(80000, Path),
     thread_self(Me),
     with_sim(Sim, B,
              ( thread_create(once_writing(Sim, Me, Signal), Watcher, []),
@@ -101,7 +101,7 @@ test(signal_closes_and_deletes, [forall(stop_signal(Signal, Caught))]) :-
 
 % Sixteen stopped uploads in a row leave the brick's handles free.
 test(sixteen_stops) :-
-    local_file(5000, Path),
+    local_file(80000, Path),
     thread_self(Me),
     with_sim(Sim, B,
              ( forall(between(1, 16, I),
@@ -134,7 +134,7 @@ test(refused_before_sending, [forall(refusal(Goal, B, Formal, Sent))]) :-
 % A client killed outright (the brick tool, SIGKILL) leaves half.bin open: file_delete/2 closes
 % the brick's handles and deletes it, with a warning.
 test(delete_mends_a_busy_file) :-
-    local_file(5000, Path),
+    local_file(80000, Path),
     nb_getval(bricksim, Exe),
     nb_getval(brick_tool, Tool),
     setup_call_cleanup(

@@ -1,9 +1,13 @@
 // The files in the brick's flash: list, upload, download and delete, with system commands.
 //
-// A file moves in chunks (61 bytes a WRITE, 58 a READ) between an OPEN and a CLOSE. Whatever
-// fails on the way, the handle the brick opened is closed again before the operation returns,
-// so a failed transfer never leaves the brick short of handles. Every operation returns 0 or a
-// code of BrickCode.h (the brick's file status bytes as kBrickStatus + 0x81 ... 0x93: no more
+// A file moves between an OPEN and a CLOSE in chunks as large as the link allows: over
+// Bluetooth up to 16 KiB in one WRITE or READ, which the brick streams (a brick that refuses a
+// telegram over 64 bytes is remembered for the link, and gets 61-byte WRITEs and 58-byte
+// READs); over USB 61-byte WRITEs without replies, the file's size checked after CLOSE, and
+// 58-byte READs sent back to back. With setConfirmCommands each USB WRITE waits for its reply.
+// Whatever fails on the way, the handle the brick opened is closed again before the operation
+// returns, so a failed transfer never leaves the brick short of handles. Every operation returns 0
+// or a code of BrickCode.h (the brick's file status bytes as kBrickStatus + 0x81 ... 0x93: no more
 // handles, no space, file not found, file exists, ...), recorded in the link's status record.
 // Names follow the brick's rule: at most 19 characters, compared by the brick in any case
 // ("PROG.RXE" is "prog.rxe"); only a longer name is refused before anything is sent.
@@ -51,8 +55,8 @@ class BRICKCTL_API Files {
   long upload(const std::string& name, const std::vector<std::uint8_t>& data,
               const Progress& progress = Progress());
   // Stores a file of `size` bytes that `source` hands over chunk by chunk, so a file of any
-  // size passes through a few dozen bytes of memory. The brick's free flash (GET DEVICE INFO)
-  // is asked first: a file that cannot fit is kBrickNoRoom, with no OPEN WRITE sent. A source
+  // size passes through at most 16 KiB of memory (a chunk). The brick's free flash (GET DEVICE
+  // INFO) is asked first: a file that cannot fit is kBrickNoRoom, with no OPEN WRITE sent. A source
   // that stops (-1) or ends before `size` bytes gives kBrickStopped; as for any failure once
   // the file is open, the handle is closed and the half-written file deleted first.
   long upload(const std::string& name, std::uint32_t size, const Source& source,
@@ -70,7 +74,14 @@ class BRICKCTL_API Files {
  private:
   long write(const std::string& name, std::uint32_t size, const Source& source,
              const Progress& progress);
+  long writeLong(std::uint8_t handle, const std::uint8_t* telegram, std::size_t chunk,
+                 const Progress& progress, std::size_t& done, std::size_t size);
+  long checkSize(const std::string& name, std::uint32_t size);
+  long readLong(std::uint8_t handle, std::size_t size, std::vector<std::uint8_t>& data);
+  long readRun(std::uint8_t handle, std::size_t size, std::vector<std::uint8_t>& data,
+               std::size_t inFlight = kReadsInFlightDefault);
   long closeHandle(std::uint8_t handle);
+  static const std::size_t kReadsInFlightDefault = 2;
   Comm::SerialCommunication* link;
 };
 

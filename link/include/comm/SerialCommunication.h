@@ -104,6 +104,22 @@ class COMM_API SerialCommunication {
   long transact(bool system, const unsigned char* command, int length, unsigned char* reply,
                 int replyLength);
 
+  // transact() for a system command or a reply longer than one 64-byte telegram, as a Bluetooth
+  // brick takes them: telegrams up to 128 bytes, and beyond that a WRITE whose data it takes as
+  // the bytes arrive or a READ it answers in one long reply (at most kMaxStreamTelegram bytes,
+  // the type byte included). `got` is the length of the reply that came, from the opcode on; a
+  // reply shorter than `replyLength` is no failure here (a brick may carry less than asked).
+  // Over a packet link (USB) nothing longer than one packet goes: kLinkBadArgument.
+  long transactLong(const unsigned char* command, std::size_t length, unsigned char* reply,
+                    std::size_t replyLength, std::size_t& got);
+  // Whether telegrams over 64 bytes may go: a stream link (Bluetooth) whose brick has not
+  // refused one. The answer belongs to the open device, shared by copies of the link.
+  bool carriesLongTelegrams() const;
+  // Remembers that the brick refused a long telegram: from now on, on this device, false above.
+  void keepToShortTelegrams();
+  // True over USB, where each telegram is one packet and a WRITE may go without a reply.
+  bool isPacketLink() const;
+
   // One request of a pipelined run: a command (from the opcode on), and when it wants a reply,
   // where that goes, filled as transact() fills it. `outcome` is set to kLinkOk or this
   // request's own failure.
@@ -158,6 +174,10 @@ class COMM_API SerialCommunication {
   // the failure, recorded.
   long exchange(std::uint8_t type, const unsigned char* command, int length, unsigned char* reply,
                 int replyLength, bool refusalMayBeShort = false);
+  // The same for telegrams up to `most` bytes both ways; `got` the reply's length when wanted.
+  long exchangeUpTo(std::size_t most, std::uint8_t type, const unsigned char* command,
+                    std::size_t length, unsigned char* reply, std::size_t replyLength,
+                    bool refusalMayBeShort, std::size_t* got);
   void fail(long code, const char* file, unsigned long line) { status.setCode(code, file, line); }
 
   nFANTOM100::tStatus status;

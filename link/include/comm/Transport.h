@@ -39,6 +39,8 @@ class COMM_API Transport : public RefCounted {
   // Set while a command sent without a reply may not have reached the brick: no reply has come
   // since. Closing first waits for one.
   bool unconfirmed = false;
+  // Set once the brick refused a telegram over 64 bytes: it gets none again on this device.
+  bool shortTelegramsOnly = false;
   // Set after a failed exchange: bytes of an abandoned reply may be pending.
   bool outOfStep = false;
   // Replies given up on, by opcode: the brick answers in order and may still send them.

@@ -17,6 +17,10 @@ const std::uint8_t kReply = 0x02;
 
 // A telegram, type byte included, never exceeds one USB packet.
 const std::size_t kMaxTelegram = 64;
+// Over Bluetooth a telegram fills the brick's 128-byte buffer, and a WRITE or a READ's reply may
+// run on to what the 2-byte length prefix can say (the brick streams it).
+const std::size_t kMaxBluetoothTelegram = 128;
+const std::size_t kMaxStreamTelegram = 0xFFFF;
 
 // Direct command opcodes.
 const std::uint8_t kStartProgram = 0x00;

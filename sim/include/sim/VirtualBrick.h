@@ -145,7 +145,8 @@ class VirtualBrick {
   Environment* environment = nullptr;
   bool offTold = false;
   std::size_t mostTelegram;
-  bool writeWanted = false;  // the extended WRITE under way asks for a reply
+  bool writeWanted = false;   // the extended WRITE under way asks for a reply
+  bool writeRefused = false;  // ... and is refused whole (a link of 64-byte telegrams)
   void keep(const std::uint8_t* t, std::size_t n);
 };
 
