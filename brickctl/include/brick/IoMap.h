@@ -51,8 +51,8 @@ class BRICKCTL_API IoMap {
   long write(std::uint32_t id, std::size_t offset, const std::vector<std::uint8_t>& data);
 
   // Most bytes one READ IO MAP and one WRITE IO MAP carry here.
-  static const std::size_t kReadPiece = 55;
-  static const std::size_t kWritePiece = 54;
+  static constexpr std::size_t kReadPiece = 55;
+  static constexpr std::size_t kWritePiece = 54;
 
  private:
   Comm::SerialCommunication* link;
