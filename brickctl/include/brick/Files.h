@@ -81,7 +81,7 @@ class BRICKCTL_API Files {
   long readRun(std::uint8_t handle, std::size_t size, std::vector<std::uint8_t>& data,
                std::size_t inFlight = kReadsInFlightDefault);
   long closeHandle(std::uint8_t handle);
-  static const std::size_t kReadsInFlightDefault = 2;
+  static constexpr std::size_t kReadsInFlightDefault = 2;
   Comm::SerialCommunication* link;
 };
 
