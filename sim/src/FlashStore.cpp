@@ -167,18 +167,30 @@ std::uint8_t FlashStore::refusedWriter() const {
   return count(Use::Write) >= kMaxWriters ? F::kNoWriteBuffers : Nxt::kStatusOk;
 }
 
-Bytes FlashStore::openRead(const std::uint8_t* t, std::size_t n) {
+std::vector<FlashStore::File>::iterator FlashStore::storedFile(const std::uint8_t* t, std::size_t n,
+                                                               Bytes& refusal) {
   std::string name;
   if (!nameAt(t, n, 2, name)) {
-    return shaped(t[1], Nxt::kStatusInsanePacket, kOpenFields);
+    refusal = shaped(t[1], Nxt::kStatusInsanePacket, kOpenFields);
+    return stored.end();
   }
   if (!F::validName(name)) {
-    return shaped(t[1], F::kIllegalFileName, kOpenFields);
+    refusal = shaped(t[1], F::kIllegalFileName, kOpenFields);
+    return stored.end();
   }
   // A file still being written is not in the table yet.
   auto file = lookup(name);
   if (file == stored.end()) {
-    return shaped(t[1], F::kFileNotFound, kOpenFields);
+    refusal = shaped(t[1], F::kFileNotFound, kOpenFields);
+  }
+  return file;
+}
+
+Bytes FlashStore::openRead(const std::uint8_t* t, std::size_t n) {
+  Bytes refusal;
+  auto file = storedFile(t, n, refusal);
+  if (file == stored.end()) {
+    return refusal;
   }
   int h = freeHandle();
   if (h < 0) {
@@ -225,21 +237,15 @@ Bytes FlashStore::openWrite(const std::uint8_t* t, std::size_t n) {
 }
 
 Bytes FlashStore::openAppend(const std::uint8_t* t, std::size_t n) {
-  std::string name;
-  if (!nameAt(t, n, 2, name)) {
-    return shaped(t[1], Nxt::kStatusInsanePacket, kOpenFields);
-  }
-  if (!F::validName(name)) {
-    return shaped(t[1], F::kIllegalFileName, kOpenFields);
-  }
-  auto file = lookup(name);
+  Bytes refusal;
+  auto file = storedFile(t, n, refusal);
   if (file == stored.end()) {
-    return shaped(t[1], F::kFileNotFound, kOpenFields);
+    return refusal;
   }
   if (!file->dataFile) {
     return shaped(t[1], F::kAppendNotPossible, kOpenFields);
   }
-  if (openForReading(name)) {
+  if (openForReading(file->name)) {
     return shaped(t[1], F::kFileBusy, kOpenFields);
   }
   if (std::uint8_t refused = refusedWriter()) {

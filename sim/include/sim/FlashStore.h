@@ -81,6 +81,9 @@ class FlashStore {
   bool openForReading(const std::string& name) const;
   std::size_t usedSectors() const;
   std::vector<File>::iterator lookup(const std::string& name);
+  // The file in the table an OPEN READ or OPEN APPEND DATA names; end(), with the brick's
+  // refusal in `refusal`, for a telegram too short, a name the brick refuses or no such file.
+  std::vector<File>::iterator storedFile(const std::uint8_t* t, std::size_t n, Bytes& refusal);
 
   std::vector<File> stored;
   std::array<Handle, kMaxHandles> open{};
