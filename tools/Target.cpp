@@ -11,15 +11,6 @@ namespace BrickTool {
 
 namespace {
 
-std::string trimmed(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) {
-    return "";
-  }
-  std::size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
 // A device setting: "usb", a Bluetooth address, or a device path, read as brick::Brick reads
 // one, so that a setting means the same to the tool and to a program.
 bool fromSetting(const std::string& value, const std::string& source, Target& target,
@@ -62,20 +53,19 @@ bool fromConfig(const Host& host, Target& target, bool& named, std::string& erro
   }
   std::istringstream text(host.readFile(path));
   std::string line;
+  std::string key;
+  std::string value;
   for (int number = 1; std::getline(text, line); ++number) {
     std::string where = path + ":" + std::to_string(number);
-    line = trimmed(line);
-    if (line.empty() || line[0] == '#') {
+    if (!brick::DeviceSetting::splitConfigLine(line, key, value)) {
       continue;
     }
-    std::size_t equals = line.find('=');
-    std::string key = trimmed(line.substr(0, equals));
-    if (equals == std::string::npos || key.empty()) {
+    if (key.empty()) {
       err << "brick: warning: " << shown(where) << ": not a setting (KEY = VALUE), ignored\n";
     } else if (key != "device") {
       err << "brick: warning: " << shown(where) << ": unknown setting '" << shown(key)
           << "', ignored\n";
-    } else if (!fromSetting(trimmed(line.substr(equals + 1)), where, target, error)) {
+    } else if (!fromSetting(value, where, target, error)) {
       return false;
     } else {
       named = true;  // a later line overrides an earlier one

@@ -9,16 +9,6 @@ namespace {
 
 const double kPi = 3.14159265358979323846;
 
-double normalised(double degrees) {
-  degrees = std::fmod(degrees, 360.0);
-  if (degrees > 180) {
-    degrees -= 360;
-  } else if (degrees <= -180) {
-    degrees += 360;
-  }
-  return degrees;
-}
-
 }  // namespace
 
 Odometry::Odometry(double wheelDiameter, double track) : diameter(wheelDiameter), width(track) {}
@@ -41,7 +31,7 @@ void Odometry::update(double leftDegrees, double rightDegrees) {
   double mid = (where.heading + turn / 2) * kPi / 180;
   where.x += ds * std::cos(mid);
   where.y += ds * std::sin(mid);
-  where.heading = normalised(where.heading + turn);
+  where.heading = normalisedHeading(where.heading + turn);
 }
 
 double Odometry::wheelDegrees(double cm) const {

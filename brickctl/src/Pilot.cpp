@@ -27,16 +27,6 @@ double sign(double v) {
   return v < 0 ? -1 : (v > 0 ? 1 : 0);
 }
 
-double normalised(double degrees) {
-  degrees = std::fmod(degrees, 360.0);
-  if (degrees > 180) {
-    degrees -= 360;
-  } else if (degrees <= -180) {
-    degrees += 360;
-  }
-  return degrees;
-}
-
 }  // namespace
 
 Pilot::Pilot(Block& block, const Config& c) : Pilot(block.getCommunication(), c) {}
@@ -193,7 +183,7 @@ long Pilot::beginLeg(double left, double right) {
   const Pose& at = odometry.pose();
   if (leg.kind == Kind::Face) {
     double bearing = std::atan2(leg.b - at.y, leg.a - at.x) * 180 / kPi;
-    double wheel = normalised(bearing - at.heading) * config.track / config.wheelDiameter;
+    double wheel = normalisedHeading(bearing - at.heading) * config.track / config.wheelDiameter;
     dl = -wheel;
     dr = wheel;
   } else if (leg.kind == Kind::Drive) {

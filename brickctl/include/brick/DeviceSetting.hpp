@@ -40,6 +40,14 @@ class BRICKCTL_API DeviceSetting {
   /// @return the setting, or nothing when neither names one (or `ec` is set).
   static std::optional<DeviceSetting> configured(std::error_code& ec) noexcept;
 
+  /// @brief Splits one line of the config file as configured() reads it: `KEY = VALUE`, blanks
+  /// around each trimmed.
+  /// @param line the line as read.
+  /// @param key set to the key; empty when the line holds no `=` or nothing before it.
+  /// @param value set to the value.
+  /// @return false for a blank line or a comment (`#` first), which hold no setting.
+  static bool splitConfigLine(std::string_view line, std::string& key, std::string& value);
+
   /// @brief The config file's path, as configured() reads it.
   /// @return the path; empty when neither XDG_CONFIG_HOME (absolute) nor HOME is set.
   static std::string configPath();

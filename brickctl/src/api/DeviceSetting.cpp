@@ -43,6 +43,21 @@ std::optional<DeviceSetting> DeviceSetting::parse(std::string_view text,
   return DeviceSetting(Kind::Path, value);
 }
 
+bool DeviceSetting::splitConfigLine(std::string_view line, std::string& key, std::string& value) {
+  std::string text = trimmed(std::string(line));
+  key.clear();
+  value.clear();
+  if (text.empty() || text[0] == '#') {
+    return false;
+  }
+  std::size_t equals = text.find('=');
+  if (equals != std::string::npos) {
+    key = trimmed(text.substr(0, equals));
+    value = trimmed(text.substr(equals + 1));
+  }
+  return true;
+}
+
 std::string DeviceSetting::configPath() {
   std::string config = variable("XDG_CONFIG_HOME");
   if (!config.empty() && config[0] == '/') {  // a relative value is to be ignored
@@ -64,14 +79,9 @@ std::optional<DeviceSetting> DeviceSetting::configured(std::error_code& ec) noex
   }
   std::ifstream file(path);
   std::optional<std::string> device;
-  for (std::string line; std::getline(file, line);) {
-    line = trimmed(line);
-    std::size_t equals = line.find('=');
-    if (line.empty() || line[0] == '#' || equals == std::string::npos) {
-      continue;
-    }
-    if (trimmed(line.substr(0, equals)) == "device") {
-      device = trimmed(line.substr(equals + 1));  // a later line overrides an earlier one
+  for (std::string line, key, value; std::getline(file, line);) {
+    if (splitConfigLine(line, key, value) && key == "device") {
+      device = value;  // a later line overrides an earlier one
     }
   }
   return device ? parse(*device, ec) : std::nullopt;
