@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "Request.h"
+#include "brick/Batch.h"
 #include "brick/Block.h"
 #include "brick/Input.h"
 #include "brick/Output.h"
@@ -17,23 +18,12 @@ Sampler::Sampler(Block& block) : link(&block.getCommunication()) {}
 Sampler::Sampler(Comm::SerialCommunication& l) : link(&l) {}
 
 void Sampler::addInput(int port) {
-  Comm::SerialCommunication* l = link;
-  add("port" + std::to_string(port + 1), [l, port](double& value) {
-    Input::Values values;
-    long code = Input(*l, port).getValues(values);
-    value = values.scaled;
-    return code;
-  });
+  list.push_back(Channel{"port" + std::to_string(port + 1), Reader(), port, false});
 }
 
 void Sampler::addMotor(int port) {
-  Comm::SerialCommunication* l = link;
-  add(std::string("motor") + static_cast<char>('A' + port), [l, port](double& value) {
-    Output::State state;
-    long code = Output(*l, port).getState(state);
-    value = state.rotationCount;
-    return code;
-  });
+  list.push_back(
+      Channel{std::string("motor") + static_cast<char>('A' + port), Reader(), port, true});
 }
 
 void Sampler::add(const std::string& name, Reader read) {
@@ -42,10 +32,28 @@ void Sampler::add(const std::string& name, Reader read) {
 
 long Sampler::sample(std::vector<double>& values) {
   values.assign(list.size(), 0.0);
+  Batch batch(*link);
+  std::vector<std::size_t> item(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {
-    long code = list[i].read(values[i]);
+    if (!list[i].read) {
+      item[i] = list[i].motor ? batch.output(list[i].port) : batch.input(list[i].port);
+    }
+  }
+  if (batch.size() > 0) {
+    long code = batch.run();
     if (code != kBrickOk) {
       return code;
+    }
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].read) {
+      long code = list[i].read(values[i]);
+      if (code != kBrickOk) {
+        return code;
+      }
+    } else {
+      const Batch::Result& r = batch.result(item[i]);
+      values[i] = list[i].motor ? r.output.rotationCount : r.input.scaled;
     }
   }
   return kBrickOk;

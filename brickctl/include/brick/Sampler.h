@@ -1,7 +1,8 @@
 // Samples sensors and motors of a brick at a steady pace into CSV rows with time stamps, for
 // data logging. A channel is anything that gives a number: an input port's scaled value as the
 // port is set up (addInput), a motor's rotation count (addMotor), or a reading of the caller's
-// (add), e.g. a compass's heading.
+// (add), e.g. a compass's heading. The input ports and motors of a row are read in one batch
+// (their requests back to back, as the link allows: Batch); the caller's readings follow.
 //
 // run() takes a row every `everyMs` milliseconds from its start, each stamped with the
 // milliseconds since then at which the row's first telegram went out. A row that comes late
@@ -32,7 +33,9 @@ class BRICKCTL_API Sampler {
   using Reader = std::function<long(double& value)>;
   struct Channel {
     std::string name;
-    Reader read;
+    Reader read;  // empty for an input port or a motor, read in the row's batch
+    int port = -1;
+    bool motor = false;
   };
 
   explicit Sampler(Block& block);
