@@ -37,6 +37,8 @@
             i2c_write/4,                % +Sensor, +Register, +Bytes, +Options
             device_open/4,              % +Brick, +Port, +Kind, -Device
             device_read/2,              % +Device, -Reading
+            device_mode/3,              % +Device0, +Mode, -Device
+            device_calibrate/2,         % +Device0, -Device
             brick_log/3,                % +Brick, +Channels, +Options
             keep_alive/2,               % +Brick, -SleepMilliseconds
             brick_info/2,               % +Brick, -Info
@@ -104,7 +106,8 @@ What it can do, by family:
     sync_drive/4, sync_turn/5;
   - sensors: brick_sensor/4, sensor_value/2, sensor_values/2,
     sensor_reset/1, and digital sensors' registers: i2c_read/4,5,
-    i2c_write/3,4; typed sensors: device_open/4, device_read/2; data
+    i2c_write/3,4; typed sensors: device_open/4, device_read/2,
+    device_mode/3, device_calibrate/2; data
     logging: brick_log/3;
   - the brick's flash: file_list/3, file_upload/2,3, file_download/3,
     file_delete/2;

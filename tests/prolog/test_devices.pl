@@ -72,4 +72,42 @@ test(log_rows, [forall(model(Model))]) :-
            ( split_string(Row, ",", "", [_, "0", "0", "60"]) -> true
            ; format(user_error, "row ~s~n", [Row]), fail )).
 
+% The gyro at rest reads its offset (605 in the world) as rate(5) until calibrated, then 0; the
+% compass's calibration is its mode register; a mode a device has not is refused.
+test(modes_and_calibration) :-
+    with_devices(usb, B,
+                 ( device_open(B, 4, gyro, Gyro0),
+                   device_calibrate(Gyro0, Gyro),
+                   device_read(Gyro, Rate),
+                   device_open(B, 2, compass, Compass),
+                   Compass = device(compass, S, _),
+                   device_mode(Compass, calibrate, Calibrating),
+                   i2c_read(S, 0x41, 1, During, [address(0x02)]),
+                   device_mode(Calibrating, measure, _),
+                   i2c_read(S, 0x41, 1, After, [address(0x02)]),
+                   catch(device_mode(Compass, passive, _), E, true) )),
+    assertion(Rate == rate(0)),
+    assertion(During-After == [0x43]-[0x00]),
+    assertion(E = error(domain_error(device_mode, passive), _)).
+
+% The colour sensor V2 in passive mode (its LED off) reads four 16-bit levels.
+test(colour_passive_levels) :-
+    tmp_file(world, World),
+    setup_call_cleanup(open(World, write, Out),
+                       format(Out, "arena 300 200~nrobot 50 100 0~ndevice 1 color-v2~n", []),
+                       close(Out)),
+    nb_getval(bricksim, Exe),
+    setup_call_cleanup(sim_start(Exe, Sim, [real_time(true), link_model(usb), world(World)]),
+                       ( sim_link(Sim, Link),
+                         with_brick(Link, B, ( device_open(B, 1, color_v2, D0),
+                                               device_mode(D0, passive, D),
+                                               device_read(D, Levels) )),
+                         sim_commands(Sim, Hex) ),
+                       sim_stop(Sim)),
+    delete_file(World),
+    assertion(Levels = levels(_, _, _, _)),
+    Levels = levels(R, G, Bl, W),
+    assertion(maplist(between(0, 65535), [R, G, Bl, W])),
+    assertion(memberchk("00 0F 00 03 00 02 41 01", Hex)).
+
 :- end_tests(brick_devices).

@@ -33,7 +33,7 @@ device_open(Brick, Port, Kind, Device) :-
 %     | compass       | degrees(D): 0 to 359, clockwise from north           |
 %     | accelerometer | axes(X, Y, Z): counts, 200 a g, -512 to 511           |
 %     | ir_seeker     | seeker(Zone, Strengths): zone 0 (none) or 1 to 9, left to right; five strengths 0 to 255 (modulated light) |
-%     | color_v2      | color(Number, Red, Green, Blue, White): 0 to 17; 0 to 255 each |
+%     | color_v2      | color(Number, Red, Green, Blue, White): 0 to 17; 0 to 255 each; in passive or raw mode (device_mode/3) levels(Red, Green, Blue, White), 16 bits each |
 %     | temperature   | celsius(C): -40 to 125                               |
 %     | gyro          | rate(R): degrees a second, clockwise; its offset 600 |
 
@@ -47,6 +47,15 @@ device_read(device(accelerometer, S, _), axes(X, Y, Z)) :-
     device_axis(UZ, LZ, Z).
 device_read(device(ir_seeker, S, _), seeker(Zone, Strengths)) :-
     device_bytes(S, ir_seeker, 0x49, 6, [Zone|Strengths]).
+device_read(device(color_v2, S, Mode), levels(R, G, B, W)) :-
+    nonvar(Mode),
+    Mode \== active,
+    !,
+    device_bytes(S, color_v2, 0x42, 8, [R0, R1, G0, G1, B0, B1, W0, W1]),
+    R is R1 << 8 \/ R0,
+    G is G1 << 8 \/ G0,
+    B is B1 << 8 \/ B0,
+    W is W1 << 8 \/ W0.
 device_read(device(color_v2, S, _), color(N, R, G, B, W)) :-
     device_bytes(S, color_v2, 0x42, 5, [N, R, G, B, W]).
 device_read(device(temperature, S, _), celsius(C)) :-
@@ -58,6 +67,50 @@ device_read(device(gyro, S, Offset), rate(R)) :-
     sensor_values(S, Values),
     memberchk(raw(Raw), Values),
     R is Raw - Offset.
+
+%!  device_mode(+Device0, +Mode, -Device) is det.
+%
+%   Sets a device's mode and gives the device that reads in it: the
+%   colour sensor V2 `active` (its LED on: color/5), `passive` (LED off,
+%   light sources) or `raw`, the last two read as levels/4; the compass
+%   `calibrate` (hard-iron calibration: turn it slowly through a full
+%   circle or two) and `measure` (ends the calibration).
+%
+%   @error domain_error(device_mode, Mode) for a mode the device has not.
+
+device_mode(device(Kind, S, Extra), Mode, Device) :-
+    must_be(atom, Mode),
+    (   device_mode_code(Kind, Mode, Code)
+    ->  device_address(Kind, Address),
+        i2c_write(S, 0x41, [Code], [address(Address)]),
+        (   Kind == color_v2 -> Device = device(Kind, S, Mode) ; Device = device(Kind, S, Extra) )
+    ;   domain_error(device_mode, Mode)
+    ).
+
+device_mode_code(color_v2, active, 0x00).
+device_mode_code(color_v2, passive, 0x01).
+device_mode_code(color_v2, raw, 0x03).
+device_mode_code(compass, calibrate, 0x43).
+device_mode_code(compass, measure, 0x00).
+
+%!  device_calibrate(+Device0, -Device) is det.
+%
+%   For a gyro standing still: the mean of ten raw readings taken as its
+%   rest from now on (about 600, differing from unit to unit and with the
+%   temperature), so that device_read/2 of Device gives rate(0) at rest.
+%
+%   @error domain_error(gyro, Device0) for another device.
+
+device_calibrate(device(gyro, S, _), device(gyro, S, Offset)) :-
+    !,
+    findall(Raw, ( between(1, 10, _),
+                   sensor_values(S, Values),
+                   memberchk(raw(Raw), Values) ),
+            Raws),
+    sum_list(Raws, Sum),
+    Offset is (Sum + 5) // 10.
+device_calibrate(Device, _) :-
+    domain_error(gyro, Device).
 
 device_bytes(Sensor, Kind, Register, Count, Bytes) :-
     device_address(Kind, Address),
