@@ -4,7 +4,6 @@
 #include "brick/BrickCode.h"
 #include "brick/Input.h"
 #include "brick/Output.h"
-#include "brick/Ultrasonic.h"
 #include "protocol/Nxt.h"
 
 namespace Brick {
@@ -47,8 +46,22 @@ long EventWatcher::poll() {
   if (gone) {
     return kBrickOk;  // said once; a lost brick is not asked again
   }
-  for (Watch& w : watches) {
-    long code = pollOne(w);
+  // Every watch's reading in one batch: requests back to back, as the link allows.
+  Batch batch(*link);
+  for (const Watch& w : watches) {
+    if (w.what == What::Motor) {
+      batch.output(w.port);
+    } else if (w.what == What::Distance) {
+      batch.ultrasonic(w.port);
+    } else {
+      batch.input(w.port);
+    }
+  }
+  if (!watches.empty()) {
+    batch.run();
+  }
+  for (std::size_t i = 0; i < watches.size(); ++i) {
+    long code = judge(watches[i], batch.result(i));
     // A brick that refuses one reading still answers: only a failed link loses it.
     if (code != kBrickOk && !isBrickStatus(code)) {
       gone = true;
@@ -59,13 +72,12 @@ long EventWatcher::poll() {
   return kBrickOk;
 }
 
-long EventWatcher::pollOne(Watch& w) {
+long EventWatcher::judge(Watch& w, const Batch::Result& r) {
+  if (r.code != kBrickOk) {
+    return r.code;
+  }
   if (w.what == What::Motor) {
-    Output::State s;
-    long code = Output(*link, w.port).getState(s);
-    if (code != kBrickOk) {
-      return code;
-    }
+    const Output::State& s = r.output;
     int moving = Output::finished(s) ? 0 : 1;
     auto now = std::chrono::steady_clock::now();
     if (w.state == 1 && moving == 0) {
@@ -84,20 +96,12 @@ long EventWatcher::pollOne(Watch& w) {
   }
   int value = 0;
   if (w.what == What::Distance) {
-    long code = Ultrasonic(*link, w.port).read(value);
-    if (code != kBrickOk) {
-      return code;
-    }
+    value = r.centimetres;
   } else {
-    Input::Values v;
-    long code = Input(*link, w.port).getValues(v);
-    if (code != kBrickOk) {
-      return code;
-    }
-    if (!v.valid) {
+    if (!r.input.valid) {
       return kBrickOk;  // just configured: no reading yet
     }
-    value = v.scaled;
+    value = r.input.scaled;
   }
   if (w.what == What::Touch) {
     int pressed = value != 0 ? 1 : 0;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "brick/Batch.h"
 #include "brick/Export.h"
 
 namespace Comm {
@@ -59,7 +60,8 @@ class BRICKCTL_API EventWatcher {
   // A motor: its move ending, and its stalling.
   void watchMotor(int port);
 
-  // Reads every watched port once: 0, or the code of the failure that lost the brick.
+  // Reads every watched port once, in one batch (requests back to back as the link allows): 0,
+  // or the code of the failure that lost the brick.
   long poll();
   // The oldest event not handed out yet; false when none is.
   bool next(Event& out);
@@ -84,7 +86,8 @@ class BRICKCTL_API EventWatcher {
   };
 
   void emit(Kind kind, int port, int value);
-  long pollOne(Watch& w);
+  // Turns one watch's reading into events.
+  long judge(Watch& w, const Batch::Result& r);
 
   Comm::SerialCommunication* link;
   std::vector<Watch> watches;
