@@ -246,6 +246,18 @@ bool PtyServer::moreQueued() {
          (master >= 0 && ::ioctl(master, FIONREAD, &waiting) == 0 && waiting > 0);
 }
 
+bool PtyServer::moreComing() {
+  // On a stepped clock the link's time passes at once, so a host's next telegram, written a
+  // moment after the last (two motors started together), may not be there yet; it would then
+  // open a burst of its own, a radio turn later. A host that writes within a millisecond is
+  // taken to have sent both at once, as a real link carries them.
+  if (master < 0) {
+    return false;
+  }
+  pollfd p{master, POLLIN, 0};
+  return ::poll(&p, 1, kBurstGraceMs) > 0 && (p.revents & POLLIN) != 0;
+}
+
 void PtyServer::pass(double seconds) {
   if (seconds <= 0) {
     return;
@@ -283,8 +295,8 @@ void PtyServer::take(std::size_t bytes) {
 }
 
 void PtyServer::settle() {
-  if (!burst || moreQueued()) {
-    return;  // the host sent more already: the burst goes on
+  if (!burst || moreQueued() || (linkTime && moreComing())) {
+    return;  // the host sent more: the burst goes on
   }
   passTo(outgoing.empty() ? linkAt : outgoing.back().at);
   pace.idle();

@@ -96,6 +96,9 @@ class PtyServer {
   void passTo(double until);
   void pass(double seconds);
   bool moreQueued();
+  // Whether the host writes more within kBurstGraceMs (on a stepped clock only).
+  bool moreComing();
+  static constexpr int kBurstGraceMs = 1;
   // Gives up, dropping the rest, when the client the frame was for has gone meanwhile.
   void send(const Bytes& frame, std::uint64_t forSession);
   // True when no client has the device open; once the last one has gone, carries out what it
