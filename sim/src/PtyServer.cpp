@@ -209,10 +209,14 @@ bool PtyServer::noticeDeparture() {
   outgoing.clear();
   ++session;
   // A brick carries out every telegram that reached it whole, whether or not its sender stays
-  // for the reply: a client that stopped a motor and left must find it stopped. What it sent
-  // is taken off the line first, while nobody has the device open (a client that opens it now
+  // for the reply: a client that stopped a motor and left must find it stopped. What the line
+  // holds is taken off it first, while nobody has the device open (a client that opens it now
   // may already have written), and only then carried out; the replies, owed to nobody, are
-  // dropped. A telegram cut short by the departure is dropped.
+  // dropped. A telegram cut short by the departure is dropped, and so is what a flooding
+  // client still had on its way (the kernel's buffers behind the line's, which a brick's flow
+  // control would never have let it send): only when something was left at all, so that a
+  // client that leaves nothing behind costs the next one nothing.
+  bool left = waiting > 0;
   std::uint8_t buffer[512];
   while (waiting > 0 && hungUp(master)) {
     ssize_t got = ::read(master, buffer, sizeof buffer);
@@ -223,6 +227,9 @@ bool PtyServer::noticeDeparture() {
     if (::ioctl(master, FIONREAD, &waiting) != 0) {
       waiting = 0;
     }
+  }
+  if (left && hungUp(master)) {
+    ::tcflush(master, TCIFLUSH);
   }
   departing = true;
   carryOut();
