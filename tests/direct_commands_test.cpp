@@ -182,7 +182,10 @@ TEST(DirectCommands, AnsweredAsTheFirmwareDoes) {
            {"01 9A", "02 9A 00 00 16 53 00 00 01 00"},
            {"01 A1 00", "02 A1 00 00 00"},
            {"01 A2 01 03", "02 A2 00 01 00 00 00 00"},
-           {"01 A2 00 79", "02 A2 00 00 00" + zeros(121)},
+           // In memory the brick is on USB: the reply must fit a 64-byte packet (59 bytes of
+           // data); over Bluetooth 121 come.
+           {"01 A2 00 3B", "02 A2 00 00 00" + zeros(59)},
+           {"01 A2 00 79", "02 A2 8A 00 00"},
            {"01 A2 00 7A", "02 A2 8A 00 00"},
            {"01 97", "02 97 8A 00 00 00 00"},
            {"01 A4", "02 A4 8A"},

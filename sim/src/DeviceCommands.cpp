@@ -38,7 +38,8 @@ Bytes VirtualBrick::deviceCommand(const std::uint8_t* t, std::size_t n) {
         return reply(opcode, Nxt::kStatusInsanePacket, 5);
       }
       std::size_t count = opcode == Nxt::kPoll ? t[3] : 0;
-      if (count > kMostPoll) {
+      // Over USB the reply must fit the 64-byte packet as well.
+      if (count > kMostPoll || 5 + count > mostTelegram) {
         Bytes out = reply(opcode, kUndefinedError, 5);
         out[3] = t[2];
         return out;
