@@ -1,8 +1,12 @@
 // The event watcher against the virtual robot: scripted bumper presses (world "press" lines),
 // a wall coming near, a motor's move ending, the brick going away. Stepped clock, over the
 // pseudo-terminal under the USB and the Bluetooth link models.
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "BrickFixture.h"
@@ -148,4 +152,40 @@ TEST(EventWatcher, LightCrossesTheLine) {
     }
   }
   EXPECT_EQ(kinds, (std::vector<Kind>{Kind::Dark, Kind::Bright, Kind::MotorDone}));
+}
+
+// A wheel jammed while its motor is powered (world "hold B ..."): the watcher says it stalled,
+// once, and says nothing of the free wheel beside it. The stall clock is the program's own, so
+// the loop waits in real time between polls; how many polls that takes does not matter.
+TEST(EventWatcher, AJammedWheelIsSaidToStallOnce) {
+  for (auto kind : {Sim::LinkModel::Kind::Usb, Sim::LinkModel::Kind::Bluetooth}) {
+    Rig rig("name jam\narena 300 300\nrobot 150 150 0\nhold B 0.1 10000\n", kind);
+    EventWatcher watcher(rig.block);
+    watcher.stallMs = 100;
+    watcher.watchMotor(1);
+    watcher.watchMotor(2);
+    Brick::Lib::Output left(rig.block, 1);
+    Brick::Lib::Output right(rig.block, 2);
+    ASSERT_EQ(left.runRegulated(30, 0), 0);
+    ASSERT_EQ(right.runRegulated(30, 0), 0);
+    std::vector<std::pair<Kind, int>> seen;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto settled = until;  // a while after the stall, to see it is not said again
+    while (std::chrono::steady_clock::now() < std::min(until, settled)) {
+      ASSERT_EQ(watcher.poll(), 0);
+      EventWatcher::Event e;
+      while (watcher.next(e)) {
+        seen.emplace_back(e.kind, e.port);
+        settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(seen, (std::vector<std::pair<Kind, int>>{{Kind::MotorStalled, 1}}));
+    Brick::Lib::Output::State b;
+    Brick::Lib::Output::State c;
+    ASSERT_EQ(left.getState(b), 0);
+    ASSERT_EQ(right.getState(c), 0);
+    EXPECT_LT(std::abs(b.rotationCount), 60) << "B turned while held";
+    EXPECT_GT(c.rotationCount, 60) << "C ran free";
+  }
 }

@@ -121,7 +121,9 @@ void Robot::step(double dt) {
 void Robot::stepMotor(int port, double dt) {
   Motor& m = motors[static_cast<std::size_t>(port)];
   int partner = m.partner;  // finishing forgets it
-  if (m.step(dt, batteryMillivolts)) {
+  if (held(port)) {
+    m.speed = 0;  // jammed: powered or not, it does not turn, and its run goes on
+  } else if (m.step(dt, batteryMillivolts)) {
     // The goal is reached: the run state turns idle and the motor coasts on. A partner still
     // running ends at its own goal (a moment later when its telegram came later); the pivot of
     // a turn, held still, ends with the move.

@@ -56,6 +56,15 @@ bool Robot::bumperPressed() const {
   return bumperContact(nullptr);
 }
 
+bool Robot::held(int port) const {
+  for (const World::Hold& h : map.holds) {
+    if (h.port == port && time >= h.at && time < h.at + h.seconds) {
+      return true;
+    }
+  }
+  return false;
+}
+
 World::Point Robot::spot() const {
   return ahead(kSpotAhead);
 }

@@ -1,6 +1,7 @@
 #include "sim/World.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -298,6 +299,14 @@ bool World::parse(const std::string& text, World& out, std::string& error) {
         return fail("press AT SECONDS: the bumper held from AT for SECONDS of world time");
       }
       world.presses.push_back(Press{v[0], v[1]});
+    } else if (keyword == "hold") {
+      std::string port;
+      int letter =
+          in >> port && port.size() == 1 ? std::toupper(static_cast<unsigned char>(port[0])) : 0;
+      if (letter < 'A' || letter > 'C' || !numbers(in, v, 2, 2) || v[0] < 0 || v[1] <= 0) {
+        return fail("hold PORT AT SECONDS: the motor on A, B or C held still from AT for SECONDS");
+      }
+      world.holds.push_back(Hold{letter - 'A', v[0], v[1]});
     } else if (keyword == "answer") {
       int inbox = -1;
       int outbox = -1;

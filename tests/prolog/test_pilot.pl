@@ -140,6 +140,33 @@ test(no_press_lost) :-
     run_on([world(World)], presses, _),
     delete_file(World).
 
+% Wheel B jammed from 0.1 s while both motors run: one motor(b, stalled) and nothing of c.
+jammed(B) :-
+    brick_motor(B, b, Left),
+    brick_motor(B, c, Right),
+    brick_events(B, [motor(Left), motor(Right)], Events),
+    motor_run(Left, 30),
+    motor_run(Right, 30),
+    all_events(Events, Seen),
+    brick_events_stop(Events),
+    motor_stop(Left),
+    motor_stop(Right),
+    assertion(Seen == [motor(b, stalled)]).
+
+% Every event until none comes for 1.5 s.
+all_events(Events, [E|Es]) :-
+    wait_event(Events, E, 1.5), !,
+    all_events(Events, Es).
+all_events(_, []).
+
+test(stalled_wheel) :-
+    tmp_file(jam, World),
+    setup_call_cleanup(open(World, write, Out),
+                       format(Out, "name jam~narena 300 300~nrobot 150 150 0~nhold B 0.1 1000~n", []),
+                       close(Out)),
+    run_on([world(World)], jammed, _),
+    delete_file(World).
+
 test(lost_brick) :-
     nb_getval(bricksim, Exe),
     sim_start(Exe, Sim),

@@ -108,6 +108,8 @@ class Robot : public Environment {
   void mark(const std::string& kind, const std::string& text);
   void markAt(const std::string& kind, const std::string& text, World::Point at);
   bool bumperContact(World::Point* contact) const;
+  // Whether the world holds the motor on `port` still now ("hold" lines).
+  bool held(int port) const;
   World::Point ahead(double distance, double angleOffset = 0) const;
   double spotReflectance(int channel) const;  // -1: brightness for the light sensor
 

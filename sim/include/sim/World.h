@@ -107,7 +107,7 @@ class World {
   // An infrared ball the IR seeker sees ("beacon X Y").
   bool hasBeacon = false;
   Point beacon{0, 0};
-  double celsius = 21;    // the room's temperature ("temperature CELSIUS")
+  double celsius = 21;  // the room's temperature ("temperature CELSIUS")
   // Wheel slip ("slip LOST [ERROR [SEED]]", percent): off unless a world asks for it.
   struct Slip {
     double lost = 0;   // share of each wheel's travel lost
@@ -124,6 +124,16 @@ class World {
     double seconds;
   };
   std::vector<Press> presses;
+  // Wheels a test holds still ("hold PORT AT SECONDS"): the motor on PORT (0 to 2 for A to C)
+  // does not turn from AT to AT + SECONDS of world time, powered or not, as a wheel jammed
+  // against an obstacle or held by a hand: its tacho count stands while its run state says
+  // it runs, which is how a program sees a stall.
+  struct Hold {
+    int port;
+    double at;
+    double seconds;
+  };
+  std::vector<Hold> holds;
   int soundLevel = 15;    // ambient sound, percent of full scale
   int ambientLight = 40;  // room light, percent, what a sensor with its lamp off sees on white
 };
