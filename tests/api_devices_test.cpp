@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #ifdef BRICK_TEST_PNG
@@ -28,6 +29,12 @@ using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
 namespace {
+
+// A driver needs a brick and an input named as the brick prints it.
+static_assert(!std::is_default_constructible_v<brick::Compass>);
+static_assert(!std::is_constructible_v<brick::Gyro, brick::Brick&, int>);
+static_assert(!std::is_constructible_v<brick::IrSeeker, brick::Brick&, brick::Port>);
+static_assert(std::is_constructible_v<brick::TemperatureSensor, brick::Brick&, brick::Input>);
 
 // As tests/devices_test.cpp's worlds: a robot heading 60 degrees clockwise from north, a beacon
 // 30 degrees to its right, a room at 23.5 degrees, a red mat under its sensor spot.
