@@ -341,6 +341,8 @@ TEST_F(ApiDevices, IoMapRoundTrip) {
                                                  static_cast<std::uint8_t>(at >> 8)}) +
                             " 02 00 FF 81"});
   EXPECT_EQ(maps.read("display", at, 2), (std::vector<std::uint8_t>{0xFF, 0x81}));
+  // The map's last byte is within it; the one after it was refused before sending.
+  EXPECT_EQ(maps.read(display[0], display[0].ioMapSize - 1, 1).size(), 1u);
   EXPECT_EQ(maps.read(maps.module(M::kDisplayId), at, 2), (std::vector<std::uint8_t>{0xFF, 0x81}));
   std::error_code ec;
   maps.module("Nothing", ec);
