@@ -1,11 +1,11 @@
-// sonar_log: the ultrasonic sensor's distance as CSV, one row every 100 ms.
+// sonar_log: the ultrasonic sensor's distance as CSV, one row every 100 ms from the start.
 //   sonar_log [DEVICE [ROWS]]     (no DEVICE: the brick `brick` would use)
+// A distance of 255 means nothing echoed within the sensor's range.
 #include <brick/brick.hpp>
 
 #include <chrono>
 #include <iostream>
 #include <string>
-#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -15,19 +15,9 @@ int main(int argc, char** argv) {
   try {
     brick::Brick nxt(device);
     brick::UltrasonicSensor sonar = nxt.ultrasonicSensor(brick::Input::S4);
-    auto start = std::chrono::steady_clock::now();
-    std::cout << "time_ms,distance_cm\n";
-    for (int row = 0; row < rows; ++row) {
-      int centimetres = sonar.centimetres();
-      auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-          std::chrono::steady_clock::now() - start);
-      std::cout << elapsed.count() << ',';
-      if (centimetres != brick::UltrasonicSensor::noEcho) {
-        std::cout << centimetres;  // an empty field: nothing within range
-      }
-      std::cout << '\n';
-      std::this_thread::sleep_for(100ms);
-    }
+    brick::Sampler log(nxt);
+    log.add("distance_cm", [&] { return double(sonar.centimetres()); });
+    log.run(100ms, rows, std::cout);
   } catch (const brick::Error& e) {
     std::cerr << "sonar_log: " << e.what() << '\n';
     return 1;

@@ -38,10 +38,12 @@ enum class Errc : int {
   wait_timeout = -1109,     ///< a bounded wait on the brick ran out
   no_room = -1110,          ///< a file larger than the brick's free flash
   stopped = -1111,          ///< the program stopped a transfer (its stream failed)
+  wrong_device = -1112,     ///< another digital sensor than the one expected answers there
   brick_status = 0x1000,    ///< base of the brick's own status bytes
   mailbox_empty = 0x1040,   ///< the brick's status 0x40: the mailbox is empty
   file_not_found = 0x1087,  ///< the brick's status 0x87: no such file
   file_exists = 0x108F,     ///< the brick's status 0x8F: a file of that name exists
+  no_module = 0x1090,       ///< the brick's status 0x90: no firmware module of that name or id
   out_of_range = 0x10C0,    ///< the brick's status 0xC0: a value or file it cannot use
   bus_error = 0x10DD,       ///< the brick's status 0xDD: nothing answered on the sensor's bus
   no_program = 0x10EC,      ///< the brick's status 0xEC: no program is running
@@ -88,9 +90,21 @@ class BRICKCTL_API Error : public std::system_error {
       raise(ec, operation);
     }
   }
+  /// @brief Same as throwIf(const std::error_code&, const char*), what() naming `detail` too
+  /// when it is not empty (e.g. which device answered instead of the expected one).
+  /// @param ec the outcome of a call.
+  /// @param operation what was being done.
+  /// @param detail what the handle learnt of the failure, in a sentence; may be empty.
+  /// @throws brick::Error when `ec` is set.
+  static void throwIf(const std::error_code& ec, const char* operation, const std::string& detail) {
+    if (ec) {
+      raise(ec, detail.empty() ? std::string(operation) : operation + (": " + detail));
+    }
+  }
 
  private:
   [[noreturn]] static void raise(const std::error_code& ec, const char* operation);
+  [[noreturn]] static void raise(const std::error_code& ec, const std::string& operation);
 };
 
 }  // namespace brick

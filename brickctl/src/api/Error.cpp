@@ -68,4 +68,8 @@ void Error::raise(const std::error_code& ec, const char* operation) {
   throw Error(ec, operation);
 }
 
+void Error::raise(const std::error_code& ec, const std::string& operation) {
+  throw Error(ec, operation);
+}
+
 }  // namespace brick

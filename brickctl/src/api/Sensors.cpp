@@ -1,6 +1,7 @@
 // The typed sensors: each reads the port Brick set up for it with one GETINPUTVALUES, or, for
 // the ultrasonic sensor and other digital ones, over the port's I2C bus.
 #include "Outcome.h"
+#include "brick/ColorSensor.h"
 #include "brick/ColourSensor.hpp"
 #include "brick/I2cDevice.h"
 #include "brick/I2cSensor.hpp"
@@ -46,6 +47,37 @@ int SoundSensor::percent(std::error_code& ec) noexcept {
 Colour ColourSensor::colour(std::error_code& ec) noexcept {
   int number = scaled(link, where, ec);
   return number >= 1 && number <= 6 ? static_cast<Colour>(number) : Colour::None;
+}
+
+void ColourSensor::mode(Mode mode, std::error_code& ec) noexcept {
+  using Lamp = ::Brick::Lib::ColorSensor::Mode;
+  Lamp lamp = Lamp::Full;
+  switch (mode) {
+    case Mode::Colour:
+      break;
+    case Mode::Red:
+      lamp = Lamp::Red;
+      break;
+    case Mode::Green:
+      lamp = Lamp::Green;
+      break;
+    case Mode::Blue:
+      lamp = Lamp::Blue;
+      break;
+    case Mode::Ambient:
+      lamp = Lamp::Ambient;
+      break;
+    default:
+      ec = make_error_code(Errc::bad_value);
+      return;
+  }
+  if (usable(link, ec)) {
+    setOutcome(ec, ::Brick::Lib::ColorSensor(*link, static_cast<int>(where)).setUp(lamp));
+  }
+}
+
+int ColourSensor::level(std::error_code& ec) noexcept {
+  return scaled(link, where, ec);
 }
 
 int UltrasonicSensor::centimetres(std::error_code& ec) noexcept {
