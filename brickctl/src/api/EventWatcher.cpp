@@ -1,6 +1,6 @@
 #include "brick/EventWatcher.hpp"
 
-#include <new>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -13,47 +13,27 @@ namespace brick {
 using detail::inRange;
 using detail::setOutcome;
 using detail::usable;
-using Lib = ::Brick::Lib::EventWatcher;
+using Underneath = ::Brick::Lib::EventWatcher;
 
 namespace {
 
 const std::chrono::hours kLongestStall(1);
 
+// The kinds underneath, in their order there.
+constexpr Event::Kind kKinds[] = {
+    Event::Kind::pressed,    Event::Kind::released,      Event::Kind::near,
+    Event::Kind::far,        Event::Kind::dark,          Event::Kind::bright,
+    Event::Kind::motor_done, Event::Kind::motor_stalled, Event::Kind::brick_lost,
+};
+static_assert(std::size(kKinds) == static_cast<std::size_t>(Underneath::Kind::BrickLost) + 1);
+
 // The event underneath, its port typed by what it concerns.
-Event typed(const Lib::Event& e) {
+Event typed(const Underneath::Event& e) {
   Event out;
   out.value = e.value;
   out.time = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::duration<double>(e.seconds));
-  switch (e.kind) {
-    case Lib::Kind::Pressed:
-      out.kind = Event::Kind::pressed;
-      break;
-    case Lib::Kind::Released:
-      out.kind = Event::Kind::released;
-      break;
-    case Lib::Kind::Near:
-      out.kind = Event::Kind::near;
-      break;
-    case Lib::Kind::Far:
-      out.kind = Event::Kind::far;
-      break;
-    case Lib::Kind::Dark:
-      out.kind = Event::Kind::dark;
-      break;
-    case Lib::Kind::Bright:
-      out.kind = Event::Kind::bright;
-      break;
-    case Lib::Kind::MotorDone:
-      out.kind = Event::Kind::motor_done;
-      break;
-    case Lib::Kind::MotorStalled:
-      out.kind = Event::Kind::motor_stalled;
-      break;
-    case Lib::Kind::BrickLost:
-      out.kind = Event::Kind::brick_lost;
-      break;
-  }
+  out.kind = kKinds[static_cast<int>(e.kind)];
   if (out.kind == Event::Kind::brick_lost) {
     setOutcome(out.error, e.value);
     out.value = 0;
@@ -71,7 +51,7 @@ struct EventWatcher::Impl {
   explicit Impl(Comm::SerialCommunication& link) : link(&link), watcher(link) {}
 
   Comm::SerialCommunication* link;
-  Lib watcher;
+  Underneath watcher;
   std::function<void(const Event&)> callback;
 };
 
@@ -136,7 +116,7 @@ void EventWatcher::poll(std::error_code& ec) noexcept {
 }
 
 std::optional<Event> EventWatcher::next() noexcept {
-  Lib::Event e;
+  Underneath::Event e;
   if (impl == nullptr || !impl->watcher.next(e)) {
     return std::nullopt;
   }
@@ -154,7 +134,7 @@ void EventWatcher::onEvent(std::function<void(const Event&)> callback) {
   impl->callback = std::move(callback);
   if (impl->callback) {
     Impl* self = impl.get();  // stays where it is when the watcher moves
-    impl->watcher.onEvent = [self](const Lib::Event& e) { self->callback(typed(e)); };
+    impl->watcher.onEvent = [self](const Underneath::Event& e) { self->callback(typed(e)); };
   } else {
     impl->watcher.onEvent = nullptr;
   }
