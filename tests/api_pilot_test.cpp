@@ -196,6 +196,16 @@ TEST_F(ApiPilot, RefusesBadConfigurationsAndMovesBeforeSending) {
     EXPECT_FALSE(pilot.moving());
   }
   EXPECT_THROW(pilot.travel(kNaN), brick::Error);
+  // A closed brick: the pilot and a watcher of it send nothing.
+  brick::EventWatcher watcher(b);
+  b.close();
+  std::error_code ec;
+  pilot.travel(10, Wait::no, ec);
+  EXPECT_EQ(ec, Errc::not_open);
+  EXPECT_FALSE(pilot.wait(1s, ec));
+  EXPECT_EQ(ec, Errc::not_open);
+  watcher.watchTouch(Input::S1, ec);
+  EXPECT_EQ(ec, Errc::not_open);
   EXPECT_EQ(wire(), Strings{});
 }
 
