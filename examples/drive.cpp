@@ -1,34 +1,31 @@
-// Drives a brick through the class library's public headers: a tone, the battery, a motor, a
+// Drives a brick through the modern API (brick/brick.hpp): a tone, the battery, a motor, a
 // touch sensor. Give it a device path or a Bluetooth address; the demo gives it the virtual
 // brick's pseudo-terminal.
-#include <cstdio>
+#include <brick/brick.hpp>
 
-#include "brick/Block.h"
-#include "brick/Motor.h"
-#include "brick/Sensor.h"
+#include <chrono>
+#include <iostream>
+
+using namespace std::chrono_literals;
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: drive DEVICE|XX:XX:XX:XX:XX:XX\n");
+    std::cerr << "usage: drive DEVICE|XX:XX:XX:XX:XX:XX\n";
     return 2;
   }
-  Brick::Lib::Block brick;
-  if (!brick.connectBluetooth(argv[1])) {
-    std::fprintf(stderr, "drive: cannot open %s\n", argv[1]);
+  try {
+    brick::Brick nxt(argv[1]);
+    nxt.keepRunning();  // the wheel finishes its turn after the program has gone
+    std::cout << "connected to \"" << nxt.name() << "\", battery " << nxt.batteryMillivolts()
+              << " mV\n";
+    brick::Motor left = nxt.motor(brick::Port::B);
+    left.turn(75, 360);
+    brick::TouchSensor touch = nxt.touchSensor(brick::Input::S1);
+    std::cout << "touch reads " << touch.pressed() << ", rotation count " << left.position()
+              << '\n';
+    nxt.playTone(440, 200ms);
+  } catch (const brick::Error& e) {
+    std::cerr << "drive: " << e.what() << '\n';
     return 1;
   }
-  char name[256];
-  brick.getName(name);
-  std::printf("connected to \"%s\", battery %d mV\n", name, brick.getBatteryLevel());
-
-  Brick::Lib::Motor left;
-  brick.setMotor(&left, 1);
-  left.moveForwardDegrees(75, 360);
-  Brick::Lib::Sensor touch;
-  touch.setSensorType(Brick::Lib::SENSOR_TOUCH);
-  brick.setSensor(&touch, 0);
-  std::printf("touch reads %d, rotation count %d\n", touch.getValue(), left.getRotationCount());
-  brick.playTone(440, 200);
-  brick.disconnect();
-  return brick.getStatus().isFatal() ? 1 : 0;
 }

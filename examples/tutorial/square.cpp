@@ -1,35 +1,31 @@
 // tutorial/square.cpp: a 50 cm square with the pilot, and where it reckons it ended.
+#include <brick/brick.hpp>
+
 #include <cmath>
-#include <cstdio>
-
-#include "brick/Block.h"
-#include "brick/Pilot.h"
-
-using namespace Brick::Lib;
+#include <iostream>
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: square DEVICE\n");
+    std::cerr << "usage: square DEVICE\n";
     return 2;
   }
-  Block brick;
-  brick.connectBluetooth(argv[1]);
-  Pilot::Config config;
-  config.wheelDiameter = 5.6;
-  config.track = 12;
-  config.leftPort = 1;   // B
-  config.rightPort = 2;  // C
-  Pilot pilot(brick, config);
-  for (int side = 0; side < 4; ++side) {
-    // Each move waits until the robot stands still; a failure is the brick's code.
-    if (pilot.travel(50) != 0 || pilot.rotate(90) != 0) {
-      std::fprintf(stderr, "the brick at %s does not answer\n", argv[1]);
-      return 1;
+  try {
+    brick::Brick nxt(argv[1]);
+    brick::Pilot::Config config;
+    config.wheelDiameter = 5.6;  // cm
+    config.track = 12;           // cm between the wheels
+    config.left = brick::Port::B;
+    config.right = brick::Port::C;
+    brick::Pilot pilot(nxt, config);
+    for (int side = 0; side < 4; ++side) {
+      pilot.travel(50);  // each move waits until the robot stands still
+      pilot.rotate(90);
     }
+    brick::Pose pose = pilot.pose();
+    std::cout << "back where it began: " << std::lround(pose.x) << " cm, " << std::lround(pose.y)
+              << " cm, heading " << std::lround(pose.heading) << '\n';
+  } catch (const brick::Error& e) {
+    std::cerr << "square: " << e.what() << '\n';
+    return 1;
   }
-  const Pose& pose = pilot.pose();
-  std::printf("back where it began: %ld cm, %ld cm, heading %ld\n", std::lround(pose.x),
-              std::lround(pose.y), std::lround(pose.heading));
-  brick.disconnect();
-  return 0;
 }
