@@ -505,8 +505,15 @@ TEST(PtyServing, ADepartedClientsBacklogIsDropped) {
     int fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     ASSERT_TRUE(floodUnread(fd));
+    std::uint64_t before = server.departures();
     ::close(fd);
-    ::usleep(100000);
+    // However slowly the server gets through the flood (a sanitizer's build, a loaded machine),
+    // the next client comes once the departure is seen.
+    auto give = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (server.departures() == before && std::chrono::steady_clock::now() < give) {
+      ::usleep(10000);
+    }
+    ASSERT_GT(server.departures(), before);
 
     fd = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);

@@ -244,6 +244,7 @@ bool PtyServer::noticeDeparture() {
     ::tcflush(line, TCIFLUSH);
     ::close(line);
   }
+  ++departed;
   return true;
 }
 

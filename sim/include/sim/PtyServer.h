@@ -66,6 +66,10 @@ class PtyServer {
   void setLinkModel(const LinkModel& model, std::function<void(double seconds)> pass = nullptr);
 
   std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex); }
+  // How many times the server has seen the last client go (and dropped what was owed to it).
+  // A client that opens the device before the server has looked cannot be told from the one
+  // before it: a test that needs a clean line waits for this to count the departure.
+  std::uint64_t departures() const { return departed.load(); }
   VirtualBrick& brick() { return target; }
 
  private:
@@ -119,6 +123,9 @@ class PtyServer {
   bool departing = false;  // carrying out what a client that has gone sent: no replies
   // Counts the times the last client went; a reply computed in an earlier session is not sent.
   std::uint64_t session = 0;
+  // Departures dealt with: counted once what the client left is carried out and the line
+  // emptied.
+  std::atomic<std::uint64_t> departed{0};
   TelegramStream pending;  // bytes of a telegram not yet whole
   std::string path;
   Fault fault = Fault::None;
