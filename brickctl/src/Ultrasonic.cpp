@@ -65,7 +65,7 @@ class Reading {
     pauseMs = 0;
     // The brick took the LSWRITE no sooner than it was sent, and takes the LSREAD no sooner
     // than it is sent, each after the link's one-way time: sent kMeasurementMs apart, the
-    // LSREAD finds the bus done. What is left of that time is seldom more than a round trip.
+    // LSREAD finds the bus done. Over Bluetooth the LSWRITE's round trip alone takes longer.
     auto measured = written + std::chrono::milliseconds(Ultrasonic::kMeasurementMs);
     auto latest = std::chrono::steady_clock::now() +
                   std::chrono::milliseconds(std::max(0, deadline.remainingMs()));
