@@ -1,15 +1,21 @@
-// A robot's control loop and the ultrasonic reading over the virtual brick's link models, on the
-// stepped clock: world seconds, the same on any machine. Each cycle reads touch (port 1), light
-// (3), ultrasonic (4) and both rotation counts (B, C), then sets both motors.
+// A robot's control loop and the ultrasonic reading over the virtual brick's link models: on the
+// stepped clock, world seconds, the same on any machine; and in real time, as users run it.
+// Each cycle reads touch (port 1), light (3), ultrasonic (4) and both rotation counts (B, C),
+// then sets both motors.
 //
 // Prints, tab-separated: figure, measured, the link model's limit, ratio (limit / measured for
 // times, measured / limit for rates), telegrams per cycle. The limit is what the model makes of
 // the fewest telegrams sent as early as allowed: USB, every request of a cycle in one burst;
 // Bluetooth, at most two replies awaited (the brick keeps two), so bursts of two requests, the
 // motor commands riding with the last.
+//
+// Telegrams per ultrasonic reading: a quick sensor (done at once) on the stepped clock, and a
+// sensor that needs the bus's 4 ms in real time. On the stepped clock only the link's time
+// passes: a reading's wait for the bus before its LSREAD would pass no world time there.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,6 +29,7 @@
 #include "protocol/Nxt.h"
 #include "sim/LinkModel.h"
 #include "sim/PtyServer.h"
+#include "sim/RealClock.h"
 #include "sim/Robot.h"
 #include "sim/SteppedClock.h"
 #include "sim/VirtualBrick.h"
@@ -34,12 +41,21 @@ using Kind = Sim::LinkModel::Kind;
 namespace L = Brick::Lib;
 
 struct Rig {
-  explicit Rig(Kind kind) : clock(0), robot(Sim::World::builtIn(), clock) {
+  // On the stepped clock, or in real time: the server then waits the link's time, and the
+  // world (a sensor's measurement) follows the wall clock.
+  explicit Rig(Kind kind, bool realTime = false)
+      : clock(0),
+        robot(Sim::World::builtIn(), realTime ? static_cast<Sim::Clock&>(wall) : clock),
+        real(realTime) {
     robot.attach(sim);
-    server.setLinkModel(Sim::LinkModel(kind), [this](double s) {
-      auto guard = server.lock();
-      clock.step(s);
-    });
+    if (realTime) {
+      server.setLinkModel(Sim::LinkModel(kind));
+    } else {
+      server.setLinkModel(Sim::LinkModel(kind), [this](double s) {
+        auto guard = server.lock();
+        clock.step(s);
+      });
+    }
     server.start();
     block.connectBluetooth(const_cast<char*>(server.devicePath().c_str()));
     L::Input(block, 0).setMode(Nxt::kSwitch, Nxt::kBooleanMode);
@@ -57,6 +73,10 @@ struct Rig {
     L::BrickInfo(block).keepAlive(sleepMs);
   }
   double seconds() {
+    if (real) {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    }
     auto guard = server.lock();
     return clock.time();
   }
@@ -66,7 +86,9 @@ struct Rig {
   }
 
   Sim::SteppedClock clock;
+  Sim::RealClock wall;
   Sim::Robot robot;
+  bool real;
   Sim::VirtualBrick sim;
   Sim::PtyServer server{sim};
   L::Block block;
@@ -118,8 +140,8 @@ void print(const std::string& figure, double measured, double limit, double rati
 const int kCycles = 20;
 
 // The loop as one Batch per cycle.
-void batchLoop(Kind kind) {
-  Rig rig(kind);
+void batchLoop(Kind kind, bool realTime = false) {
+  Rig rig(kind, realTime);
   L::Batch batch(rig.block);
   // The USB model takes a whole cycle at once; over Bluetooth the brick keeps two replies.
   batch.inFlight = kind == Kind::Usb ? 8 : 2;
@@ -130,19 +152,21 @@ void batchLoop(Kind kind) {
   batch.output(2);
   batch.runRegulated(1, 40);
   batch.runRegulated(2, 40);
+  const int cycles = realTime && kind == Kind::Usb ? 5 * kCycles : kCycles;
   double start = rig.seconds();
   std::size_t sent = rig.telegrams();
-  for (int i = 0; i < kCycles; ++i) {
+  for (int i = 0; i < cycles; ++i) {
     if (batch.run() != 0) {
       std::fprintf(stderr, "cycle failed\n");
     }
   }
   rig.sync();
-  double cycle = (rig.seconds() - start) / kCycles;
-  double telegrams = static_cast<double>(rig.telegrams() - sent - 1) / kCycles;
+  double cycle = (rig.seconds() - start) / cycles;
+  double telegrams = static_cast<double>(rig.telegrams() - sent - 1) / cycles;
   double limit = loopLimit(kind);
-  print(std::string("control loop, Batch, cycles/s, ") + name(kind), 1 / cycle, 1 / limit,
-        limit / cycle, telegrams);
+  print(
+      std::string("control loop, Batch, cycles/s, ") + (realTime ? "real time, " : "") + name(kind),
+      1 / cycle, 1 / limit, limit / cycle, telegrams);
 }
 
 // The same loop one call after the other, each waiting for its reply.
@@ -170,20 +194,24 @@ void callLoop(Kind kind) {
         limit / cycle, telegrams);
 }
 
-// Ultrasonic::read alone: telegrams per reading against the two the brick allows.
-void ultrasonic(Kind kind) {
-  Rig rig(kind);
-  double start = rig.seconds();
+// Ultrasonic::read alone: telegrams per reading against the two the brick allows, for a quick
+// sensor on the stepped clock and for one that needs the bus's 4 ms in real time.
+void ultrasonic(Kind kind, bool realTime) {
+  Rig rig(kind, realTime);
+  if (!realTime) {
+    rig.sim.ultrasonicLatencySeconds = 0;
+  }
   std::size_t sent = rig.telegrams();
   for (int i = 0; i < kCycles; ++i) {
     int cm = 0;
-    L::Ultrasonic(rig.block, 3).read(cm);
+    if (L::Ultrasonic(rig.block, 3).read(cm) != 0) {
+      std::fprintf(stderr, "reading failed\n");
+    }
   }
-  double reading = (rig.seconds() - start) / kCycles;
   double telegrams = static_cast<double>(rig.telegrams() - sent) / kCycles;
-  print(std::string("ultrasonic reading, telegrams, ") + name(kind), telegrams, 2, 2 / telegrams,
-        telegrams);
-  (void)reading;
+  print(std::string("ultrasonic reading, telegrams, ") +
+            (realTime ? "sensor of 4 ms, real time, " : "quick sensor, ") + name(kind),
+        telegrams, 2, 2 / telegrams, telegrams);
 }
 
 }  // namespace
@@ -193,7 +221,11 @@ int main() {
   for (Kind kind : {Kind::Usb, Kind::Bluetooth}) {
     batchLoop(kind);
     callLoop(kind);
-    ultrasonic(kind);
+    ultrasonic(kind, false);
+  }
+  for (Kind kind : {Kind::Usb, Kind::Bluetooth}) {
+    batchLoop(kind, true);
+    ultrasonic(kind, true);
   }
   return 0;
 }

@@ -1,11 +1,18 @@
 // Upload and download speed of Files for a 64 KiB file over bricksim's link models (USB and
 // Bluetooth, sim/include/sim/LinkModel.h), in bytes per second of modelled link time, against
-// what the link itself carries: USB one 64-byte packet per 1 ms pass (64,000 B/s), Bluetooth the
-// radio's serial line (46,080 B/s). The figures are the model's time, not this machine's, so
-// they are the same on any machine. Each line is printed twice: as Files moves a file now, and
-// in 61/58-byte telegrams each awaiting its reply (a brick that refuses long telegrams, or a
-// USB host that asked for every reply). up/d and down/d are against the data a telegram at most
-// carries at the link's limit (USB: 61 of 64 bytes up, 58 down).
+// the most file data the link can carry. The figures are the model's time, not this machine's,
+// so they are the same on any machine.
+//
+// The limits: USB takes one 64-byte packet per 1 ms pass of the brick's firmware, 64,000 bytes
+// a second. A WRITE is one packet of which 61 bytes are data (type, opcode and handle before
+// them): 61,000 B/s up. A READ is one packet in, and its reply one packet out with at most 58
+// data bytes (type, opcode, status, handle and a 2-byte count before them); two READs in one
+// packet would be read as one telegram, so each READ costs the brick a pass of its own: 58,000
+// B/s down. Bluetooth: the radio's serial line, 46,080 bytes a second either way.
+//
+// Prints, tab-separated: figure, bytes/s, the limit, ratio; each as Files moves a file now, and
+// as it does for a host that asked for every reply (setConfirmCommands: USB WRITEs each
+// answered) or a brick that refuses long telegrams (Bluetooth: 61/58-byte telegrams).
 //
 //   transfer_bench [BYTES]     (default 65536)
 #include <algorithm>
@@ -160,24 +167,23 @@ int main(int argc, char** argv) {
   struct Row {
     const char* link;
     Sim::LinkModel::Kind kind;
-    double limit;
-    double dataUp, dataDown;  // the data a telegram at most carries, at the link's limit
+    double up, down;  // the file data the link carries at most, bytes a second
   };
-  // USB: 61 of a WRITE's 64 bytes are data, 58 of a READ reply's.
-  const Row rows[] = {{"usb", Sim::LinkModel::Kind::Usb, 64000.0, 61000.0, 58000.0},
-                      {"bluetooth", Sim::LinkModel::Kind::Bluetooth, 46080.0, 46080.0, 46080.0}};
-  std::printf("file of %zu bytes, link time of bricksim's model\n", bytes);
-  std::printf("%-10s %-28s %9s %9s %7s %6s %6s %7s %7s\n", "link", "telegrams", "up B/s",
-              "down B/s", "limit", "up", "down", "up/d", "down/d");
+  const Row rows[] = {{"usb", Sim::LinkModel::Kind::Usb, 61000.0, 58000.0},
+                      {"bluetooth", Sim::LinkModel::Kind::Bluetooth, 46080.0, 46080.0}};
+  std::printf("figure\tbytes/s\tlimit\tratio\n");
   for (const Row& row : rows) {
     for (bool shortOnes : {false, true}) {
       Figures f = measure(row.kind, shortOnes, bytes);
-      const char* how = shortOnes                               ? "61/58 bytes, each answered"
-                        : row.kind == Sim::LinkModel::Kind::Usb ? "WRITEs unanswered, READs x2"
-                                                                : "16 KiB WRITE/READ";
-      std::printf("%-10s %-28s %9.0f %9.0f %7.0f %6.2f %6.2f %7.2f %7.2f\n", row.link, how, f.up,
-                  f.down, row.limit, f.up / row.limit, f.down / row.limit, f.up / row.dataUp,
-                  f.down / row.dataDown);
+      const bool usb = row.kind == Sim::LinkModel::Kind::Usb;
+      const char* how =
+          usb ? (shortOnes ? "each WRITE answered, READs back to back"
+                           : "WRITEs unanswered, READs back to back")
+              : (shortOnes ? "61/58-byte telegrams, each answered" : "16 KiB WRITEs and READs");
+      std::printf("file upload of %zu bytes, %s, %s\t%.0f\t%.0f\t%.3f\n", bytes, row.link, how,
+                  f.up, row.up, f.up / row.up);
+      std::printf("file download of %zu bytes, %s, %s\t%.0f\t%.0f\t%.3f\n", bytes, row.link, how,
+                  f.down, row.down, f.down / row.down);
     }
   }
   return 0;

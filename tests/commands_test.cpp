@@ -732,3 +732,32 @@ TEST_F(Protocol, UsbWritesGoWithoutReplyAndTheSizeIsCheckedAfterClose) {
     Files(block).remove("u.bin");
   }
 }
+
+// Over USB a download's READs go in runs of 256, back to back, progress told after each run: a
+// file of 300 READs' worth and 10 bytes is OPEN READ, 301 READs (the last for the 10) and
+// CLOSE, and two reports.
+TEST_F(Protocol, UsbDownloadGoesInRunsOfReadsAndTellsProgressAfterEach) {
+  sim.setLink(Sim::VirtualBrick::Link::Usb);
+  Sim::Bytes data(300 * 58 + 10);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<std::uint8_t>(i * 13);
+  }
+  Files files(block);
+  ASSERT_EQ(files.upload("r.bin", data), 0);
+  clearWire();
+  std::vector<std::size_t> progress;
+  Sim::Bytes back;
+  ASSERT_EQ(
+      files.download("r.bin", back, [&](std::size_t d, std::size_t) { progress.push_back(d); }), 0);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(progress, (std::vector<std::size_t>{256 * 58, data.size()}));
+  std::vector<std::string> sent = wire();
+  ASSERT_EQ(sent.size(), 1u + 301u + 1u);
+  EXPECT_EQ(sent.front().substr(0, 5), "01 80");
+  for (std::size_t i = 1; i <= 300; ++i) {
+    EXPECT_EQ(sent[i], "01 82 00 3A 00") << i;
+  }
+  EXPECT_EQ(sent[301], "01 82 00 0A 00");
+  EXPECT_EQ(sent.back(), "01 84 00");
+  EXPECT_TRUE(block.getStatus().isSuccess());
+}

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -328,6 +329,26 @@ TEST(LinkModel, BackToBackTelegramsCostTheLinksFigureNotTenRoundTrips) {
     EXPECT_NEAR(brick.clock.time(), row.seconds, 1e-9) << static_cast<int>(row.kind);
     EXPECT_EQ(brick.sim.count(0x0B), 10u);
   }
+}
+
+// In real time the server waits each telegram's time from the burst's start, so a wait that
+// overslept does not push back the ones after it; no reply ever comes before the model's time.
+TEST(LinkModel, InRealTimeNoReplyComesBeforeItsTimeFromTheBurstsStart) {
+  Sim::VirtualBrick sim;
+  Sim::PtyServer server(sim);
+  server.setLinkModel(Sim::LinkModel(Sim::LinkModel::Kind::Usb));
+  ASSERT_TRUE(server.start());
+  RawClient client(server.devicePath());
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(client.send(std::vector<Sim::Bytes>(10, hex("00 0B"))));
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(client.reply(), "02 0B 00 28 23") << i;
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // the i-th telegram taken at pass i + 1, its reply held 1 ms
+    EXPECT_GE(seconds, (i + 1) * 0.001 + 0.001) << i;
+  }
+  EXPECT_EQ(sim.count(0x0B), 10u);
 }
 
 // The radio's turn is our assumption, so it is a parameter: "bluetooth:MS" on the command line.

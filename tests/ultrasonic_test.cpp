@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -144,6 +145,48 @@ TEST(UltrasonicOnTheRobot, SteppedClock) {
     EXPECT_EQ(test::wireOf(sim), c.wire);
     EXPECT_EQ(centimetres, robot.ultrasonicDistance(3));
     EXPECT_LT(centimetres, L::Ultrasonic::kNoEcho);  // the wall ahead echoes
+  }
+}
+
+// A sensor that needs 4 ms of wall time, as the bus takes for a distance, on a brick that
+// answers at once: the first LSREAD waits for the bus's time from the LSWRITE and finds the
+// byte there, so a reading is two telegrams whatever the machine's speed.
+TEST(UltrasonicInRealTime, TheFirstLsReadWaitsForTheBusAndFindsTheByte) {
+  struct WallTime : Sim::Environment {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double worldSeconds() const override {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::uint8_t ultrasonicDistance(int) override { return 42; }
+  } wall;
+  Sim::VirtualBrick sim;
+  sim.setEnvironment(&wall);
+  sim.ultrasonicLatencySeconds = 0.004;
+  std::vector<std::chrono::steady_clock::time_point> sent;
+  L::Block block;
+  block.getCommunication().attach(
+      new Comm::MemoryTransport(
+          [&sim, &sent](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+            sent.push_back(std::chrono::steady_clock::now());
+            Sim::Bytes reply = sim.answer(p, n);
+            if (!reply.empty()) {
+              replies.push_back(reply);
+            }
+          }),
+      new Comm::PacketFraming());
+  L::Sensor sensor;
+  sensor.setSensorType(L::SENSOR_ULTRASONIC);
+  block.setSensor(&sensor, 3);
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    sim.clearRecord();
+    sent.clear();
+    int centimetres = -1;
+    EXPECT_EQ(L::Ultrasonic(block, 3).read(centimetres), L::kBrickOk);
+    EXPECT_EQ(centimetres, 42);
+    EXPECT_EQ(test::wireOf(sim), Strings({kRequest, kRead}));
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_GE(sent[1] - sent[0], std::chrono::milliseconds(L::Ultrasonic::kMeasurementMs));
   }
 }
 

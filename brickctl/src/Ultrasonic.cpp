@@ -1,6 +1,8 @@
 #include "brick/Ultrasonic.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "Request.h"
 #include "brick/Block.h"
@@ -39,6 +41,7 @@ class Reading {
     static_assert(sizeof command == C::kHeaderLength - Nxt::kFromOpcode + 2, "address, register");
     for (;;) {
       std::uint8_t reply[Nxt::Reply::kLength - Nxt::kFromOpcode];
+      written = std::chrono::steady_clock::now();
       long code = request(link, Kind::Direct, command, sizeof command, reply, sizeof reply, false);
       if (code != kBusy) {
         return code;
@@ -60,6 +63,13 @@ class Reading {
   long finish(int& centimetres) {
     bool askStatus = false;
     pauseMs = 0;
+    // The brick took the LSWRITE no sooner than it was sent, and takes the LSREAD no sooner
+    // than it is sent, each after the link's one-way time: sent kMeasurementMs apart, the
+    // LSREAD finds the bus done. Over Bluetooth the LSWRITE's round trip alone takes longer.
+    auto measured = written + std::chrono::milliseconds(Ultrasonic::kMeasurementMs);
+    auto latest = std::chrono::steady_clock::now() +
+                  std::chrono::milliseconds(std::max(0, deadline.remainingMs()));
+    std::this_thread::sleep_until(std::min(measured, latest));
     for (int polls = 1;; ++polls) {
       std::size_t got = 0;
       if (askStatus) {
@@ -124,6 +134,7 @@ class Reading {
   std::uint8_t port;
   Comm::Deadline deadline;
   int pauseMs = 0;
+  std::chrono::steady_clock::time_point written;  // when the accepted LSWRITE went
 };
 
 }  // namespace

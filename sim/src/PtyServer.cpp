@@ -266,14 +266,17 @@ bool PtyServer::moreComing() {
   return ::poll(&p, 1, kBurstGraceMs) > 0 && (p.revents & POLLIN) != 0;
 }
 
-void PtyServer::pass(double seconds) {
-  if (seconds <= 0) {
+void PtyServer::passUntil(double at) {
+  if (at <= linkAt) {
     return;
   } else if (linkTime) {
-    linkTime(seconds);
+    linkTime(at - linkAt);
   } else {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    std::this_thread::sleep_until(burstStart +
+                                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(at)));
   }
+  linkAt = at;
 }
 
 void PtyServer::passTo(double until) {
@@ -281,12 +284,10 @@ void PtyServer::passTo(double until) {
   while (!outgoing.empty() && outgoing.front().at <= until) {
     Outgoing next = std::move(outgoing.front());
     outgoing.pop_front();
-    pass(next.at - linkAt);
-    linkAt = std::max(linkAt, next.at);
+    passUntil(next.at);
     deliver(next);
   }
-  pass(until - linkAt);
-  linkAt = std::max(linkAt, until);
+  passUntil(until);
 }
 
 void PtyServer::take(std::size_t bytes) {
@@ -296,6 +297,7 @@ void PtyServer::take(std::size_t bytes) {
     pace = linkModel;
     linkTime = linkPass;
     linkAt = 0;
+    burstStart = std::chrono::steady_clock::now();
     burst = true;
   }
   pace.take(bytes);

@@ -13,6 +13,7 @@
 #define SIM_PTYSERVER_H
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -98,7 +99,10 @@ class PtyServer {
   // Ends the burst when the host sent nothing more: the last reply reaches it.
   void settle();
   void passTo(double until);
-  void pass(double seconds);
+  // The link's time from linkAt up to `at` (on the burst's time): the stepped clock steps, the
+  // wall clock is waited until the burst's start plus `at`, so that a wait that overslept does
+  // not push back every later one (a real brick's passes keep their own pace).
+  void passUntil(double at);
   bool moreQueued();
   // Whether the host writes more within kBurstGraceMs (on a stepped clock only).
   bool moreComing();
@@ -139,6 +143,7 @@ class PtyServer {
   std::function<void(double)> linkTime;
   bool burst = false;
   double linkAt = 0;
+  std::chrono::steady_clock::time_point burstStart;  // in wall time
   std::deque<Outgoing> outgoing;
   Bytes head;  // the first bytes of the extended WRITE under way, for the trace
 };
