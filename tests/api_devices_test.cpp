@@ -18,6 +18,7 @@
 #endif
 
 #include "BrickFixture.h"
+#include "DeviceWorlds.h"
 #include "brick/brick.hpp"
 #include "protocol/IoMapLayout.h"
 #include "sim/BrickScreen.h"
@@ -36,24 +37,8 @@ static_assert(!std::is_constructible_v<brick::Gyro, brick::Brick&, int>);
 static_assert(!std::is_constructible_v<brick::IrSeeker, brick::Brick&, brick::Port>);
 static_assert(std::is_constructible_v<brick::TemperatureSensor, brick::Brick&, brick::Input>);
 
-// As tests/devices_test.cpp's worlds: a robot heading 60 degrees clockwise from north, a beacon
-// 30 degrees to its right, a room at 23.5 degrees, a red mat under its sensor spot.
-const std::string kFitted = R"(arena 300 200
-area red 50 90 20 30
-robot 50 100 30
-device 1 ir-seeker
-device 2 compass
-device 3 accelerometer
-device 4 temperature
-beacon 150 103.5
-temperature 23.5
-)";
-const std::string kOthers = R"(arena 300 200
-area red 50 90 20 30
-robot 50 100 30
-device 1 color-v2
-device 2 gyro 612 6
-)";
+using test::kFitted;
+using test::kOthers;
 
 class ApiDevices : public test::MemoryBrick {
  protected:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BrickFixture.h"
+#include "SimRig.h"
 #include "brick/brick.hpp"
 #include "sim/LinkModel.h"
 #include "sim/Robot.h"
@@ -63,43 +64,12 @@ static_assert(std::is_nothrow_move_constructible_v<brick::EventWatcher>);
 // Room enough for a 50 cm square either way; nothing to sense.
 const char kFloor[] = "name floor\narena 300 300\nrobot 150 150 0\n";
 
-// The virtual robot's brick on a pseudo-terminal under a link model, on the stepped clock (each
-// telegram 10 ms of world time plus the link's), opened as a program opens a brick.
-struct Rig {
-  explicit Rig(const std::string& text, Sim::LinkModel::Kind kind = Sim::LinkModel::Kind::Usb) {
-    std::string error;
-    EXPECT_TRUE(Sim::World::parse(text, world, error)) << error;
-    robot.reset(new Sim::Robot(world, clock));
-    robot->attach(sim);
-    server.setLinkModel(Sim::LinkModel(kind), [this](double s) {
-      auto guard = server.lock();
-      clock.step(s);
-    });
-    EXPECT_TRUE(server.start());
-    nxt = std::make_unique<brick::Brick>(server.devicePath());
-  }
-  ~Rig() {
-    nxt.reset();
-    server.stop();
-  }
-  Sim::Robot::Pose truth() {
-    auto guard = server.lock();
-    return robot->pose();
-  }
-  Strings wire() {
-    auto guard = server.lock();
-    return test::wireOf(sim);
-  }
-  void clearWire() {
-    auto guard = server.lock();
-    sim.clearRecord();
-  }
+// The rig's brick opened as a program opens one.
+struct Rig : test::SimRig {
+  explicit Rig(const std::string& text, Sim::LinkModel::Kind kind = Sim::LinkModel::Kind::Usb)
+      : SimRig(text, kind), nxt(std::make_unique<brick::Brick>(server.devicePath())) {}
+  ~Rig() { nxt.reset(); }
 
-  Sim::World world;
-  Sim::SteppedClock clock{0.01};
-  Sim::VirtualBrick sim;
-  std::unique_ptr<Sim::Robot> robot;
-  Sim::PtyServer server{sim};
   std::unique_ptr<brick::Brick> nxt;
 };
 

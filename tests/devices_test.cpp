@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BrickFixture.h"
+#include "DeviceWorlds.h"
 #include "brick/ColorSensor.h"
 #include "brick/HtAccelerometer.h"
 #include "brick/HtColorSensor.h"
@@ -28,24 +29,8 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-// A robot at (50, 100) heading 30 degrees (60 clockwise from north), a beacon straight east of
-// it (30 degrees to its right), a room at 23.5 degrees; a red mat under its sensor spot.
-const std::string kFitted = R"(arena 300 200
-area red 50 90 20 30
-robot 50 100 30
-device 1 ir-seeker
-device 2 compass
-device 3 accelerometer
-device 4 temperature
-beacon 150 103.5
-temperature 23.5
-)";
-const std::string kOthers = R"(arena 300 200
-area red 50 90 20 30
-robot 50 100 30
-device 1 color-v2
-device 2 gyro 612 6
-)";
+using test::kFitted;
+using test::kOthers;
 
 // The robot and its devices around the fixture's virtual brick, on a stepped clock.
 class Devices : public test::MemoryBrick {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BrickFixture.h"
+#include "SimRig.h"
 #include "brick/Block.h"
 #include "brick/EventWatcher.h"
 #include "brick/Output.h"
@@ -23,33 +24,13 @@ using Kind = Brick::Lib::EventWatcher::Kind;
 
 namespace {
 
-struct Rig {
-  Rig(const std::string& text, Sim::LinkModel::Kind kind) {
-    std::string error;
-    EXPECT_TRUE(Sim::World::parse(text, world, error)) << error;
-    robot.reset(new Sim::Robot(world, clock));
-    robot->attach(sim);
-    server.setLinkModel(Sim::LinkModel(kind), [this](double s) {
-      auto guard = server.lock();
-      clock.step(s);
-    });
-    EXPECT_TRUE(server.start());
+// The seed's Block on the rig's line: the watcher underneath the modern API's.
+struct Rig : test::SimRig {
+  Rig(const std::string& text, Sim::LinkModel::Kind kind) : SimRig(text, kind) {
     EXPECT_TRUE(block.connectBluetooth(const_cast<char*>(server.devicePath().c_str())));
   }
-  ~Rig() {
-    block.disconnect();
-    server.stop();
-  }
-  double now() {
-    auto guard = server.lock();
-    return robot->worldSeconds();
-  }
+  ~Rig() { block.disconnect(); }
 
-  Sim::World world;
-  Sim::SteppedClock clock{0.01};
-  Sim::VirtualBrick sim;
-  std::unique_ptr<Sim::Robot> robot;
-  Sim::PtyServer server{sim};
   Brick::Lib::Block block;
 };
 
