@@ -5,7 +5,16 @@
 #ifndef TESTS_DEVICEWORLDS_H
 #define TESTS_DEVICEWORLDS_H
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "BrickFixture.h"
+#include "sim/Robot.h"
+#include "sim/SteppedClock.h"
+#include "sim/World.h"
 
 namespace test {
 
@@ -25,6 +34,33 @@ robot 50 100 30
 device 1 color-v2
 device 2 gyro 612 6
 )";
+
+// The robot and its devices around the fixture's virtual brick, on a stepped clock.
+class FittedRobot : public MemoryBrick {
+ protected:
+  void fit(const std::string& text) {
+    std::string error;
+    ASSERT_TRUE(Sim::World::parse(text, world, error)) << error;
+    robot.reset();
+    clock = Sim::SteppedClock(0.01);  // each world starts at time 0
+    robot = std::make_unique<Sim::Robot>(world, clock);
+    robot->attach(sim);
+  }
+  // The telegrams since clearWire(), without the bus's status polls (as many as the bus takes).
+  std::vector<std::string> transactions() {
+    std::vector<std::string> out;
+    for (const std::string& t : wire()) {
+      if (t.rfind("00 0E", 0) != 0) {
+        out.push_back(t);
+      }
+    }
+    return out;
+  }
+
+  Sim::World world;
+  Sim::SteppedClock clock{0.01};
+  std::unique_ptr<Sim::Robot> robot;
+};
 
 }  // namespace test
 

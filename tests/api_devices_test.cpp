@@ -40,16 +40,8 @@ static_assert(std::is_constructible_v<brick::TemperatureSensor, brick::Brick&, b
 using test::kFitted;
 using test::kOthers;
 
-class ApiDevices : public test::MemoryBrick {
+class ApiDevices : public test::FittedRobot {
  protected:
-  void fit(const std::string& text) {
-    std::string error;
-    ASSERT_TRUE(Sim::World::parse(text, world, error)) << error;
-    robot.reset();
-    clock = Sim::SteppedClock(0.01);
-    robot = std::make_unique<Sim::Robot>(world, clock);
-    robot->attach(sim);
-  }
   // A Brick on a fresh connection to the fixture's brick (a Brick closes the one it was given
   // as it goes), left running as it goes.
   brick::Brick open() {
@@ -58,20 +50,6 @@ class ApiDevices : public test::MemoryBrick {
     b.keepRunning();
     return b;
   }
-  // The telegrams since clearWire(), without the bus's status polls.
-  Strings transactions() {
-    Strings out;
-    for (const std::string& t : wire()) {
-      if (t.rfind("00 0E", 0) != 0) {
-        out.push_back(t);
-      }
-    }
-    return out;
-  }
-
-  Sim::World world;
-  Sim::SteppedClock clock{0.01};
-  std::unique_ptr<Sim::Robot> robot;
 };
 
 std::string text(const std::vector<double>& values) {

@@ -33,35 +33,13 @@ using test::kFitted;
 using test::kOthers;
 
 // The robot and its devices around the fixture's virtual brick, on a stepped clock.
-class Devices : public test::MemoryBrick {
+class Devices : public test::FittedRobot {
  protected:
-  void fit(const std::string& text) {
-    std::string error;
-    ASSERT_TRUE(Sim::World::parse(text, world, error)) << error;
-    robot.reset();
-    clock = Sim::SteppedClock(0.01);  // each world starts at time 0
-    robot = std::make_unique<Sim::Robot>(world, clock);
-    robot->attach(sim);
-  }
-  // The telegrams after the set-up, without the status polls (as many as the bus takes).
-  Strings transactions() {
-    Strings out;
-    for (const std::string& t : wire()) {
-      if (t.rfind("00 0E", 0) != 0) {
-        out.push_back(t);
-      }
-    }
-    return out;
-  }
   template <typename Driver>
   void ready(Driver& driver) {
     driver.settleMs = 0;
     ASSERT_EQ(driver.setUp(), L::kBrickOk);
   }
-
-  Sim::World world;
-  Sim::SteppedClock clock{0.01};
-  std::unique_ptr<Sim::Robot> robot;
 };
 
 // LSWRITE of a read: port, 2 bytes out, `rx` back, address and register.
