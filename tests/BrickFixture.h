@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,6 +109,24 @@ class PtyBrick : public ::testing::Test {
   Sim::PtyServer server{sim};
   Brick::Lib::Block block;
 };
+
+// Connects `block` to `sim`, which answers in memory, at once. `heard`, when given, sees each
+// telegram first and drops it (no answer, nothing carried out) by returning false.
+inline void answerInMemory(Brick::Lib::Block& block, Sim::VirtualBrick& sim,
+                           std::function<bool(const std::uint8_t*, std::size_t)> heard = nullptr) {
+  block.getCommunication().attach(
+      new Comm::MemoryTransport(
+          [&sim, heard](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
+            if (heard && !heard(p, n)) {
+              return;
+            }
+            Sim::Bytes reply = sim.answer(p, n);
+            if (!reply.empty()) {
+              replies.push_back(reply);
+            }
+          }),
+      new Comm::PacketFraming());
+}
 
 // A Block whose link is a virtual brick answering in memory, at once.
 class MemoryBrick : public ::testing::Test {

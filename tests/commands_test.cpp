@@ -704,18 +704,9 @@ TEST_F(Protocol, UsbWritesGoWithoutReplyAndTheSizeIsCheckedAfterClose) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     int writes = 0;
-    block.getCommunication().attach(
-        new Comm::MemoryTransport(
-            [&](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
-              if (n > 1 && p[1] == 0x83 && ++writes == c.lose) {
-                return;
-              }
-              Sim::Bytes reply = sim.answer(p, n);
-              if (!reply.empty()) {
-                replies.push_back(reply);
-              }
-            }),
-        new Comm::PacketFraming());
+    test::answerInMemory(block, sim, [&](const std::uint8_t* p, std::size_t n) {
+      return !(n > 1 && p[1] == 0x83 && ++writes == c.lose);
+    });
     std::vector<std::size_t> progress;
     clearWire();
     writes = 0;

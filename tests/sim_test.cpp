@@ -53,15 +53,7 @@ class SimRobot : public ::testing::Test {
   void build(const Sim::World& world) {
     robot.reset(new Sim::Robot(world, clock));
     robot->attach(sim);
-    block.getCommunication().attach(
-        new Comm::MemoryTransport(
-            [this](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
-              Sim::Bytes reply = sim.answer(p, n);
-              if (!reply.empty()) {
-                replies.push_back(reply);
-              }
-            }),
-        new Comm::PacketFraming());
+    test::answerInMemory(block, sim);
     block.setMotor(&arm, 0);
     block.setMotor(&left, 1);
     block.setMotor(&right, 2);

@@ -127,15 +127,7 @@ TEST(UltrasonicOnTheRobot, SteppedClock) {
     Sim::VirtualBrick sim;
     robot.attach(sim);
     L::Block block;
-    block.getCommunication().attach(
-        new Comm::MemoryTransport(
-            [&sim](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
-              Sim::Bytes reply = sim.answer(p, n);
-              if (!reply.empty()) {
-                replies.push_back(reply);
-              }
-            }),
-        new Comm::PacketFraming());
+    test::answerInMemory(block, sim);
     L::Sensor sensor;
     sensor.setSensorType(L::SENSOR_ULTRASONIC);
     block.setSensor(&sensor, 3);
@@ -164,16 +156,10 @@ TEST(UltrasonicInRealTime, TheFirstLsReadWaitsForTheBusAndFindsTheByte) {
   sim.ultrasonicLatencySeconds = 0.004;
   std::vector<std::chrono::steady_clock::time_point> sent;
   L::Block block;
-  block.getCommunication().attach(
-      new Comm::MemoryTransport(
-          [&sim, &sent](const std::uint8_t* p, std::size_t n, std::deque<Sim::Bytes>& replies) {
-            sent.push_back(std::chrono::steady_clock::now());
-            Sim::Bytes reply = sim.answer(p, n);
-            if (!reply.empty()) {
-              replies.push_back(reply);
-            }
-          }),
-      new Comm::PacketFraming());
+  test::answerInMemory(block, sim, [&sent](const std::uint8_t*, std::size_t) {
+    sent.push_back(std::chrono::steady_clock::now());
+    return true;
+  });
   L::Sensor sensor;
   sensor.setSensorType(L::SENSOR_ULTRASONIC);
   block.setSensor(&sensor, 3);
