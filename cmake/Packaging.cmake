@@ -57,8 +57,7 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION "NXT brick control library: development file
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME brick-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION electronics)
-# `brick screenshot` writes its PNG with libpng.
-set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}, libpng16-16")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libbrickctl0 ${brick_exact}")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SUGGESTS "swi-prolog-brick, libbrickctl-dev")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "NXT brick command-line tool and virtual brick
  brick checks and pokes an NXT brick from the shell (list, doctor, info,

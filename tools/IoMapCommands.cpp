@@ -1,7 +1,5 @@
 // The commands that reach into the brick's firmware modules: iomap (list the modules, dump or
 // write a module's IO map), screenshot (the screen as a PNG) and button (a press from afar).
-#include <png.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include "brick/BrickCode.h"
 #include "brick/Buttons.h"
 #include "brick/IoMap.h"
+#include "brick/Picture.hpp"
 #include "brick/Screen.h"
 
 namespace BrickTool {
@@ -104,38 +103,6 @@ int listModules(Run& run, Block& block) {
 
 }  // namespace
 
-// Writes the screen as a 100 x 64 greyscale PNG, one bit a pixel, dark pixels black.
-bool writeScreenPng(std::FILE* file, const Brick::Lib::Screen::Picture& picture) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return false;
-  }
-  const int width = Brick::Lib::Screen::kWidth;
-  std::vector<png_byte> row((width + 7) / 8);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, width, Brick::Lib::Screen::kHeight, 1, PNG_COLOR_TYPE_GRAY,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < Brick::Lib::Screen::kHeight; ++y) {
-    std::fill(row.begin(), row.end(), 0);
-    for (int x = 0; x < width; ++x) {
-      if (!picture.pixel(x, y)) {
-        row[static_cast<std::size_t>(x / 8)] |= static_cast<png_byte>(0x80 >> (x % 8));
-      }
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
 // The screen through the display module's IO map, as `brick screenshot` writes it.
 long screenPng(Brick::Lib::Block& block, std::string& png) {
   Brick::Lib::Screen::Picture picture;
@@ -143,16 +110,8 @@ long screenPng(Brick::Lib::Block& block, std::string& png) {
   if (code != Brick::Lib::kBrickOk) {
     return code;
   }
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* memory = ::open_memstream(&data, &size);
-  bool written = memory != nullptr && writeScreenPng(memory, picture);
-  written = memory != nullptr && std::fclose(memory) == 0 && written;
-  if (written) {
-    png.assign(data, size);
-  }
-  std::free(data);
-  return written ? Brick::Lib::kBrickOk : Brick::Lib::kBrickBadValue;
+  png = brick::Picture(picture.bands, picture.popup).png();
+  return png.empty() ? Brick::Lib::kBrickBadValue : Brick::Lib::kBrickOk;
 }
 
 int doIoMap(Run& run) {
@@ -230,7 +189,8 @@ int doScreenshot(Run& run) {
     run.err << "brick: cannot write " << shown(path) << ": " << std::strerror(errno) << "\n";
     return kExitFailed;
   }
-  bool written = writeScreenPng(file, picture);
+  std::string png = brick::Picture(picture.bands, picture.popup).png();
+  bool written = !png.empty() && std::fwrite(png.data(), 1, png.size(), file) == png.size();
   written = (toOutput ? std::fflush(file) : std::fclose(file)) == 0 && written;
   if (!written) {
     run.err << "brick: cannot write " << shown(path) << "\n";

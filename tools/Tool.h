@@ -106,10 +106,8 @@ int doIoMap(Run& run);  // IoMapCommands.cpp
 int doScreenshot(Run& run);
 int doButton(Run& run);
 
-// IoMapCommands.cpp: the screen as a 100 x 64 PNG (written, not closed), for `screenshot` and
-// the dashboard.
-bool writeScreenPng(std::FILE* file, const Brick::Lib::Screen::Picture& picture);
-// The screen read and made a PNG; 0 or a code of BrickCode.h.
+// IoMapCommands.cpp: the screen read and made a 100 x 64 PNG (brick::Picture's), for
+// `screenshot` and the dashboard; 0 or a code of BrickCode.h.
 long screenPng(Brick::Lib::Block& block, std::string& png);
 
 // Options.cpp
