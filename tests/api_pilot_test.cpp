@@ -2,6 +2,8 @@
 // virtual robot: what they refuse before sending, what a move sends, a square and a bumper's
 // presses on the stepped clock, the watcher and the pilot in one loop; and the int ports their
 // types keep from compiling.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -296,6 +299,33 @@ TEST(ApiPilotWire, WaitAndSetPose) {
   Sim::Robot::Pose end = rig.truth();
   EXPECT_NEAR(std::hypot(end.x - there.x, end.y - there.y), 20, 1.0);
   EXPECT_LT(headingError(end.heading, there.heading), 2.0);
+}
+
+// A wheel jammed under power (world "hold B ..."): one motor_stalled naming Port::B, and none
+// for the free wheel. The stall clock is the program's own: the loop waits in real time.
+TEST(ApiEventWatcher, AJammedWheelStallsOnce) {
+  Rig rig(std::string(kFloor) + "hold B 0.1 10000\n");
+  brick::EventWatcher watcher(*rig.nxt);
+  watcher.setStallTime(100ms);
+  watcher.watchMotor(Port::B);
+  watcher.watchMotor(Port::C);
+  rig.nxt->motor(Port::B).run(30);
+  rig.nxt->motor(Port::C).run(30);
+  std::vector<brick::Event> seen;
+  auto until = std::chrono::steady_clock::now() + 20s;
+  auto settled = until;  // a while after the first event, to see no other comes
+  while (std::chrono::steady_clock::now() < std::min(until, settled)) {
+    watcher.poll();
+    while (std::optional<brick::Event> e = watcher.next()) {
+      seen.push_back(*e);
+      settled = std::chrono::steady_clock::now() + 500ms;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].kind, Kind::motor_stalled);
+  EXPECT_EQ(seen[0].port, Port::B);
+  EXPECT_FALSE(seen[0].input);
 }
 
 // Five presses of 0.2 s, one every 0.5 s: each gives one pressed and one released event on

@@ -1,6 +1,5 @@
 #include "brick/EventWatcher.hpp"
 
-#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -19,13 +18,30 @@ namespace {
 
 const std::chrono::hours kLongestStall(1);
 
-// The kinds underneath, in their order there.
-constexpr Event::Kind kKinds[] = {
-    Event::Kind::pressed,    Event::Kind::released,      Event::Kind::near,
-    Event::Kind::far,        Event::Kind::dark,          Event::Kind::bright,
-    Event::Kind::motor_done, Event::Kind::motor_stalled, Event::Kind::brick_lost,
-};
-static_assert(std::size(kKinds) == static_cast<std::size_t>(Underneath::Kind::BrickLost) + 1);
+// A kind underneath as this API names it; each named, so that neither order can slip.
+Event::Kind kindOf(Underneath::Kind kind) {
+  switch (kind) {
+    case Underneath::Kind::Pressed:
+      return Event::Kind::pressed;
+    case Underneath::Kind::Released:
+      return Event::Kind::released;
+    case Underneath::Kind::Near:
+      return Event::Kind::near;
+    case Underneath::Kind::Far:
+      return Event::Kind::far;
+    case Underneath::Kind::Dark:
+      return Event::Kind::dark;
+    case Underneath::Kind::Bright:
+      return Event::Kind::bright;
+    case Underneath::Kind::MotorDone:
+      return Event::Kind::motor_done;
+    case Underneath::Kind::MotorStalled:
+      return Event::Kind::motor_stalled;
+    case Underneath::Kind::BrickLost:
+      break;
+  }
+  return Event::Kind::brick_lost;
+}
 
 // The event underneath, its port typed by what it concerns.
 Event typed(const Underneath::Event& e) {
@@ -33,7 +49,7 @@ Event typed(const Underneath::Event& e) {
   out.value = e.value;
   out.time = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::duration<double>(e.seconds));
-  out.kind = kKinds[static_cast<int>(e.kind)];
+  out.kind = kindOf(e.kind);
   if (out.kind == Event::Kind::brick_lost) {
     setOutcome(out.error, e.value);
     out.value = 0;
