@@ -4,8 +4,15 @@
 # C++, runs to its end on the stepped clock and prints what the tutorial says it prints; and each
 # runs in real time too, as users run it, over the USB and the Bluetooth link model (and none).
 #   tutorial_test.sh BRICKSIM TUTORIAL_MD EXAMPLES_DIR CPP_BIN_DIR LIBRARY_DIR FOREIGN_DIR
+#                    [STEP [CLOCK...]]
+# With STEP, only that step's programs run, on each CLOCK given ("stepped", or a link model:
+# "usb", "bluetooth", "none"; all four by default), so that steps and clocks can run side by side
+# as tests of their own; without it, only the checks of the tutorial's text against the sources.
 set -euo pipefail
-bricksim="$1" doc="$2" sources="$3" bin="$4" library="$5" foreign="$6"
+bricksim="$1" doc="$2" sources="$3" bin="$4" library="$5" foreign="$6" only="${7:-}"
+clocks=("${@:8}")
+[ "${#clocks[@]}" -gt 0 ] || clocks=(stepped usb bluetooth none)
+on() { [[ " ${clocks[*]} " == *" $1 "* ]]; }  # on CLOCK: whether this run takes that clock
 here="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=SCRIPTDIR/realtime.sh
 source "$here/realtime.sh"
@@ -73,7 +80,7 @@ stepped() {  # stepped KEY COMMAND...: against a fresh bricksim on its stepped c
   echo "ok: $(basename "${*: -1}") (stepped): $(grep -Em1 "$key" "$work/out")"
 }
 
-seen=0
+seen=0 ran=0
 while IFS='|' read -r step key start usb bluetooth summary; do
   step="$(trim "$step")"
   [ -n "$step" ] || continue
@@ -84,7 +91,10 @@ while IFS='|' read -r step key start usb bluetooth summary; do
   [ -s "$work/prints/$step" ] || { echo "FAIL: no \"It prints\" block for step $step"; exit 1; }
   grep -Eq "$key" "$work/prints/$step" ||
     { echo "FAIL: the tutorial's $step prints no line like \"$key\""; exit 1; }
+  [ "$step" = "$only" ] || continue
+  ran=1
   for program in "$sources/$step.pl" "$sources/$step.cpp"; do
+    on stepped || break
     mapfile -t command < <(command_for "$program")
     stepped "$key" "${command[@]}"
     if [[ "$program" == *.pl ]]; then
@@ -103,6 +113,7 @@ while IFS='|' read -r step key start usb bluetooth summary; do
   # And with no link time at all, as fast as the host asks: a wait that counts its polls
   # instead of pausing between them gives up there while the wheel still turns.
   for model in usb bluetooth none; do
+    on "$model" || continue
     count="$usb"
     [ "$model" = bluetooth ] && count="$bluetooth"
     for program in "$sources/$step.pl" "$sources/$step.cpp"; do
@@ -117,4 +128,5 @@ while IFS='|' read -r step key start usb bluetooth summary; do
 done <<<"$steps"
 [ "$seen" -eq "$(find "$sources" -name '*.pl' | wc -l)" ] ||
   { echo "FAIL: a program in $sources has no row in this test's table"; exit 1; }
+[ -z "$only" ] || [ "$ran" -eq 1 ] || { echo "FAIL: no step $only in this test's table"; exit 1; }
 echo "PASS"
