@@ -43,9 +43,14 @@ bool lost(const Brick::Lib::Block& brick) {
 }
 
 // Turns both wheels by `degrees` (left and right powers signed) and waits until the left one
-// has got there, or for at most five seconds.
+// has got there, or for at most five seconds. The wheels stop first: the brick counts the
+// degrees from where a wheel is when the command arrives, and a wheel still running on would
+// have moved on from the count read before it (a round trip over Bluetooth is 60 ms), so that
+// it could stop short of the degrees counted from that reading.
 void turnWheels(const Brick::Lib::Block& brick, Motor& left, Motor& right, int leftPower,
                 int rightPower, int degrees) {
+  left.stop();
+  right.stop();
   int start = left.getRotationCount();
   if (leftPower >= 0) {
     left.moveForwardDegrees(leftPower, degrees);

@@ -183,8 +183,13 @@ report(robot(_, Left, Right, _, _, Colour, _), Step, Distance, Brightness) :-
 
 %!  turn_wheels(+Robot, +LeftPower, +RightPower, +Degrees) is det.
 %   Turns both wheels by Degrees (powers signed) and waits until the left one has got
-%   there, or for at most five seconds.
+%   there, or for at most five seconds. The wheels stop first: the brick counts the degrees
+%   from where a wheel is when the command arrives, and a wheel still running on would have
+%   moved on from the count read before it (a round trip over Bluetooth is 60 ms), so that
+%   it could stop short of the degrees counted from that reading.
 turn_wheels(robot(_, Left, Right, _, _, _, _), LeftPower, RightPower, Degrees) :-
+    stop(Left),
+    stop(Right),
     getRotationCount(Start, Left),
     still_there(Start),
     wheel(Left, LeftPower, Degrees),

@@ -142,7 +142,9 @@ TEST(UltrasonicOnTheRobot, SteppedClock) {
 
 // A sensor that needs 4 ms of wall time, as the bus takes for a distance, on a brick that
 // answers at once: the first LSREAD waits for the bus's time from the LSWRITE and finds the
-// byte there, so a reading is two telegrams whatever the machine's speed.
+// byte there, so a reading is two telegrams. A machine busy with other work may hold the
+// LSWRITE back after its time was taken, so that the first LSREAD comes early; then the reading
+// polls with LSREAD alone.
 TEST(UltrasonicInRealTime, TheFirstLsReadWaitsForTheBusAndFindsTheByte) {
   struct WallTime : Sim::Environment {
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -163,6 +165,7 @@ TEST(UltrasonicInRealTime, TheFirstLsReadWaitsForTheBusAndFindsTheByte) {
   L::Sensor sensor;
   sensor.setSensorType(L::SENSOR_ULTRASONIC);
   block.setSensor(&sensor, 3);
+  int inTwo = 0;
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
     sim.clearRecord();
@@ -170,10 +173,14 @@ TEST(UltrasonicInRealTime, TheFirstLsReadWaitsForTheBusAndFindsTheByte) {
     int centimetres = -1;
     EXPECT_EQ(L::Ultrasonic(block, 3).read(centimetres), L::kBrickOk);
     EXPECT_EQ(centimetres, 42);
-    EXPECT_EQ(test::wireOf(sim), Strings({kRequest, kRead}));
-    ASSERT_EQ(sent.size(), 2u);
+    Strings wire = test::wireOf(sim);
+    ASSERT_GE(wire.size(), 2u);
+    EXPECT_EQ(wire, join({{kRequest}, repeat(kRead, static_cast<int>(wire.size()) - 1)}));
+    ASSERT_EQ(sent.size(), wire.size());
     EXPECT_GE(sent[1] - sent[0], std::chrono::milliseconds(L::Ultrasonic::kMeasurementMs));
+    inTwo += wire.size() == 2 ? 1 : 0;
   }
+  EXPECT_GE(inTwo, 1);
 }
 
 namespace {
